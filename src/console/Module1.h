@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// Appends text as one line (then CR LF) to the capture file, in the 8-bit code page, with one
+// write; the file is created when missing and closed again at once. An empty path becomes the
+// program's directory followed by "SaveFile.TXT". Every failure is swallowed: the line is lost
+// and the next call tries afresh.
+void AppendCaptureLine(QString& path, const QString& text);

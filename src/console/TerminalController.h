@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class ConsoleFields;
+class EventLog;
+class SerialLink;
+class TcpLink;
+
+// The handlers of every operator action and link event, with the little state they share.
+class TerminalController : public QObject {
+    Q_OBJECT
+public:
+    TerminalController(ConsoleFields& window, EventLog& LB, SerialLink& serial, TcpLink& tcp,
+                       QObject* parent = nullptr);
+
+    void Option2_Click();  // "Comport": choose serial
+    void Option1_Click();  // "TCP/IP": choose TCP
+    void CmbComPort_Change();
+    void CmbComPort_Click();
+    void Combo2_Change();
+    void Combo2_Click();
+    void CmdConnect_Click(); // "Connect"
+    void Command2_Click();   // "Close"
+    void cmdNumber_Click(int Index);
+    void Command3_Click(); // "Output Command"
+    void cmdClear_Click(); // "Clear Screen"
+
+    qint32 transportMode() const { return m_transportMode; }
+    QString firstDigit() const { return m_firstDigit; }
+    QString secondDigit() const { return m_secondDigit; }
+
+private:
+    void SerialLink_ReplyArrived(const QByteArray& reply);
+    void TcpLink_Connected();
+    void TcpLink_ReplyArrived(const QByteArray& reply);
+    void TcpLink_SocketError(int number, const QString& description);
+
+    void openChosenSerialPort();
+    void applyBaudRate();
+
+    ConsoleFields& m_window;
+    EventLog& m_log;
+    SerialLink& m_serial;
+    TcpLink& m_tcp;
+
+    qint32 m_transportMode = 0;
+    QString m_firstDigit;
+    QString m_secondDigit;
+};

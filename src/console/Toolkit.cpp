@@ -1,0 +1,28 @@
+#include "console/Toolkit.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <chrono>
+
+void Toolkit::ShowMessage(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, QCoreApplication::applicationName(), text, QMessageBox::Ok);
+}
+
+void Toolkit::SetFocus(QWidget* widget)
+{
+    widget->setFocus(Qt::OtherFocusReason);
+}
+
+void Toolkit::ProcessPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+qint64 Toolkit::TickCount()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "links/LinkResult.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+// The serial port control, on QSerialPort, with exactly the members the serial link uses.
+// CommPort 1-16 maps to a device at each open: the environment variable ACCESSTERM_COM<n> when set,
+// otherwise the n-th serial port really present (ttyS*, then ttyUSB*, then ttyACM*, each by number).
+class MSComm : public QObject {
+    Q_OBJECT
+public:
+    // CommEvent codes the control raises.
+    static constexpr int comEvReceive = 2;
+    // Line errors are reported with codes from 1000 up (e.g. 1004 framing, 1006 overrun,
+    // 1009 parity, 1001 break); the link ignores them.
+
+    explicit MSComm(QObject* parent = nullptr);
+
+    int CommPort() const;
+    void SetCommPort(int port);
+
+    // "9600,n,8,1": kept while closed, applied at once to an open port.
+    QString Settings() const;
+    LinkResult SetSettings(const QString& settings);
+
+    bool PortOpen() const;
+    // Opening maps CommPort to its device; a failure names the port, the device and the reason.
+    LinkResult SetPortOpen(bool open);
+
+    LinkResult Output(const QByteArray& bytes);
+    QByteArray Input();
+    int InBufferCount() const;
+    int CommEvent() const;
+
+    // The device that port maps to, given the ports present now (system locations, in order).
+    static QString DeviceForPort(int port, const QStringList& presentPorts);
+    // The serial ports present now, in the order the mapping counts them.
+    static QStringList PresentPorts();
+
+signals:
+    void OnComm();
+
+private:
+    // implementation-defined members
+    QSerialPort m_port;
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("4800,n,8,1");
+    int m_commEvent = 0;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "links/LinkResult.h"
+#include "links/Winsock.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class EventLog;
+
+// The terminal's one TCP client connection. It owns Winsock1 and turns its events into
+// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError.
+class TcpLink : public QObject {
+    Q_OBJECT
+public:
+    explicit TcpLink(EventLog& log, QObject* parent = nullptr);
+
+    void ConnectTo(const QString& host, qint64 port);
+    void Disconnect();
+    int GetState() const;
+    LinkResult Send(const QByteArray& bytes);
+    // Adds "Connect State:" followed by the state's name to the event log.
+    void LogSocketState();
+
+    Winsock& Winsock1() { return m_socket; }
+
+    static QString StateName(int state);
+
+signals:
+    void Connected();
+    void ReplyArrived(const QByteArray& reply);
+    void SocketError(int number, const QString& description);
+
+private:
+    void Winsock1_DataArrival(qint32 bytesTotal);
+
+    EventLog& m_log;
+    Winsock m_socket;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+
+// The socket control, on QTcpSocket, with the members the TCP link uses.
+// State numbers: closed 0, resolving 4, connecting 6, connected 7, closing 8 (the peer closed),
+// error 9. Error numbers: refused 10061, timed out 10060, host not found 11001, network unreachable
+// 10051, reset by peer 10054, invalid host or port 10049. A connect gives up after 20 s (10060).
+class Winsock : public QObject {
+    Q_OBJECT
+public:
+    explicit Winsock(QObject* parent = nullptr);
+
+    QString RemoteHost() const;
+    void SetRemoteHost(const QString& host);
+    qint64 RemotePort() const;
+    void SetRemotePort(qint64 port);
+    qint32 LocalPort() const;
+    void SetLocalPort(qint32 port);
+    int State() const;
+
+    void Connect();
+    void Close();
+    // false when the bytes could not be handed to the socket.
+    bool SendData(const QByteArray& bytes);
+    void GetData(QByteArray& data);
+
+signals:
+    void ConnectEvent();
+    void DataArrival(qint32 bytesTotal);
+    void Error(int number, const QString& description);
+
+private:
+    // implementation-defined members
+    QTcpSocket m_socket;
+};

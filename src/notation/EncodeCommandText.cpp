@@ -77,8 +77,9 @@ std::string EncodeError::Describe() const
 EncodedCommand EncodeCommandText(std::u32string_view text)
 {
     EncodedCommand result;
-    outputBuffer.clear();
-    outputBuffer.reserve(text.size());
+    // Never more bytes than characters: write through a pointer into a buffer of that size.
+    outputBuffer.assign(text.size(), '\0');
+    char* out = outputBuffer.data();
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
@@ -90,7 +91,7 @@ EncodedCommand EncodeCommandText(std::u32string_view text)
                 outputBuffer.clear();
                 return result;
             }
-            outputBuffer += char(c);
+            *out++ = char(c);
             ++i;
             continue;
         }
@@ -102,9 +103,10 @@ EncodedCommand EncodeCommandText(std::u32string_view text)
             outputBuffer.clear();
             return result;
         }
-        outputBuffer += char(FieldValue(text.substr(i + 1, 2)));
+        *out++ = char(FieldValue(text.substr(i + 1, 2)));
         i = close + 1;
     }
+    outputBuffer.resize(std::size_t(out - outputBuffer.data()));
     result.bytes.assign(outputBuffer.begin(), outputBuffer.end());
     return result;
 }

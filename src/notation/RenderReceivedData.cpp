@@ -23,7 +23,10 @@ const std::array<std::string, 256>& Tokens()
                 continue;
             char hex[4];
             std::snprintf(hex, sizeof hex, "%X", unsigned(c));
-            t[c] = "<" + ZeroPad(std::string_view(hex), 2) + ">";
+            const std::string digits = ZeroPad(std::string_view(hex), 2);
+            char token[8];
+            std::snprintf(token, sizeof token, "<%s>", digits.c_str());
+            t[c] = token;
         }
         return t;
     }();
@@ -40,7 +43,7 @@ std::string RenderReceivedData(const ByteText& reply)
     for (const char ch : reply) {
         const auto c = (unsigned char)ch;
         if (ShownAsToken(c))
-            result += tokens[c];
+            result.append(tokens[c].data(), 4);
         else
             result += ch;
     }

@@ -10,8 +10,10 @@
 
 // The serial port control, on QSerialPort, with exactly the members the serial link uses.
 // CommPort 1-16 maps to a device at each open: the environment variable ACCESSTERM_COM<n> when set,
-// otherwise the n-th serial port really present (ttyS*, then ttyUSB*, then ttyACM*, each by number).
-class MSComm : public QObject {
+// otherwise the n-th serial port really present (ttyS*, then ttyUSB*, then ttyACM*, each by
+// number).
+class MSComm : public QObject
+{
     Q_OBJECT
 public:
     // CommEvent codes the control raises.
@@ -41,6 +43,9 @@ public:
     static QString DeviceForPort(int port, const QStringList& presentPorts);
     // The serial ports present now, in the order the mapping counts them.
     static QStringList PresentPorts();
+    // The operator's text for an open that failed; an empty device means nothing maps to the port.
+    static QString DescribeOpenFailure(int port, const QString& device,
+                                       QSerialPort::SerialPortError error, const QString& reason);
 
 signals:
     void OnComm();
@@ -51,4 +56,5 @@ private:
     int m_commPort = 1;
     QString m_settings = QStringLiteral("4800,n,8,1");
     int m_commEvent = 0;
+    bool m_closePending = false;
 };

@@ -8,7 +8,8 @@
 
 // The terminal's one serial port. It owns MSComm1 and turns each arrival into one reply burst:
 // settle 300 ms, then drain, then notify ReplyArrived with a non-empty reply.
-class SerialLink : public QObject {
+class SerialLink : public QObject
+{
     Q_OBJECT
 public:
     explicit SerialLink(QObject* parent = nullptr);
@@ -28,4 +29,5 @@ private:
     void MSComm1_OnComm();
 
     MSComm m_comm;
+    bool m_collecting = false;
 };

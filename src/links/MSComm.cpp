@@ -1,0 +1,290 @@
+#include "links/MSComm.h"
+
+#include <QMetaObject>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace
+{
+
+struct LineSettings {
+    qint32 baud = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+bool parseSettings(const QString& text, LineSettings& out)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4) {
+        return false;
+    }
+    bool ok = false;
+    out.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || out.baud <= 0) {
+        return false;
+    }
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == QLatin1String("n")) {
+        out.parity = QSerialPort::NoParity;
+    } else if (parity == QLatin1String("e")) {
+        out.parity = QSerialPort::EvenParity;
+    } else if (parity == QLatin1String("o")) {
+        out.parity = QSerialPort::OddParity;
+    } else if (parity == QLatin1String("m")) {
+        out.parity = QSerialPort::MarkParity;
+    } else if (parity == QLatin1String("s")) {
+        out.parity = QSerialPort::SpaceParity;
+    } else {
+        return false;
+    }
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8) {
+        return false;
+    }
+    out.dataBits = static_cast<QSerialPort::DataBits>(bits);
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1")) {
+        out.stopBits = QSerialPort::OneStop;
+    } else if (stop == QLatin1String("1.5")) {
+        out.stopBits = QSerialPort::OneAndHalfStop;
+    } else if (stop == QLatin1String("2")) {
+        out.stopBits = QSerialPort::TwoStop;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Orders device names ttyS*, ttyUSB*, ttyACM*, each by its number.
+int familyRank(const QString& name)
+{
+    if (name.startsWith(QLatin1String("ttyUSB"))) {
+        return 1;
+    }
+    if (name.startsWith(QLatin1String("ttyACM"))) {
+        return 2;
+    }
+    if (name.startsWith(QLatin1String("ttyS"))) {
+        return 0;
+    }
+    return 3;
+}
+
+int trailingNumber(const QString& name)
+{
+    static const QRegularExpression digits(QStringLiteral("(\\d+)$"));
+    const QRegularExpressionMatch match = digits.match(name);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this)
+{
+    // Whatever the device holds is kept: the buffer is unbounded.
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_commEvent = comEvReceive;
+        emit OnComm();
+    });
+    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        switch (error) {
+        case QSerialPort::NoError:
+            return;
+        case QSerialPort::ReadError:
+        case QSerialPort::ResourceError:
+            // A vanished device keeps raising errors; closing once, later, stops the storm.
+            if (m_closePending == false && m_port.isOpen()) {
+                m_closePending = true;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_closePending = false;
+                        if (m_port.isOpen()) {
+                            m_port.close();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        default:
+            return;
+        }
+    });
+}
+
+int MSComm::CommPort() const
+{
+    return m_commPort;
+}
+
+void MSComm::SetCommPort(int port)
+{
+    m_commPort = port;
+}
+
+QString MSComm::Settings() const
+{
+    return m_settings;
+}
+
+LinkResult MSComm::SetSettings(const QString& settings)
+{
+    LineSettings line;
+    if (parseSettings(settings, line) == false) {
+        return LinkResult::Failure(QStringLiteral("invalid settings \"%1\"").arg(settings));
+    }
+    if (m_port.isOpen()) {
+        if (!m_port.setBaudRate(line.baud)) {
+            return LinkResult::Failure(QStringLiteral("Comport %1 (%2): baud rate %3 refused — %4")
+                                           .arg(m_commPort)
+                                           .arg(m_port.portName())
+                                           .arg(line.baud)
+                                           .arg(m_port.errorString()));
+        }
+        if (!m_port.setParity(line.parity) || !m_port.setDataBits(line.dataBits) ||
+            !m_port.setStopBits(line.stopBits)) {
+            return LinkResult::Failure(
+                QStringLiteral("Comport %1 (%2): settings \"%3\" refused — %4")
+                    .arg(m_commPort)
+                    .arg(m_port.portName())
+                    .arg(settings)
+                    .arg(m_port.errorString()));
+        }
+    }
+    m_settings = settings;
+    return LinkResult::Success();
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString MSComm::DescribeOpenFailure(int port, const QString& device,
+                                    QSerialPort::SerialPortError error, const QString& reason)
+{
+    if (device.isEmpty()) {
+        return QStringLiteral("Comport %1: no serial device for this port").arg(port);
+    }
+    QString text = QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
+    if (error == QSerialPort::PermissionError) {
+        text += QStringLiteral(" — add your user to the dialout group");
+    }
+    return text;
+}
+
+LinkResult MSComm::SetPortOpen(bool open)
+{
+    if (open == false) {
+        if (m_port.isOpen()) {
+            m_port.close();
+        }
+        return LinkResult::Success();
+    }
+    if (m_port.isOpen()) {
+        return LinkResult::Success();
+    }
+    const QString device = DeviceForPort(m_commPort, PresentPorts());
+    if (device.isEmpty()) {
+        return LinkResult::Failure(
+            DescribeOpenFailure(m_commPort, device, QSerialPort::DeviceNotFoundError, {}));
+    }
+    LineSettings line;
+    parseSettings(m_settings, line);
+    m_port.setPortName(device);
+    m_port.setBaudRate(line.baud);
+    m_port.setParity(line.parity);
+    m_port.setDataBits(line.dataBits);
+    m_port.setStopBits(line.stopBits);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        QString reason = m_port.errorString();
+        if (error == QSerialPort::DeviceNotFoundError) {
+            reason = QStringLiteral("No such device");
+        }
+        m_port.clearError();
+        return LinkResult::Failure(DescribeOpenFailure(m_commPort, device, error, reason));
+    }
+    m_commEvent = 0;
+    return LinkResult::Success();
+}
+
+LinkResult MSComm::Output(const QByteArray& bytes)
+{
+    if (!m_port.isOpen()) {
+        return LinkResult::Failure(QStringLiteral("port is not open"));
+    }
+    if (m_port.write(bytes) != bytes.size()) {
+        return LinkResult::Failure(QStringLiteral("Comport %1 (%2): %3")
+                                       .arg(m_commPort)
+                                       .arg(m_port.portName())
+                                       .arg(m_port.errorString()));
+    }
+    return LinkResult::Success();
+}
+
+QByteArray MSComm::Input()
+{
+    if (!m_port.isOpen()) {
+        return {};
+    }
+    return m_port.readAll();
+}
+
+int MSComm::InBufferCount() const
+{
+    if (!m_port.isOpen()) {
+        return 0;
+    }
+    return static_cast<int>(m_port.bytesAvailable());
+}
+
+int MSComm::CommEvent() const
+{
+    return m_commEvent;
+}
+
+QString MSComm::DeviceForPort(int port, const QStringList& presentPorts)
+{
+    const QByteArray override =
+        qgetenv(QStringLiteral("ACCESSTERM_COM%1").arg(port).toLatin1().constData());
+    if (!override.isEmpty()) {
+        return QString::fromLocal8Bit(override);
+    }
+    if (port < 1 || port > presentPorts.size()) {
+        return {};
+    }
+    return presentPorts.at(port - 1);
+}
+
+QStringList MSComm::PresentPorts()
+{
+    QStringList names;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        names << info.portName();
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int ra = familyRank(a);
+        const int rb = familyRank(b);
+        if (ra != rb) {
+            return ra < rb;
+        }
+        const int na = trailingNumber(a);
+        const int nb = trailingNumber(b);
+        if (na != nb) {
+            return na < nb;
+        }
+        return a < b;
+    });
+    QStringList locations;
+    for (const QString& name : names) {
+        locations << QStringLiteral("/dev/") + name;
+    }
+    return locations;
+}

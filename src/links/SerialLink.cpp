@@ -1,0 +1,64 @@
+#include "links/SerialLink.h"
+
+#include "links/SettleDelay.h"
+
+SerialLink::SerialLink(QObject* parent) : QObject(parent)
+{
+    connect(&m_comm, &MSComm::OnComm, this, &SerialLink::MSComm1_OnComm);
+}
+
+bool SerialLink::IsOpen() const
+{
+    return m_comm.PortOpen();
+}
+
+LinkResult SerialLink::OpenPort(int port)
+{
+    if (m_comm.PortOpen()) {
+        m_comm.SetPortOpen(false);
+    }
+    m_comm.SetCommPort(port);
+    const LinkResult result = m_comm.SetPortOpen(true);
+    if (!result.ok() && m_comm.PortOpen()) {
+        m_comm.SetPortOpen(false);
+    }
+    return result;
+}
+
+void SerialLink::ClosePort()
+{
+    if (m_comm.PortOpen()) {
+        m_comm.SetPortOpen(false);
+    }
+}
+
+LinkResult SerialLink::ApplySettings(qint32 baud)
+{
+    return m_comm.SetSettings(QStringLiteral("%1,n,8,1").arg(baud));
+}
+
+LinkResult SerialLink::Write(const QByteArray& bytes)
+{
+    return m_comm.Output(bytes);
+}
+
+void SerialLink::MSComm1_OnComm()
+{
+    if (m_comm.CommEvent() != MSComm::comEvReceive) {
+        return;
+    }
+    // Arrivals during the settle wait belong to the burst being collected.
+    if (m_collecting) {
+        return;
+    }
+    m_collecting = true;
+    SettleDelay(300);
+    QByteArray reply = m_comm.Input();
+    while (m_comm.InBufferCount() != 0) {
+        reply += m_comm.Input();
+    }
+    m_collecting = false;
+    if (!reply.isEmpty()) {
+        emit ReplyArrived(reply);
+    }
+}

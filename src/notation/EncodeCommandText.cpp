@@ -1,21 +1,35 @@
 #include "notation/EncodeCommandText.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 ByteText outputBuffer;
 
 namespace
 {
 
+// The value of each hex digit among the first 128 characters, -1 for every other character.
+constexpr std::array<signed char, 128> HexDigits = [] {
+    std::array<signed char, 128> t{};
+    for (int c = 0; c < 128; ++c)
+        t[c] = -1;
+    for (int c = '0'; c <= '9'; ++c)
+        t[c] = (signed char)(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c)
+        t[c] = (signed char)(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c)
+        t[c] = (signed char)(c - 'a' + 10);
+    return t;
+}();
+
 int HexDigit(char32_t c)
 {
-    if (c >= U'0' && c <= U'9')
-        return int(c - U'0');
-    if (c >= U'A' && c <= U'F')
-        return int(c - U'A') + 10;
-    if (c >= U'a' && c <= U'f')
-        return int(c - U'a') + 10;
-    return -1;
+    return c < 128 ? HexDigits[c] : -1;
 }
 
 bool IsIgnoredBlank(char32_t c)
@@ -58,6 +72,101 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
+// Reads the token at at, which starts with "<", writes its byte and returns the character after
+// it; or sets error and returns nullptr when no ">" closes it.
+const char32_t* EncodeToken(const char32_t* at, const char32_t* begin, const char32_t* end,
+                            char*& out, std::optional<EncodeError>& error)
+{
+    // The usual shape, two hex digits and ">", is read at once.
+    if (end - at >= 4 && at[3] == U'>') {
+        const int high = HexDigit(at[1]);
+        const int low = HexDigit(at[2]);
+        if ((high | low) >= 0) {
+            *out++ = char(high * 16 + low);
+            return at + 4;
+        }
+    }
+    // Any other token: its field is the two characters after "<", whatever they are; the token
+    // runs to the first ">" after the "<", which may lie inside the field.
+    const char32_t* close = at + 1;
+    while (close < end && *close != U'>')
+        ++close;
+    if (close == end) {
+        error = EncodeError{EncodeError::Kind::UnclosedToken, std::size_t(at - begin) + 1, U'<'};
+        return nullptr;
+    }
+    const std::size_t fieldLength = std::min<std::size_t>(2, std::size_t(end - at - 1));
+    *out++ = char(FieldValue(std::u32string_view(at + 1, fieldLength)));
+    return close + 1;
+}
+
+#if defined(__SSE2__)
+// Copies the 16 characters at at to out as bytes, whatever they are, and returns a mask of those
+// that end a literal run: "<", or a character above U+00FF. Bytes past the run are overwritten
+// later, so a run is copied in blocks with no test per character.
+unsigned CopyBlock(const char32_t* at, char* out)
+{
+    const auto* in = reinterpret_cast<const __m128i*>(at);
+    // Signed packing keeps every character above U+00FF above 0xFF in 16 bits.
+    const __m128i low = _mm_packs_epi32(_mm_loadu_si128(in), _mm_loadu_si128(in + 1));
+    const __m128i high = _mm_packs_epi32(_mm_loadu_si128(in + 2), _mm_loadu_si128(in + 3));
+    const __m128i upper = _mm_set1_epi16(short(0xFF00));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i fitsLow = _mm_cmpeq_epi16(_mm_and_si128(low, upper), zero);
+    const __m128i fitsHigh = _mm_cmpeq_epi16(_mm_and_si128(high, upper), zero);
+    const __m128i bytes = _mm_packus_epi16(low, high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+    const __m128i fits = _mm_packs_epi16(fitsLow, fitsHigh);
+    const __m128i open = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
+    return unsigned(
+        _mm_movemask_epi8(_mm_or_si128(open, _mm_andnot_si128(fits, _mm_set1_epi8(-1)))));
+}
+#endif
+
+// Encodes text into out, which has room for one byte per character; returns the end of the bytes
+// written, or sets error and returns nullptr.
+char* EncodeInto(std::u32string_view text, char* out, std::optional<EncodeError>& error)
+{
+    const char32_t* const begin = text.data();
+    const char32_t* const end = begin + text.size();
+    const char32_t* at = begin;
+    while (at < end) {
+#if defined(__SSE2__)
+        // Literal runs, a ">" that no "<" opened included, go 16 characters at a time.
+        if (end - at >= 16) {
+            const unsigned stops = CopyBlock(at, out);
+            if (stops == 0) {
+                at += 16;
+                out += 16;
+                continue;
+            }
+            const int run = __builtin_ctz(stops);
+            at += run;
+            out += run;
+        } else {
+            while (at < end && *at != U'<' && *at <= 0xFF)
+                *out++ = char(*at++);
+            if (at == end)
+                break;
+        }
+#else
+        while (at < end && *at != U'<' && *at <= 0xFF)
+            *out++ = char(*at++);
+        if (at == end)
+            break;
+#endif
+        if (*at != U'<') {
+            error = EncodeError{EncodeError::Kind::NoByteForCharacter, std::size_t(at - begin) + 1,
+                                *at};
+            return nullptr;
+        }
+        at = EncodeToken(at, begin, end, out, error);
+        if (!at)
+            return nullptr;
+    }
+    return out;
+}
+
 } // namespace
 
 std::string EncodeError::Describe() const
@@ -77,36 +186,18 @@ std::string EncodeError::Describe() const
 EncodedCommand EncodeCommandText(std::u32string_view text)
 {
     EncodedCommand result;
-    // Never more bytes than characters: write through a pointer into a buffer of that size.
-    outputBuffer.assign(text.size(), '\0');
-    char* out = outputBuffer.data();
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const char32_t c = text[i];
-        if (c != U'<') {
-            // A literal character, a ">" that no "<" opened included.
-            if (c > 0xFF) {
-                result.error = EncodeError{EncodeError::Kind::NoByteForCharacter, i + 1, c};
-                outputBuffer.clear();
-                return result;
-            }
-            *out++ = char(c);
-            ++i;
-            continue;
-        }
-        // A token: its field is the two characters after "<", whatever they are; the token runs
-        // to the first ">" after the "<", which may lie inside the field.
-        const std::size_t close = text.find(U'>', i + 1);
-        if (close == std::u32string_view::npos) {
-            result.error = EncodeError{EncodeError::Kind::UnclosedToken, i + 1, U'<'};
-            outputBuffer.clear();
-            return result;
-        }
-        *out++ = char(FieldValue(text.substr(i + 1, 2)));
-        i = close + 1;
-    }
-    outputBuffer.resize(std::size_t(out - outputBuffer.data()));
-    result.bytes.assign(outputBuffer.begin(), outputBuffer.end());
+    // Never more bytes than characters: write straight into a buffer of that size.
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    outputBuffer.resize_and_overwrite(text.size(), [&](char* out, std::size_t) {
+        const char* last = EncodeInto(text, out, result.error);
+        return last ? std::size_t(last - out) : 0;
+    });
+#else
+    outputBuffer.resize(text.size());
+    const char* last = EncodeInto(text, outputBuffer.data(), result.error);
+    outputBuffer.resize(last ? std::size_t(last - outputBuffer.data()) : 0);
+#endif
+    if (result.ok())
+        result.bytes.assign(outputBuffer.begin(), outputBuffer.end());
     return result;
 }

@@ -19,6 +19,103 @@ EncodedCommand Encode(const QString& text)
     return EncodeCommandText(text.toStdU32String());
 }
 
+// The command read one character at a time, the plain way, to hold the block-wise encoder to.
+EncodedCommand EncodeOneByOne(const std::u32string& text)
+{
+    EncodedCommand result;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char32_t c = text[i];
+        if (c != U'<') {
+            if (c > 0xFF) {
+                result.error = EncodeError{EncodeError::Kind::NoByteForCharacter, i + 1, c};
+                result.bytes.clear();
+                return result;
+            }
+            result.bytes.push_back(std::uint8_t(c));
+            ++i;
+            continue;
+        }
+        const std::size_t close = text.find(U'>', i + 1);
+        if (close == std::u32string::npos) {
+            result.error = EncodeError{EncodeError::Kind::UnclosedToken, i + 1, U'<'};
+            result.bytes.clear();
+            return result;
+        }
+        unsigned value = 0;
+        for (const char32_t f : text.substr(i + 1, 2)) {
+            if (f == U' ' || f == U'\t' || f == U'\n')
+                continue;
+            int d = -1;
+            if (f >= U'0' && f <= U'9')
+                d = int(f - U'0');
+            else if (f >= U'A' && f <= U'F')
+                d = int(f - U'A') + 10;
+            else if (f >= U'a' && f <= U'f')
+                d = int(f - U'a') + 10;
+            if (d < 0)
+                break;
+            value = value * 16 + unsigned(d);
+        }
+        result.bytes.push_back(std::uint8_t(value));
+        i = close + 1;
+    }
+    return result;
+}
+
+// A random command of the notation's characters, with plain runs long and short so that tokens,
+// stray brackets and characters without a byte fall at every offset of a block.
+std::u32string RandomCommand(QRandomGenerator& random)
+{
+    static const std::u32string pieces[] = {U"<",
+                                            U">",
+                                            U"<0D>",
+                                            U"<ff>",
+                                            U"<4>",
+                                            U"< 4>",
+                                            U"<\t1>",
+                                            U"<G>",
+                                            U"<>",
+                                            U"<<41>",
+                                            U"0",
+                                            U"A",
+                                            U"f",
+                                            U" ",
+                                            U"\n",
+                                            U"\u00E9",
+                                            U"\u00FF",
+                                            U"xyz",
+                                            U"ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
+    std::u32string text;
+    const int count = int(random.bounded(0, 40));
+    for (int i = 0; i < count; ++i) {
+        const auto pick = random.bounded(100);
+        if (pick == 0)
+            text += U'\u4E2D';
+        else if (pick == 1)
+            text += U'\U0001F600';
+        else if (pick < 20)
+            text += std::u32string(random.bounded(1, 40), char32_t('a' + random.bounded(26)));
+        else
+            text += pieces[random.bounded(int(std::size(pieces)))];
+    }
+    return text;
+}
+
+// Renders a reply one byte at a time, the plain way.
+std::string RenderOneByOne(const ByteText& reply)
+{
+    std::string text;
+    for (const char ch : reply) {
+        const auto c = (unsigned char)ch;
+        if (c <= 32 || c == 127)
+            text += QStringLiteral("<%1>").arg(c, 2, 16, QChar('0')).toUpper().toStdString();
+        else
+            text += ch;
+    }
+    return text;
+}
+
 } // namespace
 
 class TestNotation : public QObject
@@ -35,6 +132,10 @@ private slots:
     void renders();
     void rendersEveryByteAsItselfOrAToken();
     void encodingARenderingGivesTheBytesBack();
+    void encodesAsReadingOneCharacterAtATime();
+    void findsFaultsAtEveryOffset_data();
+    void findsFaultsAtEveryOffset();
+    void rendersAsOneByteAtATime();
     void zeroPads_data();
     void zeroPads();
     void readsNumbers_data();
@@ -199,6 +300,72 @@ void TestNotation::encodingARenderingGivesTheBytesBack()
             EncodeCommandText(QString::fromLatin1(rendered).toStdU32String());
         QVERIFY(back.ok());
         QCOMPARE(QByteArray::fromStdString(outputBuffer), QByteArray::fromStdString(reply));
+    }
+}
+
+void TestNotation::encodesAsReadingOneCharacterAtATime()
+{
+    QRandomGenerator random(7120626);
+    for (int round = 0; round < 3000; ++round) {
+        const std::u32string text = RandomCommand(random);
+        const EncodedCommand expected = EncodeOneByOne(text);
+        const EncodedCommand actual = EncodeCommandText(text);
+        const QString shown = QString::fromStdU32String(text);
+        QVERIFY2(actual.ok() == expected.ok(), qPrintable(shown));
+        QCOMPARE(Bytes(actual.bytes), Bytes(expected.bytes));
+        if (expected.ok()) {
+            QCOMPARE(QByteArray::fromStdString(outputBuffer), Bytes(expected.bytes));
+        } else {
+            QCOMPARE(int(actual.error->kind), int(expected.error->kind));
+            QCOMPARE(actual.error->position, expected.error->position);
+            QCOMPARE(actual.error->character, expected.error->character);
+        }
+    }
+}
+
+void TestNotation::findsFaultsAtEveryOffset_data()
+{
+    QTest::addColumn<int>("offset");
+    for (int offset = 0; offset < 40; ++offset)
+        QTest::addRow("%d", offset) << offset;
+}
+
+void TestNotation::findsFaultsAtEveryOffset()
+{
+    QFETCH(int, offset);
+    const std::u32string before(std::size_t(offset), U'A');
+    const std::u32string after(40, U'B');
+
+    EncodedCommand result = EncodeCommandText(before + U'\u20AC' + after + U'\u4E2D');
+    QVERIFY(!result.ok());
+    QCOMPARE(int(result.error->kind), int(EncodeError::Kind::NoByteForCharacter));
+    QCOMPARE(result.error->position, std::size_t(offset) + 1);
+    QCOMPARE(result.error->character, U'\u20AC');
+
+    result = EncodeCommandText(before + U"<0D" + after);
+    QVERIFY(!result.ok());
+    QCOMPARE(int(result.error->kind), int(EncodeError::Kind::UnclosedToken));
+    QCOMPARE(result.error->position, std::size_t(offset) + 1);
+
+    // A token at every offset, straddling the blocks the encoder reads.
+    result = EncodeCommandText(before + U"<7F>" + after);
+    QVERIFY(result.ok());
+    QCOMPARE(Bytes(result.bytes),
+             QByteArray(offset, 'A') + QByteArray(1, '\x7F') + QByteArray(40, 'B'));
+}
+
+void TestNotation::rendersAsOneByteAtATime()
+{
+    QRandomGenerator random(1207);
+    for (int round = 0; round < 500; ++round) {
+        ByteText reply;
+        const int length = int(random.bounded(0, 200));
+        // Mostly printable, with control bytes among them, as replies come.
+        for (int i = 0; i < length; ++i)
+            reply +=
+                random.bounded(4) == 0 ? char(random.bounded(256)) : char(random.bounded(33, 127));
+        QCOMPARE(QByteArray::fromStdString(RenderReceivedData(reply)),
+                 QByteArray::fromStdString(RenderOneByOne(reply)));
     }
 }
 

@@ -4,12 +4,14 @@
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
+#include <QTimer>
 
 // The socket control, on QTcpSocket, with the members the TCP link uses.
 // State numbers: closed 0, resolving 4, connecting 6, connected 7, closing 8 (the peer closed),
 // error 9. Error numbers: refused 10061, timed out 10060, host not found 11001, network unreachable
 // 10051, reset by peer 10054, invalid host or port 10049. A connect gives up after 20 s (10060).
-class Winsock : public QObject {
+class Winsock : public QObject
+{
     Q_OBJECT
 public:
     explicit Winsock(QObject* parent = nullptr);
@@ -27,6 +29,8 @@ public:
     // false when the bytes could not be handed to the socket.
     bool SendData(const QByteArray& bytes);
     void GetData(QByteArray& data);
+    // The socket's description of its last failure.
+    QString ErrorString() const;
 
 signals:
     void ConnectEvent();
@@ -34,6 +38,12 @@ signals:
     void Error(int number, const QString& description);
 
 private:
-    // implementation-defined members
+    void fail(int number, const QString& description);
+
     QTcpSocket m_socket;
+    QTimer m_connectTimer;
+    QString m_remoteHost;
+    qint64 m_remotePort = 0;
+    qint32 m_localPort = 0;
+    int m_state = 0;
 };

@@ -1,0 +1,207 @@
+#include "TerminalController.h"
+
+#include "ConsoleFields.h"
+#include "EventLog.h"
+#include "Module1.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+#include "notation/EncodeCommandText.h"
+#include "notation/NumericValue.h"
+#include "notation/RenderReceivedData.h"
+
+namespace
+{
+
+// Only blanks are trimmed: a tab at either end is part of the command.
+QString TrimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+std::optional<qint32> RoundedValue(const QString& text)
+{
+    return RoundToInt32(NumericValue(text.toStdString()));
+}
+
+QString Rendered(const QByteArray& reply)
+{
+    const std::string text = RenderReceivedData(ByteText(reply.constData(), size_t(reply.size())));
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, SerialLink& serial,
+                                       TcpLink& tcp, QObject* parent)
+    : QObject(parent), m_window(window), m_log(LB), m_serial(serial), m_tcp(tcp)
+{
+    connect(&m_serial, &SerialLink::ReplyArrived, this,
+            &TerminalController::SerialLink_ReplyArrived);
+    connect(&m_tcp, &TcpLink::Connected, this, &TerminalController::TcpLink_Connected);
+    connect(&m_tcp, &TcpLink::ReplyArrived, this, &TerminalController::TcpLink_ReplyArrived);
+    connect(&m_tcp, &TcpLink::SocketError, this, &TerminalController::TcpLink_SocketError);
+}
+
+void TerminalController::Option2_Click()
+{
+    m_transportMode = 1;
+    openChosenSerialPort();
+}
+
+void TerminalController::Option1_Click()
+{
+    if (m_serial.IsOpen())
+        m_serial.ClosePort();
+    m_transportMode = 2;
+}
+
+void TerminalController::CmbComPort_Change()
+{
+    openChosenSerialPort();
+}
+
+void TerminalController::CmbComPort_Click()
+{
+    openChosenSerialPort();
+}
+
+void TerminalController::Combo2_Change()
+{
+    applyBaudRate();
+}
+
+void TerminalController::Combo2_Click()
+{
+    applyBaudRate();
+}
+
+void TerminalController::openChosenSerialPort()
+{
+    m_log.AddLine(QStringLiteral("Connect Close"));
+    m_tcp.Disconnect();
+    const int port = m_window.ComPortIndex() + 1;
+    if (port == 0)
+        return;
+    const LinkResult opened = m_serial.OpenPort(port);
+    if (!opened.ok()) {
+        // The one trapped failure: the operator sees why, and the terminal goes on.
+        m_window.ShowMessage(opened.description());
+        return;
+    }
+    m_log.AddLine(QStringLiteral("Open Comport:Com ") + QString::number(port));
+}
+
+void TerminalController::applyBaudRate()
+{
+    const std::optional<qint32> baud = RoundedValue(m_window.BaudText());
+    if (!baud || *baud <= 0) {
+        m_window.ShowMessage(QStringLiteral("Wrong Boad Rate"));
+        m_window.FocusBaudBox();
+        return;
+    }
+    const LinkResult applied = m_serial.ApplySettings(*baud);
+    if (!applied.ok()) {
+        m_log.AddLine(applied.description());
+        return;
+    }
+    m_log.AddLine(QStringLiteral("Comport Setting:") + QString::number(*baud) +
+                  QStringLiteral(",n,8,1"));
+}
+
+void TerminalController::CmdConnect_Click()
+{
+    if (m_serial.IsOpen())
+        m_serial.ClosePort();
+    m_log.AddLine(QStringLiteral("Close Comport"));
+    m_log.AddLine(QStringLiteral("Connecting....."));
+    // A port number beyond 32 bits cannot be a port: hand on one the link refuses, so the
+    // operator gets its socket error line.
+    const std::optional<qint32> port = RoundedValue(TrimBlanks(m_window.PortText()));
+    m_tcp.ConnectTo(TrimBlanks(m_window.HostText()), port ? qint64(*port) : qint64(-1));
+}
+
+void TerminalController::Command2_Click()
+{
+    m_log.AddLine(QStringLiteral("Connect Close"));
+    m_tcp.Disconnect();
+}
+
+void TerminalController::cmdNumber_Click(int Index)
+{
+    if (Index < 0 || Index > 15)
+        return;
+    const QString digit = QString::number(Index, 16).toUpper();
+    if (m_firstDigit.isEmpty()) {
+        m_firstDigit = digit;
+        return;
+    }
+    m_secondDigit = digit;
+    m_window.SetCommandText(m_window.CommandText() + QLatin1Char('<') + m_firstDigit +
+                            m_secondDigit + QLatin1Char('>'));
+    m_firstDigit.clear();
+    m_secondDigit.clear();
+}
+
+void TerminalController::Command3_Click()
+{
+    const QString text = TrimBlanks(m_window.CommandText());
+    m_log.AddLine(QStringLiteral("[Output]------") + text);
+    const EncodedCommand command = EncodeCommandText(text.toStdU32String());
+    if (!command.ok()) {
+        m_log.AddLine(QStringLiteral("Nothing sent: ") +
+                      QString::fromStdString(command.error->Describe()));
+        return;
+    }
+    if (command.bytes.empty()) {
+        m_log.AddLine(QStringLiteral("Nothing sent: the command is empty"));
+        return;
+    }
+    const QByteArray bytes(reinterpret_cast<const char*>(command.bytes.data()),
+                           qsizetype(command.bytes.size()));
+    if (m_transportMode == 1) {
+        const LinkResult written = m_serial.Write(bytes);
+        if (!written.ok())
+            m_log.AddLine(QStringLiteral("Nothing sent: ") + written.description());
+    } else if (m_tcp.GetState() == 7) {
+        const LinkResult sent = m_tcp.Send(bytes);
+        if (!sent.ok())
+            m_log.AddLine(QStringLiteral("Nothing sent: ") + sent.description());
+    } else {
+        m_tcp.LogSocketState();
+    }
+}
+
+void TerminalController::cmdClear_Click()
+{
+    m_log.Clear();
+}
+
+void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
+{
+    const QString text = Rendered(reply);
+    m_log.AddLine(QStringLiteral("[Input]------") + text);
+    QString path;
+    AppendCaptureLine(path, text);
+}
+
+void TerminalController::TcpLink_Connected()
+{
+    m_log.AddLine(QStringLiteral("Connect Succeed"));
+}
+
+void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
+{
+    m_log.AddLine(QStringLiteral("[Input]------") + Rendered(reply));
+}
+
+void TerminalController::TcpLink_SocketError(int number, const QString& description)
+{
+    m_log.AddLine(QStringLiteral("Socket Error:") + QString::number(number) + QLatin1Char(' ') +
+                  description);
+}

@@ -1,0 +1,81 @@
+#include "links/TcpLink.h"
+
+#include "console/EventLog.h"
+#include "links/SettleDelay.h"
+
+TcpLink::TcpLink(EventLog& log, QObject* parent) : QObject(parent), m_log(log)
+{
+    connect(&m_socket, &Winsock::ConnectEvent, this, &TcpLink::Connected);
+    connect(&m_socket, &Winsock::DataArrival, this, &TcpLink::Winsock1_DataArrival);
+    connect(&m_socket, &Winsock::Error, this, &TcpLink::SocketError);
+}
+
+void TcpLink::ConnectTo(const QString& host, qint64 port)
+{
+    m_socket.Close();
+    m_socket.SetLocalPort(0);
+    m_socket.SetRemoteHost(host);
+    m_socket.SetRemotePort(port);
+    m_socket.Connect();
+}
+
+void TcpLink::Disconnect()
+{
+    m_socket.Close();
+}
+
+int TcpLink::GetState() const
+{
+    return m_socket.State();
+}
+
+LinkResult TcpLink::Send(const QByteArray& bytes)
+{
+    if (!m_socket.SendData(bytes))
+        return LinkResult::Failure(QStringLiteral("The connection did not take the command: ") +
+                                   m_socket.ErrorString());
+    return LinkResult::Success();
+}
+
+void TcpLink::LogSocketState()
+{
+    m_log.AddLine(QStringLiteral("Connect State:") + StateName(GetState()));
+}
+
+QString TcpLink::StateName(int state)
+{
+    switch (state) {
+    case 0:
+        return QStringLiteral("Closed");
+    case 1:
+        return QStringLiteral("Open");
+    case 2:
+        return QStringLiteral("Listening....");
+    case 3:
+        return QStringLiteral("Connection Pending");
+    case 4:
+        return QStringLiteral("ResolvingHost");
+    case 5:
+        return QStringLiteral("HostResolved");
+    case 6:
+        return QStringLiteral("Connectin");
+    case 7:
+        return QStringLiteral("Connected");
+    case 8:
+        return QString::fromUtf8("\u9019\u53f0\u96fb\u8166\u6b63\u5728\u95dc\u9589\u9023\u7dda");
+    case 9:
+        return QStringLiteral("Error");
+    default:
+        return QString();
+    }
+}
+
+void TcpLink::Winsock1_DataArrival(qint32)
+{
+    // Let the rest of the burst come in, then take everything received so far in one read.
+    SettleDelay(300);
+    QByteArray reply;
+    m_socket.GetData(reply);
+    if (!reply.isEmpty())
+        emit ReplyArrived(reply);
+}

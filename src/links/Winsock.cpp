@@ -1,0 +1,154 @@
+#include "links/Winsock.h"
+
+#include <QHostAddress>
+#include <QTimer>
+
+namespace
+{
+
+constexpr int ConnectTimeoutMs = 20000;
+
+int ErrorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::NetworkError:
+        return 10051;
+    case QAbstractSocket::RemoteHostClosedError:
+        return 10054;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return 10049;
+    default:
+        return 10000 + int(error);
+    }
+}
+
+} // namespace
+
+Winsock::Winsock(QObject* parent) : QObject(parent)
+{
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        m_socket.abort();
+        fail(10060, QStringLiteral("Connection timed out"));
+    });
+    connect(&m_socket, &QAbstractSocket::stateChanged, this,
+            [this](QAbstractSocket::SocketState state) {
+                if (state == QAbstractSocket::HostLookupState)
+                    m_state = 4;
+                else if (state == QAbstractSocket::ConnectingState)
+                    m_state = 6;
+            });
+    connect(&m_socket, &QAbstractSocket::connected, this, [this] {
+        m_connectTimer.stop();
+        m_state = 7;
+        emit ConnectEvent();
+    });
+    connect(&m_socket, &QIODevice::readyRead, this, [this] {
+        emit DataArrival(qint32(qMin<qint64>(m_socket.bytesAvailable(), INT32_MAX)));
+    });
+    connect(&m_socket, &QAbstractSocket::disconnected, this, [this] {
+        // The peer closed: the bytes it sent stay readable, and the state stays "closing".
+        if (m_state == 7)
+            m_state = 8;
+    });
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                if (error == QAbstractSocket::RemoteHostClosedError && m_state >= 7) {
+                    m_state = 8;
+                    return;
+                }
+                m_connectTimer.stop();
+                fail(ErrorNumber(error), m_socket.errorString());
+            });
+}
+
+QString Winsock::RemoteHost() const
+{
+    return m_remoteHost;
+}
+
+void Winsock::SetRemoteHost(const QString& host)
+{
+    m_remoteHost = host;
+}
+
+qint64 Winsock::RemotePort() const
+{
+    return m_remotePort;
+}
+
+void Winsock::SetRemotePort(qint64 port)
+{
+    m_remotePort = port;
+}
+
+qint32 Winsock::LocalPort() const
+{
+    return m_localPort;
+}
+
+void Winsock::SetLocalPort(qint32 port)
+{
+    m_localPort = port;
+}
+
+int Winsock::State() const
+{
+    return m_state;
+}
+
+void Winsock::Connect()
+{
+    Close();
+    if (m_remoteHost.isEmpty() || m_remotePort < 1 || m_remotePort > 65535) {
+        const QString why =
+            m_remoteHost.isEmpty()
+                ? QStringLiteral("No host given")
+                : QStringLiteral("Invalid port %1: a port is 1 to 65535").arg(m_remotePort);
+        // Like every connect failure, this one arrives from the event loop.
+        QTimer::singleShot(0, this, [this, why] { fail(10049, why); });
+        return;
+    }
+    m_state = QHostAddress(m_remoteHost).isNull() ? 4 : 6;
+    if (m_localPort != 0)
+        m_socket.bind(QHostAddress::Any, quint16(m_localPort));
+    m_connectTimer.start(ConnectTimeoutMs);
+    m_socket.connectToHost(m_remoteHost, quint16(m_remotePort));
+}
+
+void Winsock::Close()
+{
+    m_connectTimer.stop();
+    m_socket.abort();
+    m_state = 0;
+}
+
+bool Winsock::SendData(const QByteArray& bytes)
+{
+    if (m_state != 7)
+        return false;
+    return m_socket.write(bytes) == bytes.size();
+}
+
+void Winsock::GetData(QByteArray& data)
+{
+    data = m_socket.readAll();
+}
+
+QString Winsock::ErrorString() const
+{
+    return m_socket.errorString();
+}
+
+void Winsock::fail(int number, const QString& description)
+{
+    m_state = 9;
+    emit Error(number, description);
+}

@@ -1,0 +1,274 @@
+// The controller driven with the real links: a loopback TCP peer and a pseudo-terminal.
+#include "console/ConsoleFields.h"
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+#include "support/PtyPair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace
+{
+
+class FakeFields : public ConsoleFields
+{
+public:
+    QString CommandText() const override { return command; }
+    void SetCommandText(const QString& text) override { command = text; }
+    int ComPortIndex() const override { return portIndex; }
+    QString BaudText() const override { return baud; }
+    QString HostText() const override { return host; }
+    QString PortText() const override { return port; }
+    void ShowMessage(const QString& text) override { messages << text; }
+    void FocusBaudBox() override { ++baudFocus; }
+
+    QString command, baud = QStringLiteral("4800"), host, port;
+    int portIndex = -1;
+    QStringList messages;
+    int baudFocus = 0;
+};
+
+QString CaptureFile()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
+}
+
+} // namespace
+
+class tst_TerminalController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QFile::remove(CaptureFile());
+        m_fields = std::make_unique<FakeFields>();
+        m_log = std::make_unique<EventLog>();
+        m_serial = std::make_unique<SerialLink>();
+        m_tcp = std::make_unique<TcpLink>(*m_log);
+        m_controller = std::make_unique<TerminalController>(*m_fields, *m_log, *m_serial, *m_tcp);
+    }
+    void cleanup()
+    {
+        m_controller.reset();
+        m_tcp.reset();
+        m_serial.reset();
+        m_log.reset();
+        QFile::remove(CaptureFile());
+    }
+
+    void wholeRoadOverTcp()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        m_fields->host = QStringLiteral(" 127.0.0.1 ");
+        m_fields->port = QString::number(server.serverPort());
+        m_controller->CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_log->lines().contains(QStringLiteral("Connect Succeed")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        QCOMPARE(m_log->lines(),
+                 QStringList({"Close Comport", "Connecting.....", "Connect Succeed"}));
+
+        m_fields->command = QStringLiteral("AB<02>C<0D>");
+        m_controller->Command3_Click();
+        QByteArray received;
+        QTRY_VERIFY_WITH_TIMEOUT((received += peer->readAll()).size() >= 5, 5000);
+        QCOMPARE(received, QByteArray("AB\x02"
+                                      "C\r"));
+        QCOMPARE(m_log->lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
+        QCOMPARE(m_fields->command, QStringLiteral("AB<02>C<0D>"));
+
+        peer->write(QByteArray("\x02"
+                               "AB\x03\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_log->lines().last(),
+                                  QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
+        QVERIFY(!QFile::exists(CaptureFile()));
+    }
+
+    void wholeRoadOverSerial()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
+        m_fields->portIndex = 4;
+        m_controller->Option2_Click();
+        QCOMPARE(m_controller->transportMode(), 1);
+        QCOMPARE(m_log->lines(), QStringList({"Connect Close", "Open Comport:Com 5"}));
+        m_fields->baud = QStringLiteral("9600");
+        m_controller->Combo2_Click();
+        QCOMPARE(m_log->lines().last(), QStringLiteral("Comport Setting:9600,n,8,1"));
+
+        m_fields->command = QStringLiteral("  AB<02>C<0D>  ");
+        m_controller->Command3_Click();
+        QCOMPARE(pty.readExactly(5), QByteArray("AB\x02"
+                                                "C\r"));
+        QCOMPARE(m_log->lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
+
+        QVERIFY(pty.write(QByteArray("\x02"
+                                     "AB\x03\r\n")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_log->lines().last(),
+                                  QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
+        QFile capture(CaptureFile());
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QCOMPARE(capture.readAll(), QByteArray("<02>AB<03><0D><0A>\r\n"));
+        qunsetenv("ACCESSTERM_COM5");
+    }
+
+    void sendBeforeAnyChoiceLogsSocketState()
+    {
+        m_fields->command = QStringLiteral("A");
+        m_controller->Command3_Click();
+        QCOMPARE(m_log->lines(), QStringList({"[Output]------A", "Connect State:Closed"}));
+        QCOMPARE(m_controller->transportMode(), 0);
+    }
+
+    void keypadPairsDigits()
+    {
+        m_fields->command = QStringLiteral("X");
+        for (int index : {1, 2, 3})
+            m_controller->cmdNumber_Click(index);
+        QCOMPARE(m_fields->command, QStringLiteral("X<12>"));
+        QCOMPARE(m_controller->firstDigit(), QStringLiteral("3"));
+        QCOMPARE(m_controller->secondDigit(), QString());
+        // The pending digit survives a send and a clear.
+        m_controller->Command3_Click();
+        m_controller->cmdClear_Click();
+        QCOMPARE(m_log->count(), 0);
+        m_controller->cmdNumber_Click(4);
+        QCOMPARE(m_fields->command, QStringLiteral("X<12><34>"));
+        m_controller->cmdNumber_Click(0);
+        m_controller->cmdNumber_Click(13);
+        QCOMPARE(m_fields->command, QStringLiteral("X<12><34><0D>"));
+        m_controller->cmdNumber_Click(15);
+        m_controller->cmdNumber_Click(10);
+        QCOMPARE(m_fields->command, QStringLiteral("X<12><34><0D><FA>"));
+    }
+
+    void wrongBaudRate_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("zero") << "0";
+        QTest::newRow("negative") << "-9600";
+        QTest::newRow("empty") << "";
+        QTest::newRow("beyond 32 bits") << "99999999999";
+    }
+    void wrongBaudRate()
+    {
+        QFETCH(QString, text);
+        const QString before = m_serial->MSComm1().Settings();
+        m_fields->baud = text;
+        m_controller->Combo2_Change();
+        QCOMPARE(m_fields->messages, QStringList({"Wrong Boad Rate"}));
+        QCOMPARE(m_fields->baudFocus, 1);
+        QCOMPARE(m_log->count(), 0);
+        QCOMPARE(m_serial->MSComm1().Settings(), before);
+    }
+
+    void baudDigitsThenLetters()
+    {
+        m_fields->baud = QStringLiteral("19200bps");
+        m_controller->Combo2_Change();
+        QCOMPARE(m_log->lines(), QStringList({"Comport Setting:19200,n,8,1"}));
+        QCOMPARE(m_serial->MSComm1().Settings(), QStringLiteral("19200,n,8,1"));
+        QVERIFY(m_fields->messages.isEmpty());
+    }
+
+    void portWithNothingSelected()
+    {
+        m_controller->CmbComPort_Change();
+        QCOMPARE(m_log->lines(), QStringList({"Connect Close"}));
+        QVERIFY(!m_serial->IsOpen());
+        QVERIFY(m_fields->messages.isEmpty());
+    }
+
+    void failedOpenShowsOneMessage()
+    {
+        qputenv("ACCESSTERM_COM7", QByteArray("/dev/accessterm-no-such-device"));
+        m_fields->portIndex = 6;
+        m_controller->Option2_Click();
+        QCOMPARE(m_log->lines(), QStringList({"Connect Close"}));
+        QCOMPARE(m_fields->messages.size(), 1);
+        QVERIFY(
+            m_fields->messages.first().contains(QStringLiteral("/dev/accessterm-no-such-device")));
+        QVERIFY(!m_serial->IsOpen());
+        qunsetenv("ACCESSTERM_COM7");
+    }
+
+    void commandsThatCannotGo_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << "   "
+                               << "empty";
+        QTest::newRow("unclosed") << "AB<0"
+                                  << "3";
+        QTest::newRow("no byte") << QString::fromUtf8("A\u4e2d") << "2";
+    }
+    void commandsThatCannotGo()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, reason);
+        m_controller->cmdNumber_Click(7);
+        m_fields->command = command;
+        m_controller->Command3_Click();
+        QCOMPARE(m_log->count(), 2);
+        QCOMPARE(m_log->line(0), QStringLiteral("[Output]------") + command.trimmed());
+        QVERIFY(m_log->line(1).startsWith(QStringLiteral("Nothing sent: ")));
+        QVERIFY2(m_log->line(1).contains(reason), qPrintable(m_log->line(1)));
+        QCOMPARE(m_controller->transportMode(), 0);
+        QCOMPARE(m_controller->firstDigit(), QStringLiteral("7"));
+    }
+
+    void serialWriteWhileClosedIsOneLine()
+    {
+        m_fields->portIndex = -1;
+        m_controller->Option2_Click(); // "Comport" chosen, but no port selected
+        m_fields->command = QStringLiteral("A");
+        m_controller->Command3_Click();
+        QCOMPARE(m_log->count(), 3);
+        QVERIFY(m_log->line(2).startsWith(QStringLiteral("Nothing sent: ")));
+        QCOMPARE(m_controller->transportMode(), 1);
+    }
+
+    void refusedConnectionIsASocketErrorLine()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const quint16 port = server.serverPort();
+        server.close(); // nothing listens there now
+        m_fields->host = QStringLiteral("127.0.0.1");
+        m_fields->port = QString::number(port);
+        m_controller->CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_log->count() == 3, 5000);
+        QVERIFY2(m_log->line(2).startsWith(QStringLiteral("Socket Error:10061 ")),
+                 qPrintable(m_log->line(2)));
+    }
+
+    void portBeyond32BitsIsASocketErrorLine()
+    {
+        m_fields->host = QStringLiteral("127.0.0.1");
+        m_fields->port = QStringLiteral("99999999999");
+        m_controller->CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_log->count() == 3, 5000);
+        QVERIFY2(m_log->line(2).startsWith(QStringLiteral("Socket Error:10049 ")),
+                 qPrintable(m_log->line(2)));
+    }
+
+private:
+    std::unique_ptr<FakeFields> m_fields;
+    std::unique_ptr<EventLog> m_log;
+    std::unique_ptr<SerialLink> m_serial;
+    std::unique_ptr<TcpLink> m_tcp;
+    std::unique_ptr<TerminalController> m_controller;
+};
+
+QTEST_MAIN(tst_TerminalController)
+#include "tst_terminalcontroller.moc"

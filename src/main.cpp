@@ -1,11 +1,30 @@
 #include <QApplication>
-#include <QWidget>
+#include <QIcon>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+#include "console/frmMain.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("accessterm"));
-    QWidget window;
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/accessterm.png")));
+    frmMain window;
+    window.setWindowTitle(QStringLiteral("accessterm - Access Controller Test Terminal"));
     window.show();
+    if (qEnvironmentVariableIsSet("ACCESSTERM_STARTUP_PROBE")) {
+        // The start-up benchmark: say when the shown window's first events have been handled.
+        QTimer::singleShot(0, &app, [&app] {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            std::printf(
+                "shown_ns: %lld\n",
+                (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+            std::fflush(stdout);
+            app.quit();
+        });
+    }
     return app.exec();
 }

@@ -1,16 +1,23 @@
 #include "console/EventLog.h"
 
 #include <QScrollBar>
-#include <QTimer>
+
+EventLogModel::EventLogModel(QObject* parent) : QAbstractListModel(parent)
+{
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(0);
+    connect(&m_showTimer, &QTimer::timeout, this, &EventLogModel::showPending);
+    m_clock.start();
+}
 
 int EventLogModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_lines.size());
+    return parent.isValid() ? 0 : m_shown;
 }
 
 QVariant EventLogModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_lines.size())
+    if (!index.isValid() || index.row() >= m_shown)
         return {};
     if (role == Qt::DisplayRole)
         return m_lines.at(index.row());
@@ -19,17 +26,32 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const
 
 void EventLogModel::append(const QString& line)
 {
-    const int row = int(m_lines.size());
-    beginInsertRows(QModelIndex(), row, row);
     m_lines.append(line);
-    endInsertRows();
+    if (!m_showTimer.isActive())
+        m_showTimer.start(int(qMax<qint64>(0, m_nextShowMs - m_clock.elapsed())));
 }
 
 void EventLogModel::clear()
 {
+    m_showTimer.stop();
     beginResetModel();
     m_lines.clear();
+    m_shown = 0;
     endResetModel();
+}
+
+void EventLogModel::showPending()
+{
+    const int total = int(m_lines.size());
+    if (total == m_shown)
+        return;
+    const qint64 start = m_clock.elapsed();
+    beginInsertRows(QModelIndex(), m_shown, total - 1);
+    m_shown = total;
+    endInsertRows();
+    emit linesShown();
+    const qint64 end = m_clock.elapsed();
+    m_nextShowMs = end + 4 * (end - start);
 }
 
 EventLog::EventLog(QWidget* parent) : QListView(parent), m_model(this)
@@ -39,28 +61,26 @@ EventLog::EventLog(QWidget* parent) : QListView(parent), m_model(this)
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Whether to follow is decided by where the view stood before the rows came, and only then
+    // is it scrolled: once per batch of lines, never once per line.
+    connect(&m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const QScrollBar* bar = verticalScrollBar();
+        m_followNewest = bar->value() >= bar->maximum();
+    });
+    connect(&m_model, &EventLogModel::linesShown, this, [this] {
+        // Laid out here, not on a later turn, so the batch's cost is measured with it.
+        executeDelayedItemsLayout();
+        if (m_followNewest)
+            scrollToBottom();
+    });
 }
 
 void EventLog::AddLine(const QString& text)
 {
-    const QScrollBar* bar = verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
     m_model.append(text);
-    // Scrolling on every append is quadratic; one scroll per event-loop turn is enough, and only
-    // while the operator has not scrolled up to read older lines.
-    if (atBottom && !m_scrollPending) {
-        m_scrollPending = true;
-        QTimer::singleShot(0, this, &EventLog::followNewest);
-    }
 }
 
 void EventLog::Clear()
 {
     m_model.clear();
-}
-
-void EventLog::followNewest()
-{
-    m_scrollPending = false;
-    scrollToBottom();
 }

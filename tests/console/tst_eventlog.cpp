@@ -10,6 +10,9 @@ private slots:
     void addsAndClears();
     void followsTheNewestLine();
     void staysWhereTheOperatorScrolled();
+    void aBurstReachesTheViewAsOneInsertion();
+    void clearDropsLinesNotYetShown();
+    void followsAgainOnceBackAtTheEnd();
 };
 
 void TestEventLog::addsAndClears()
@@ -19,6 +22,8 @@ void TestEventLog::addsAndClears()
     log.AddLine(QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
     QCOMPARE(log.count(), 2);
     QCOMPARE(log.line(0), QStringLiteral("Connect Close"));
+    // The view's rows follow within an event-loop turn or a few.
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 2, 5000);
     QCOMPARE(log.model()->data(log.model()->index(1, 0)).toString(),
              QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
     log.Clear();
@@ -58,6 +63,63 @@ void TestEventLog::staysWhereTheOperatorScrolled()
     QTRY_VERIFY_WITH_TIMEOUT(log.model()->rowCount() == 400 && bar->maximum() > 0, 5000);
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), 0);
+}
+
+void TestEventLog::aBurstReachesTheViewAsOneInsertion()
+{
+    EventLog log;
+    log.resize(300, 100);
+    log.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&log));
+    QSignalSpy inserted(log.model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 10000; ++i)
+        log.AddLine(QString::number(i));
+    // The log itself has every line at once.
+    QCOMPARE(log.count(), 10000);
+    QCOMPARE(log.line(9999), QStringLiteral("9999"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 10000, 5000);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 0);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 9999);
+    QCOMPARE(log.model()->data(log.model()->index(9999, 0)).toString(), QStringLiteral("9999"));
+}
+
+void TestEventLog::clearDropsLinesNotYetShown()
+{
+    EventLog log;
+    log.AddLine("old 1");
+    log.AddLine("old 2");
+    log.Clear();
+    log.AddLine("new");
+    QCOMPARE(log.lines(), QStringList{"new"});
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 1, 5000);
+    QCOMPARE(log.model()->data(log.model()->index(0, 0)).toString(), QStringLiteral("new"));
+    QCoreApplication::processEvents();
+    QCOMPARE(log.model()->rowCount(), 1);
+}
+
+void TestEventLog::followsAgainOnceBackAtTheEnd()
+{
+    EventLog log;
+    log.resize(300, 100);
+    log.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&log));
+    for (int i = 0; i < 200; ++i)
+        log.AddLine(QString::number(i));
+    QScrollBar* bar = log.verticalScrollBar();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0 && bar->value() == bar->maximum(), 5000);
+    bar->setValue(0);
+    for (int i = 0; i < 200; ++i)
+        log.AddLine(QString::number(i));
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 400, 5000);
+    QCOMPARE(bar->value(), 0);
+    // Back at the end, the operator sees new lines arrive again.
+    bar->setValue(bar->maximum());
+    for (int i = 0; i < 200; ++i)
+        log.AddLine(QString::number(i));
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 600, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.visualRect(log.model()->index(599, 0)).intersects(log.viewport()->rect()), 5000);
 }
 
 QTEST_MAIN(TestEventLog)

@@ -1,0 +1,388 @@
+// The links measured end to end through the terminal controller: the settle wait's processor cost,
+// reply latency from a peer's first byte to its line in the log, a 1 MiB TCP burst, and a long
+// serial stream at 115200 baud. Peers are real: a loopback TCP peer and a pseudo-terminal, each
+// driven from a thread of its own as a device would be. Run headless (QT_QPA_PLATFORM=offscreen).
+//   bench_links [--stream-seconds N]
+#include "console/ConsoleFields.h"
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+#include "notation/EncodeCommandText.h"
+#include "support/PtyPair.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <netinet/in.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+double CpuMs(int who)
+{
+    rusage r{};
+    getrusage(who, &r);
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
+           (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+}
+
+double MsBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+class BenchFields : public ConsoleFields
+{
+public:
+    QString CommandText() const override { return command; }
+    void SetCommandText(const QString& text) override { command = text; }
+    int ComPortIndex() const override { return portIndex; }
+    QString BaudText() const override { return baud; }
+    QString HostText() const override { return host; }
+    QString PortText() const override { return port; }
+    void ShowMessage(const QString& text) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    void FocusBaudBox() override {}
+
+    QString command, baud = QStringLiteral("115200"), host, port;
+    int portIndex = -1;
+};
+
+// Watches the log for reply lines and turns them back into the bytes they show.
+class ReplyWatcher
+{
+public:
+    explicit ReplyWatcher(EventLog& log) : m_log(log)
+    {
+        QObject::connect(log.model(), &QAbstractItemModel::rowsInserted, [this] { collect(); });
+        QObject::connect(log.model(), &QAbstractItemModel::modelReset, [this] { m_seen = 0; });
+    }
+    void collect()
+    {
+        const QString prefix = QStringLiteral("[Input]------");
+        for (; m_seen < m_log.count(); ++m_seen) {
+            const QString line = m_log.line(m_seen);
+            if (!line.startsWith(prefix))
+                continue;
+            const std::u32string text = line.mid(prefix.size()).toStdU32String();
+            const EncodedCommand shown = EncodeCommandText(text);
+            bytes.append(shown.bytes.begin(), shown.bytes.end());
+            ++replies;
+            lastReply = Clock::now();
+        }
+    }
+    // Runs the event loop until done() holds or the time is up; checks every 10 ms, sleeping
+    // in between so that the figures measure the terminal and not this loop.
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs)
+    {
+        QEventLoop loop;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QElapsedTimer t;
+        t.start();
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (done() || t.elapsed() >= timeoutMs)
+                loop.quit();
+        });
+        tick.start(10);
+        if (!done())
+            loop.exec();
+        return done();
+    }
+
+    std::string bytes;
+    int replies = 0;
+    Clock::time_point lastReply;
+
+private:
+    EventLog& m_log;
+    int m_seen = 0;
+};
+
+// A numbered payload: records "0000000\n" counting up, so that lost or doubled bytes show.
+std::string NumberedPayload(size_t size)
+{
+    std::string out;
+    out.reserve(size + 8);
+    char record[16];
+    for (unsigned n = 0; out.size() < size; ++n) {
+        std::snprintf(record, sizeof record, "%07u\n", n % 10000000u);
+        out += record;
+    }
+    out.resize(size);
+    return out;
+}
+
+// Bytes lost or doubled between what was sent and what the log shows.
+long long LostOrDoubled(const std::string& sent, const std::string& received)
+{
+    if (sent == received)
+        return 0;
+    std::map<std::string, int> expected;
+    for (size_t i = 0; i + 8 <= sent.size(); i += 8)
+        ++expected[sent.substr(i, 8)];
+    long long bad = 0;
+    size_t i = 0;
+    while (i < received.size()) {
+        const size_t end = received.find('\n', i);
+        const std::string record =
+            received.substr(i, end == std::string::npos ? std::string::npos : end - i + 1);
+        auto it = expected.find(record);
+        if (it != expected.end() && it->second > 0)
+            --it->second;
+        else
+            bad += (long long)record.size();
+        i += record.size();
+    }
+    for (const auto& [record, left] : expected)
+        bad += 8LL * left;
+    return bad;
+}
+
+// A loopback TCP peer on its own thread: accepts one connection, then runs the script given.
+class TcpPeer
+{
+public:
+    TcpPeer()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(m_listen, 1);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] {
+            m_conn = ::accept(m_listen, nullptr, nullptr);
+            accepted = true;
+        });
+    }
+    ~TcpPeer()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_conn >= 0)
+            ::close(m_conn);
+        ::close(m_listen);
+    }
+    void run(std::function<void(int fd)> script)
+    {
+        join();
+        m_thread = std::thread([this, script] { script(m_conn); });
+    }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    int port = 0;
+    std::atomic<bool> accepted{false};
+
+private:
+    int m_listen = -1;
+    int m_conn = -1;
+    std::thread m_thread;
+};
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// Sends `count` replies `periodMs` apart, recording when each one's first byte went out.
+std::vector<Clock::time_point> SendReplies(int fd, int count, int periodMs)
+{
+    std::vector<Clock::time_point> sent;
+    const std::string reply = "\x02"
+                              "AB\x03\r\n";
+    auto next = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_until(next);
+        sent.push_back(Clock::now());
+        WriteAll(fd, reply.data(), reply.size());
+        next += std::chrono::milliseconds(periodMs);
+    }
+    return sent;
+}
+
+struct Terminal {
+    BenchFields fields;
+    EventLog LB;
+    SerialLink serial;
+    TcpLink tcp{LB};
+    TerminalController controller{fields, LB, serial, tcp};
+    ReplyWatcher watcher{LB};
+
+    Terminal()
+    {
+        LB.resize(548, 316);
+        LB.show();
+    }
+};
+
+void PrintLatency(const char* name, std::vector<double> ms)
+{
+    if (ms.empty()) {
+        std::printf("%s_min: nan ms\n%s_median: nan ms\n%s_max: nan ms\n", name, name, name);
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%s_min: %.1f ms\n", name, ms.front());
+    std::printf("%s_median: %.1f ms\n", name, ms[ms.size() / 2]);
+    std::printf("%s_max: %.1f ms\n", name, ms.back());
+}
+
+// Latencies of replies sent at `sent`, seen in the log when `replies` reached each count.
+std::vector<double> LatencyOver(Terminal& t, TcpPeer* peer, PtyPair* pty, int count, int periodMs)
+{
+    std::vector<Clock::time_point> sent, seen;
+    const int before = t.watcher.replies;
+    std::thread writer;
+    if (peer)
+        peer->run([&](int fd) { sent = SendReplies(fd, count, periodMs); });
+    else
+        writer = std::thread([&] { sent = SendReplies(pty->masterFd(), count, periodMs); });
+    QObject conn;
+    QObject::connect(t.LB.model(), &QAbstractItemModel::rowsInserted, &conn, [&] {
+        while (int(seen.size()) < t.watcher.replies - before)
+            seen.push_back(Clock::now());
+    });
+    t.watcher.waitFor([&] { return t.watcher.replies - before >= count; }, count * periodMs + 5000);
+    if (peer)
+        peer->join();
+    else
+        writer.join();
+    std::vector<double> ms;
+    for (size_t i = 0; i < std::min(sent.size(), seen.size()); ++i)
+        ms.push_back(MsBetween(sent[i], seen[i]));
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    int streamSeconds = 60;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--stream-seconds")
+            streamSeconds = std::max(1, std::atoi(argv[i + 1]));
+    const QString captureFile =
+        QDir(QCoreApplication::applicationDirPath()).filePath("SaveFile.TXT");
+    QFile::remove(captureFile);
+
+    std::vector<double> allLatency;
+    {
+        // TCP: connect, then 20 replies 400 ms apart for the processor cost, 50 for latency.
+        Terminal t;
+        TcpPeer peer;
+        t.fields.host = QStringLiteral("127.0.0.1");
+        t.fields.port = QString::number(peer.port);
+        t.controller.CmdConnect_Click();
+        t.watcher.waitFor([&] { return t.LB.lines().contains("Connect Succeed"); }, 5000);
+        t.watcher.waitFor([&] { return peer.accepted.load(); }, 5000);
+
+        const double cpuBefore = CpuMs(RUSAGE_SELF);
+        const auto wallBefore = Clock::now();
+        LatencyOver(t, &peer, nullptr, 20, 400);
+        std::printf("settle_cpu_percent: %.2f %%\n",
+                    100.0 * (CpuMs(RUSAGE_SELF) - cpuBefore) / MsBetween(wallBefore, Clock::now()));
+
+        const std::vector<double> tcp = LatencyOver(t, &peer, nullptr, 50, 400);
+        allLatency.insert(allLatency.end(), tcp.begin(), tcp.end());
+        PrintLatency("tcp_reply_latency_ms", tcp);
+
+        // A 1 MiB burst in one write: every byte once, in order, and the time to the last one.
+        const std::string burst = NumberedPayload(1 << 20);
+        t.watcher.bytes.clear();
+        Clock::time_point start;
+        peer.run([&](int fd) {
+            start = Clock::now();
+            WriteAll(fd, burst.data(), burst.size());
+        });
+        t.watcher.waitFor([&] { return t.watcher.bytes.size() >= burst.size(); }, 60000);
+        // Anything doubled would still be on its way: give it one more settle period to show.
+        const auto last = t.watcher.lastReply;
+        t.watcher.waitFor([] { return false; }, 700);
+        peer.join();
+        std::printf("tcp_burst_1mib_lost_bytes: %lld bytes\n",
+                    LostOrDoubled(burst, t.watcher.bytes));
+        std::printf("tcp_burst_1mib_ms: %.0f ms\n", MsBetween(start, last));
+    }
+    {
+        // Serial over a pseudo-terminal, port 5, 115200 baud.
+        PtyPair pty;
+        qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
+        Terminal t;
+        t.fields.portIndex = 4;
+        t.controller.Option2_Click();
+        t.controller.Combo2_Click();
+        if (!t.serial.IsOpen()) {
+            std::fprintf(stderr, "the pseudo-terminal did not open\n");
+            return 1;
+        }
+        const std::vector<double> serial = LatencyOver(t, nullptr, &pty, 50, 400);
+        allLatency.insert(allLatency.end(), serial.begin(), serial.end());
+        PrintLatency("serial_reply_latency_ms", serial);
+        PrintLatency("reply_latency_ms", allLatency);
+
+        // A stream paced at 115200 baud (11520 bytes a second), in 10 ms slices.
+        const std::string stream = NumberedPayload(size_t(streamSeconds) * 11520);
+        t.watcher.bytes.clear();
+        std::thread device([&] {
+            auto next = Clock::now();
+            for (size_t at = 0; at < stream.size(); at += 115) {
+                std::this_thread::sleep_until(next);
+                WriteAll(pty.masterFd(), stream.data() + at,
+                         std::min<size_t>(115, stream.size() - at));
+                next += std::chrono::milliseconds(10);
+            }
+        });
+        const double cpuBefore = CpuMs(RUSAGE_THREAD);
+        const auto wallBefore = Clock::now();
+        t.watcher.waitFor([&] { return t.watcher.bytes.size() >= stream.size(); },
+                          streamSeconds * 1000 + 10000);
+        const double cpu = CpuMs(RUSAGE_THREAD) - cpuBefore;
+        const double wall = MsBetween(wallBefore, Clock::now());
+        device.join();
+        t.watcher.waitFor([] { return false; }, 700);
+        std::printf("serial_stream_seconds: %d s\n", streamSeconds);
+        std::printf("serial_stream_lost_bytes: %lld bytes\n",
+                    LostOrDoubled(stream, t.watcher.bytes));
+        std::printf("serial_stream_cpu_percent: %.2f %%\n", 100.0 * cpu / wall);
+    }
+    QFile::remove(captureFile);
+    return 0;
+}

@@ -113,7 +113,11 @@ void Winsock::Connect()
                 ? QStringLiteral("No host given")
                 : QStringLiteral("Invalid port %1: a port is 1 to 65535").arg(m_remotePort);
         // Like every connect failure, this one arrives from the event loop.
-        QTimer::singleShot(0, this, [this, why] { fail(10049, why); });
+        // A Close or a new Connect before then makes it stale.
+        QTimer::singleShot(0, this, [this, why, attempt = m_attempt] {
+            if (attempt == m_attempt)
+                fail(10049, why);
+        });
         return;
     }
     m_state = QHostAddress(m_remoteHost).isNull() ? 4 : 6;
@@ -128,6 +132,7 @@ void Winsock::Close()
     m_connectTimer.stop();
     m_socket.abort();
     m_state = 0;
+    ++m_attempt;
 }
 
 bool Winsock::SendData(const QByteArray& bytes)

@@ -46,4 +46,5 @@ private:
     qint64 m_remotePort = 0;
     qint32 m_localPort = 0;
     int m_state = 0;
+    quint64 m_attempt = 0; // counts Close calls, so a refusal queued before one is dropped
 };

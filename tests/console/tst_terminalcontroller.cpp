@@ -262,6 +262,22 @@ private slots:
                  qPrintable(m_log->line(2)));
     }
 
+    void refusedPortThenAGoodOneConnects()
+    {
+        // The refusal of the first attempt is queued; the second attempt must not inherit it.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        m_fields->host = QStringLiteral("127.0.0.1");
+        m_fields->port = QStringLiteral("0");
+        m_controller->CmdConnect_Click();
+        m_fields->port = QString::number(server.serverPort());
+        m_controller->CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_log->lines().contains(QStringLiteral("Connect Succeed")), 5000);
+        QCOMPARE(m_tcp->GetState(), 7);
+        for (const QString& line : m_log->lines())
+            QVERIFY2(!line.startsWith(QStringLiteral("Socket Error:")), qPrintable(line));
+    }
+
 private:
     std::unique_ptr<FakeFields> m_fields;
     std::unique_ptr<EventLog> m_log;

@@ -181,6 +181,31 @@ private slots:
         QVERIFY(m_fields->messages.isEmpty());
     }
 
+    void baudRateThePortRefusesIsOneLine()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        qputenv("ACCESSTERM_COM2", pty.slavePath().toLocal8Bit());
+        m_fields->portIndex = 1;
+        m_controller->Option2_Click();
+        QVERIFY(m_serial->IsOpen());
+        const QString before = m_serial->MSComm1().Settings();
+        const int linesBefore = m_log->count();
+
+        // With the far end gone the line refuses every new setting.
+        pty.closeMaster();
+        m_fields->baud = QStringLiteral("9600");
+        m_controller->Combo2_Click();
+        QCOMPARE(m_log->count(), linesBefore + 1);
+        QVERIFY2(m_log->lines().last().contains(QStringLiteral("9600")),
+                 qPrintable(m_log->lines().last()));
+        QVERIFY(!m_log->lines().last().startsWith(QStringLiteral("Comport Setting:")));
+        QCOMPARE(m_serial->MSComm1().Settings(), before);
+        QVERIFY(m_fields->messages.isEmpty());
+        QCOMPARE(m_controller->transportMode(), 1);
+        qunsetenv("ACCESSTERM_COM2");
+    }
+
     void portWithNothingSelected()
     {
         m_controller->CmbComPort_Change();

@@ -4,12 +4,17 @@
 #include <QDir>
 #include <QFile>
 
-void AppendCaptureLine(QString& path, const QString& text)
+bool AppendCaptureLine(QString& path, const QString& text, QString* why)
 {
     if (path.isEmpty())
-        path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
+        path =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(text.toLatin1() + "\r\n");
+    const QByteArray line = text.toLatin1() + "\r\n";
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(line) == line.size() &&
+        file.flush())
+        return true;
+    if (why)
+        *why = file.errorString();
+    return false;
 }

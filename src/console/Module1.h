@@ -4,6 +4,6 @@
 
 // Appends text as one line (then CR LF) to the capture file, in the 8-bit code page, with one
 // write; the file is created when missing and closed again at once. An empty path becomes the
-// program's directory followed by "SaveFile.TXT". Every failure is swallowed: the line is lost
-// and the next call tries afresh.
-void AppendCaptureLine(QString& path, const QString& text);
+// program's directory followed by "SaveFile.TXT". A line that could not be written is lost, and
+// the next call tries afresh; false says so, with the reason in why when given.
+bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr);

@@ -187,7 +187,10 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
     const QString text = Rendered(reply);
     m_log.AddLine(QStringLiteral("[Input]------") + text);
     QString path;
-    AppendCaptureLine(path, text);
+    QString why;
+    // The reply is in the log either way; the operator is told the file lacks it.
+    if (!AppendCaptureLine(path, text, &why))
+        m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
 }
 
 void TerminalController::TcpLink_Connected()

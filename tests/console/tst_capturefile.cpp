@@ -22,7 +22,7 @@ class TestCaptureFile : public QObject
 private slots:
     void appendsLinesInOrder();
     void createsADeletedFileAgain();
-    void losesTheLineSilentlyAndRecovers();
+    void reportsALostLineAndRecovers();
     void writesRawBytesOfTheCodePage();
     void emptyPathIsBesideTheProgram();
 };
@@ -31,8 +31,8 @@ void TestCaptureFile::appendsLinesInOrder()
 {
     QTemporaryDir dir;
     QString path = dir.filePath("SaveFile.TXT");
-    AppendCaptureLine(path, "<02>AB<03><0D><0A>");
-    AppendCaptureLine(path, "second");
+    QVERIFY(AppendCaptureLine(path, "<02>AB<03><0D><0A>"));
+    QVERIFY(AppendCaptureLine(path, "second"));
     QCOMPARE(Contents(path), QByteArray("<02>AB<03><0D><0A>\r\nsecond\r\n"));
 }
 
@@ -46,16 +46,18 @@ void TestCaptureFile::createsADeletedFileAgain()
     QCOMPARE(Contents(path), QByteArray("two\r\n"));
 }
 
-void TestCaptureFile::losesTheLineSilentlyAndRecovers()
+void TestCaptureFile::reportsALostLineAndRecovers()
 {
     QTemporaryDir dir;
     QString path = dir.filePath("SaveFile.TXT");
-    // A directory where the file should be: the line is lost, nothing is thrown or shown.
+    // A directory where the file should be: the line is lost, and the caller is told why.
     QVERIFY(QDir(dir.path()).mkdir("SaveFile.TXT"));
-    AppendCaptureLine(path, "lost");
+    QString why;
+    QVERIFY(!AppendCaptureLine(path, "lost", &why));
+    QVERIFY(!why.isEmpty());
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).removeRecursively());
-    AppendCaptureLine(path, "kept");
+    QVERIFY(AppendCaptureLine(path, "kept"));
     QCOMPARE(Contents(path), QByteArray("kept\r\n"));
 
     // A directory that cannot hold files (its parent is a regular file), even for root.
@@ -63,10 +65,10 @@ void TestCaptureFile::losesTheLineSilentlyAndRecovers()
     QFile plain(dir.filePath("plain"));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    AppendCaptureLine(blocked, "lost");
+    QVERIFY(!AppendCaptureLine(blocked, "lost"));
     QVERIFY(QFile::remove(dir.filePath("plain")));
     QVERIFY(QDir(dir.path()).mkdir("plain"));
-    AppendCaptureLine(blocked, "kept");
+    QVERIFY(AppendCaptureLine(blocked, "kept"));
     QCOMPARE(Contents(blocked), QByteArray("kept\r\n"));
 }
 

@@ -144,7 +144,8 @@ bool Winsock::SendData(const QByteArray& bytes)
 
 void Winsock::GetData(QByteArray& data)
 {
-    data = m_socket.readAll();
+    // Closed on purpose during a settle wait: what was in flight is dropped with it.
+    data = m_socket.isOpen() ? m_socket.readAll() : QByteArray();
 }
 
 QString Winsock::ErrorString() const

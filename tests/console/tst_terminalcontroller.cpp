@@ -1,9 +1,9 @@
 // The controller driven with the real links: a loopback TCP peer and a pseudo-terminal.
-#include "console/ConsoleFields.h"
 #include "console/EventLog.h"
 #include "console/TerminalController.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
+#include "support/FakeFields.h"
 #include "support/PtyPair.h"
 
 #include <QDir>
@@ -14,24 +14,6 @@
 
 namespace
 {
-
-class FakeFields : public ConsoleFields
-{
-public:
-    QString CommandText() const override { return command; }
-    void SetCommandText(const QString& text) override { command = text; }
-    int ComPortIndex() const override { return portIndex; }
-    QString BaudText() const override { return baud; }
-    QString HostText() const override { return host; }
-    QString PortText() const override { return port; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    void FocusBaudBox() override { ++baudFocus; }
-
-    QString command, baud = QStringLiteral("4800"), host, port;
-    int portIndex = -1;
-    QStringList messages;
-    int baudFocus = 0;
-};
 
 QString CaptureFile()
 {

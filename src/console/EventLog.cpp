@@ -1,5 +1,7 @@
 #include "console/EventLog.h"
 
+#include "console/EventLogDelegate.h"
+
 #include <QScrollBar>
 
 EventLogModel::EventLogModel(QObject* parent) : QAbstractListModel(parent)
@@ -57,6 +59,7 @@ void EventLogModel::showPending()
 EventLog::EventLog(QWidget* parent) : QListView(parent), m_model(this)
 {
     setModel(&m_model);
+    setItemDelegate(new EventLogDelegate(this));
     // Every line is one row of one font: uniform sizes keep an append from re-laying out the rest.
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,4 +1,7 @@
 #include "console/EventLog.h"
+#include "console/EventLogDelegate.h"
+
+#include <QStyledItemDelegate>
 
 #include <QScrollBar>
 #include <QtTest>
@@ -13,6 +16,10 @@ private slots:
     void aBurstReachesTheViewAsOneInsertion();
     void clearDropsLinesNotYetShown();
     void followsAgainOnceBackAtTheEnd();
+    void longLinesLookAsIfDrawnWhole_data();
+    void longLinesLookAsIfDrawnWhole();
+    void visibleLengthCountsDrawnCharacters_data();
+    void visibleLengthCountsDrawnCharacters();
 };
 
 void TestEventLog::addsAndClears()
@@ -120,6 +127,63 @@ void TestEventLog::followsAgainOnceBackAtTheEnd()
     QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 600, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(
         log.visualRect(log.model()->index(599, 0)).intersects(log.viewport()->rect()), 5000);
+}
+
+void TestEventLog::longLinesLookAsIfDrawnWhole_data()
+{
+    QTest::addColumn<int>("scrolledRight");
+    QTest::newRow("at the left edge") << 0;
+    QTest::newRow("scrolled right") << 2000;
+}
+
+void TestEventLog::longLinesLookAsIfDrawnWhole()
+{
+    QFETCH(int, scrolledRight);
+    // The log, and a view of the same lines drawn whole by the plain delegate.
+    EventLog log;
+    QListView whole;
+    whole.setModel(log.model());
+    whole.setUniformItemSizes(true);
+    whole.setItemDelegate(new QStyledItemDelegate(&whole));
+    QString reply;
+    for (int i = 0; reply.size() < 5000; ++i)
+        reply += QStringLiteral("<02>%1AB<03><0D><0A>").arg(i);
+    log.AddLine("Connect Close");
+    for (int i = 0; i < 20; ++i)
+        log.AddLine(QStringLiteral("[Input]------") + reply.mid(i));
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 21, 5000);
+    for (QListView* view : {static_cast<QListView*>(&log), &whole}) {
+        view->resize(548, 316);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        view->scrollToBottom();
+        view->horizontalScrollBar()->setValue(scrolledRight);
+    }
+    QCOMPARE(log.horizontalScrollBar()->value(), whole.horizontalScrollBar()->value());
+    const QImage shown = log.grab().toImage();
+    QCOMPARE(shown, whole.grab().toImage());
+}
+
+void TestEventLog::visibleLengthCountsDrawnCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("length");
+    QTest::newRow("shorter than the row") << "AB<0D>" << 100 << 6;
+    QTest::newRow("cut at the width") << "ABCDEFGH" << 3 << 3;
+    QTest::newRow("no width") << "ABC" << 0 << 0;
+    QTest::newRow("empty") << "" << 10 << 0;
+    QTest::newRow("soft hyphens take no room") << QString::fromUtf8("\u00ad\u00adAB") << 1 << 3;
+    QTest::newRow("C1 controls take no room") << QString::fromUtf8("\u0085A\u009fB") << 2 << 4;
+    QTest::newRow("Latin-1 letters do") << QString::fromUtf8("\u00e9\u00fcx") << 2 << 2;
+}
+
+void TestEventLog::visibleLengthCountsDrawnCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QFETCH(int, length);
+    QCOMPARE(EventLogDelegate::VisibleLength(text, width), qsizetype(length));
 }
 
 QTEST_MAIN(TestEventLog)

@@ -93,20 +93,22 @@ public:
             lastReply = Clock::now();
         }
     }
-    // Runs the event loop until done() holds or the time is up; checks every 10 ms, sleeping
-    // in between so that the figures measure the terminal and not this loop.
-    static bool waitFor(const std::function<bool()>& done, int timeoutMs)
+    // Runs the event loop until done() holds or the time is up. It looks each time log lines
+    // are shown, and every 100 ms for what happens elsewhere, so that the figures measure the
+    // terminal and not this loop.
+    bool waitFor(const std::function<bool()>& done, int timeoutMs)
     {
         QEventLoop loop;
         QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
         QElapsedTimer t;
         t.start();
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        const auto check = [&] {
             if (done() || t.elapsed() >= timeoutMs)
                 loop.quit();
-        });
-        tick.start(10);
+        };
+        QObject::connect(&tick, &QTimer::timeout, &loop, check);
+        QObject::connect(m_log.model(), &QAbstractItemModel::rowsInserted, &loop, check);
+        tick.start(100);
         if (!done())
             loop.exec();
         return done();

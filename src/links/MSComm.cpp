@@ -1,9 +1,11 @@
 #include "links/MSComm.h"
 
+#include <QFile>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <unistd.h>
 
 namespace
 {
@@ -104,6 +106,10 @@ MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this)
                     [this] {
                         m_closePending = false;
                         if (m_port.isOpen()) {
+                            // What was read from the line before it went is still the
+                            // operator's: Input hands it on after the close.
+                            m_unread += m_port.readAll();
+                            m_lostReason = m_port.errorString();
                             m_port.close();
                         }
                     },
@@ -179,6 +185,9 @@ QString MSComm::DescribeOpenFailure(int port, const QString& device,
 
 LinkResult MSComm::SetPortOpen(bool open)
 {
+    // Closed or opened on purpose: leftovers of a lost line go with it.
+    m_unread.clear();
+    m_lostReason.clear();
     if (open == false) {
         if (m_port.isOpen()) {
             m_port.close();
@@ -202,10 +211,18 @@ LinkResult MSComm::SetPortOpen(bool open)
     m_port.setStopBits(line.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_port.error();
+        QSerialPort::SerialPortError error = m_port.error();
         QString reason = m_port.errorString();
-        if (error == QSerialPort::DeviceNotFoundError) {
+        // The device lock is taken before the device is looked at, so a missing device can
+        // also come back as a locking failure.
+        if (error == QSerialPort::DeviceNotFoundError || !QFile::exists(device)) {
+            error = QSerialPort::DeviceNotFoundError;
             reason = QStringLiteral("No such device");
+        } else if (error == QSerialPort::PermissionError &&
+                   ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0) {
+            // The user may use the device, so the refusal is another open holding it.
+            error = QSerialPort::ResourceError;
+            reason = QStringLiteral("Device already in use by another open");
         }
         m_port.clearError();
         return LinkResult::Failure(DescribeOpenFailure(m_commPort, device, error, reason));
@@ -217,6 +234,13 @@ LinkResult MSComm::SetPortOpen(bool open)
 LinkResult MSComm::Output(const QByteArray& bytes)
 {
     if (!m_port.isOpen()) {
+        if (!m_lostReason.isEmpty()) {
+            return LinkResult::Failure(
+                QStringLiteral("port is not open: Comport %1 (%2) was lost — %3")
+                    .arg(m_commPort)
+                    .arg(m_port.portName())
+                    .arg(m_lostReason));
+        }
         return LinkResult::Failure(QStringLiteral("port is not open"));
     }
     if (m_port.write(bytes) != bytes.size()) {
@@ -230,18 +254,18 @@ LinkResult MSComm::Output(const QByteArray& bytes)
 
 QByteArray MSComm::Input()
 {
-    if (!m_port.isOpen()) {
-        return {};
+    QByteArray bytes;
+    bytes.swap(m_unread);
+    if (m_port.isOpen()) {
+        bytes += m_port.readAll();
     }
-    return m_port.readAll();
+    return bytes;
 }
 
 int MSComm::InBufferCount() const
 {
-    if (!m_port.isOpen()) {
-        return 0;
-    }
-    return static_cast<int>(m_port.bytesAvailable());
+    const qint64 waiting = m_unread.size() + (m_port.isOpen() ? m_port.bytesAvailable() : 0);
+    return static_cast<int>(qMin<qint64>(waiting, INT32_MAX));
 }
 
 int MSComm::CommEvent() const

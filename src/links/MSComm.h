@@ -57,4 +57,6 @@ private:
     QString m_settings = QStringLiteral("4800,n,8,1");
     int m_commEvent = 0;
     bool m_closePending = false;
+    QByteArray m_unread;  // read before the device went away, not yet taken by Input
+    QString m_lostReason; // why the device went away, until the port is opened or closed again
 };

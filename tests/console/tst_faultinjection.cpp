@@ -197,6 +197,44 @@ private slots:
         qunsetenv("ACCESSTERM_COM4");
     }
 
+    void serialFarEndGone_data()
+    {
+        QTest::addColumn<bool>("duringSettleWait");
+        QTest::newRow("during the settle wait") << true;
+        QTest::newRow("as the reply is shown") << false;
+    }
+    void serialFarEndGone()
+    {
+        QFETCH(bool, duringSettleWait);
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->isValid());
+        openSerial(*pty);
+        QObject scope;
+        if (duringSettleWait)
+            QTimer::singleShot(100, &scope, [&] { pty->closeMaster(); });
+        else
+            connect(m_log->model(), &QAbstractItemModel::rowsInserted, &scope,
+                    [&] { pty->closeMaster(); });
+        QVERIFY(pty->write("ABC"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_serial->IsOpen(), 5000);
+        // What the port had read is shown and captured once.
+        QTRY_COMPARE_WITH_TIMEOUT(shownInput(), QByteArray("ABC"), 5000);
+        QFile capture(CaptureFile());
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QCOMPARE(capture.readAll(), QByteArray("ABC\r\n"));
+
+        // The next command says why it could not go.
+        sendCommand(QStringLiteral("X"));
+        QVERIFY2(lines().last().startsWith(QStringLiteral("Nothing sent: port is not open")),
+                 qPrintable(lines().last()));
+        QCOMPARE(m_controller->transportMode(), 1);
+        // Choosing the port again with a device there works.
+        PtyPair next;
+        openSerial(next);
+        sendCommand(QStringLiteral("Y"));
+        QCOMPARE(next.readExactly(1), QByteArray("Y"));
+    }
+
     void captureFileThatCannotBeWritten_data()
     {
         QTest::addColumn<QString>("fault");

@@ -53,7 +53,7 @@ int main(int argc, char* argv[])
     }
     const double cpu = CpuMs() - cpuBefore;
     std::sort(overshoot.begin(), overshoot.end());
-    std::printf("settle_cpu_percent: %.2f %%\n", 100.0 * cpu / double(wall.elapsed()));
+    std::printf("settle_wait_alone_cpu_percent: %.2f %%\n", 100.0 * cpu / double(wall.elapsed()));
     std::printf("settle_overshoot_ms_median: %.2f ms\n", overshoot[overshoot.size() / 2]);
     std::printf("settle_overshoot_ms_max: %.2f ms\n", overshoot.back());
 

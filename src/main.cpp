@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "console/EventLog.h"
 #include "console/frmMain.h"
 
 int main(int argc, char* argv[])
@@ -15,6 +16,16 @@ int main(int argc, char* argv[])
     frmMain window;
     window.setWindowTitle(QStringLiteral("accessterm - Access Controller Test Terminal"));
     window.show();
+    if (qEnvironmentVariableIsSet("ACCESSTERM_LOG_TO_STDOUT")) {
+        // For scripted checks of the running program: every log line as it is shown.
+        const EventLog* log = window.findChild<EventLog*>(QStringLiteral("LB"));
+        QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, &app,
+                         [log](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row)
+                                 std::printf("%s\n", log->line(row).toUtf8().constData());
+                             std::fflush(stdout);
+                         });
+    }
     if (qEnvironmentVariableIsSet("ACCESSTERM_STARTUP_PROBE")) {
         // The start-up benchmark: say when the shown window's first events have been handled.
         QTimer::singleShot(0, &app, [&app] {

@@ -132,13 +132,17 @@ void TestEventLog::followsAgainOnceBackAtTheEnd()
 void TestEventLog::longLinesLookAsIfDrawnWhole_data()
 {
     QTest::addColumn<int>("scrolledRight");
-    QTest::newRow("at the left edge") << 0;
-    QTest::newRow("scrolled right") << 2000;
+    QTest::addColumn<bool>("logFont");
+    QTest::newRow("at the left edge") << 0 << false;
+    QTest::newRow("scrolled right") << 2000 << false;
+    QTest::newRow("in the log's own font") << 0 << true;
+    QTest::newRow("in the log's own font, scrolled") << 3000 << true;
 }
 
 void TestEventLog::longLinesLookAsIfDrawnWhole()
 {
     QFETCH(int, scrolledRight);
+    QFETCH(bool, logFont);
     // The log, and a view of the same lines drawn whole by the plain delegate.
     EventLog log;
     QListView whole;
@@ -153,6 +157,11 @@ void TestEventLog::longLinesLookAsIfDrawnWhole()
         log.AddLine(QStringLiteral("[Input]------") + reply.mid(i));
     QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 21, 5000);
     for (QListView* view : {static_cast<QListView*>(&log), &whole}) {
+        if (logFont) {
+            QFont font(QStringLiteral("AR PL UMing TW"), 9);
+            font.setBold(true);
+            view->setFont(font);
+        }
         view->resize(548, 316);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view));
@@ -168,22 +177,29 @@ void TestEventLog::visibleLengthCountsDrawnCharacters_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("width");
+    QTest::addColumn<int>("narrowest");
     QTest::addColumn<int>("length");
-    QTest::newRow("shorter than the row") << "AB<0D>" << 100 << 6;
-    QTest::newRow("cut at the width") << "ABCDEFGH" << 3 << 3;
-    QTest::newRow("no width") << "ABC" << 0 << 0;
-    QTest::newRow("empty") << "" << 10 << 0;
-    QTest::newRow("soft hyphens take no room") << QString::fromUtf8("\u00ad\u00adAB") << 1 << 3;
-    QTest::newRow("C1 controls take no room") << QString::fromUtf8("\u0085A\u009fB") << 2 << 4;
-    QTest::newRow("Latin-1 letters do") << QString::fromUtf8("\u00e9\u00fcx") << 2 << 2;
+    QTest::newRow("shorter than the row") << "AB<0D>" << 100 << 1 << 6;
+    QTest::newRow("cut at the width") << "ABCDEFGH" << 3 << 1 << 3;
+    QTest::newRow("wider characters") << "ABCDEFGH" << 10 << 4 << 3;
+    QTest::newRow("no width") << "ABC" << 0 << 1 << 0;
+    QTest::newRow("empty") << "" << 10 << 1 << 0;
+    QTest::newRow("soft hyphens take no room")
+        << QString::fromUtf8("\u00ad\u00adAB") << 1 << 1 << 3;
+    QTest::newRow("C1 controls take no room") << QString::fromUtf8("\u0085A\u009fB") << 2 << 1 << 4;
+    QTest::newRow("Latin-1 letters do") << QString::fromUtf8("\u00e9\u00fcx") << 2 << 1 << 2;
+    // Beyond the code page a character may be drawn as nothing (a joiner, a combining mark).
+    QTest::newRow("others are not counted")
+        << QString::fromUtf8("\u200d\u0301\u958bAB") << 1 << 1 << 4;
 }
 
 void TestEventLog::visibleLengthCountsDrawnCharacters()
 {
     QFETCH(QString, text);
     QFETCH(int, width);
+    QFETCH(int, narrowest);
     QFETCH(int, length);
-    QCOMPARE(EventLogDelegate::VisibleLength(text, width), qsizetype(length));
+    QCOMPARE(EventLogDelegate::VisibleLength(text, width, narrowest), qsizetype(length));
 }
 
 QTEST_MAIN(TestEventLog)

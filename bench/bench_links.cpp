@@ -3,16 +3,12 @@
 // serial stream at 115200 baud. Peers are real: a loopback TCP peer and a pseudo-terminal, each
 // driven from a thread of its own as a device would be. Run headless (QT_QPA_PLATFORM=offscreen).
 //   bench_links [--stream-seconds N]
-#include "console/ConsoleFields.h"
 #include "console/EventLog.h"
-#include "console/TerminalController.h"
-#include "links/SerialLink.h"
-#include "links/TcpLink.h"
 #include "notation/EncodeCommandText.h"
 #include "support/PtyPair.h"
+#include "support/Terminal.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -50,25 +46,6 @@ double MsBetween(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
-
-class BenchFields : public ConsoleFields
-{
-public:
-    QString CommandText() const override { return command; }
-    void SetCommandText(const QString& text) override { command = text; }
-    int ComPortIndex() const override { return portIndex; }
-    QString BaudText() const override { return baud; }
-    QString HostText() const override { return host; }
-    QString PortText() const override { return port; }
-    void ShowMessage(const QString& text) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    void FocusBaudBox() override {}
-
-    QString command, baud = QStringLiteral("115200"), host, port;
-    int portIndex = -1;
-};
 
 // Watches the log for reply lines and turns them back into the bytes they show.
 class ReplyWatcher
@@ -239,18 +216,15 @@ std::vector<Clock::time_point> SendReplies(int fd, int count, int periodMs)
     return sent;
 }
 
-struct Terminal {
-    BenchFields fields;
-    EventLog LB;
-    SerialLink serial;
-    TcpLink tcp{LB};
-    TerminalController controller{fields, LB, serial, tcp};
-    ReplyWatcher watcher{LB};
+// The terminal without its window, its log shown as on the window, and a watcher on the log.
+struct BenchTerminal : Terminal {
+    ReplyWatcher watcher{log};
 
-    Terminal()
+    BenchTerminal()
     {
-        LB.resize(548, 316);
-        LB.show();
+        fields.baud = QStringLiteral("115200");
+        log.resize(548, 316);
+        log.show();
     }
 };
 
@@ -267,7 +241,8 @@ void PrintLatency(const char* name, std::vector<double> ms)
 }
 
 // Latencies of replies sent at `sent`, seen in the log when `replies` reached each count.
-std::vector<double> LatencyOver(Terminal& t, TcpPeer* peer, PtyPair* pty, int count, int periodMs)
+std::vector<double> LatencyOver(BenchTerminal& t, TcpPeer* peer, PtyPair* pty, int count,
+                                int periodMs)
 {
     std::vector<Clock::time_point> sent, seen;
     const int before = t.watcher.replies;
@@ -277,7 +252,7 @@ std::vector<double> LatencyOver(Terminal& t, TcpPeer* peer, PtyPair* pty, int co
     else
         writer = std::thread([&] { sent = SendReplies(pty->masterFd(), count, periodMs); });
     QObject conn;
-    QObject::connect(t.LB.model(), &QAbstractItemModel::rowsInserted, &conn, [&] {
+    QObject::connect(t.log.model(), &QAbstractItemModel::rowsInserted, &conn, [&] {
         while (int(seen.size()) < t.watcher.replies - before)
             seen.push_back(Clock::now());
     });
@@ -301,19 +276,18 @@ int main(int argc, char* argv[])
     for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "--stream-seconds")
             streamSeconds = std::max(1, std::atoi(argv[i + 1]));
-    const QString captureFile =
-        QDir(QCoreApplication::applicationDirPath()).filePath("SaveFile.TXT");
+    const QString captureFile = CaptureFile();
     QFile::remove(captureFile);
 
     std::vector<double> allLatency;
     {
         // TCP: connect, then 20 replies 400 ms apart for the processor cost, 50 for latency.
-        Terminal t;
+        BenchTerminal t;
         TcpPeer peer;
         t.fields.host = QStringLiteral("127.0.0.1");
         t.fields.port = QString::number(peer.port);
         t.controller.CmdConnect_Click();
-        t.watcher.waitFor([&] { return t.LB.lines().contains("Connect Succeed"); }, 5000);
+        t.watcher.waitFor([&] { return t.log.lines().contains("Connect Succeed"); }, 5000);
         t.watcher.waitFor([&] { return peer.accepted.load(); }, 5000);
 
         const double cpuBefore = CpuMs(RUSAGE_SELF);
@@ -347,12 +321,13 @@ int main(int argc, char* argv[])
         // Serial over a pseudo-terminal, port 5, 115200 baud.
         PtyPair pty;
         qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
-        Terminal t;
+        BenchTerminal t;
         t.fields.portIndex = 4;
         t.controller.Option2_Click();
         t.controller.Combo2_Click();
         if (!t.serial.IsOpen()) {
-            std::fprintf(stderr, "the pseudo-terminal did not open\n");
+            std::fprintf(stderr, "the pseudo-terminal did not open: %s\n",
+                         qPrintable(t.fields.messages.join(QLatin1Char(' '))));
             return 1;
         }
         const std::vector<double> serial = LatencyOver(t, nullptr, &pty, 50, 400);

@@ -1,11 +1,7 @@
 // Faults from outside, injected with real parts: the terminal keeps running, no byte is shown
 // twice, what the links read is shown, and the operator gets a plain line where something failed.
-#include "console/EventLog.h"
-#include "console/TerminalController.h"
-#include "links/SerialLink.h"
-#include "links/TcpLink.h"
-#include "support/FakeFields.h"
 #include "support/PtyPair.h"
+#include "support/Terminal.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +18,6 @@ namespace
 {
 
 const QString Input = QStringLiteral("[Input]------");
-
-QString CaptureFile()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
-}
 
 // A numbered payload of printable characters, which the log shows as they are.
 QByteArray Numbered(int size)
@@ -66,21 +57,14 @@ private slots:
     void init()
     {
         QFile::remove(CaptureFile());
-        m_fields = std::make_unique<FakeFields>();
-        m_log = std::make_unique<EventLog>();
-        m_serial = std::make_unique<SerialLink>();
-        m_tcp = std::make_unique<TcpLink>(*m_log);
-        m_controller = std::make_unique<TerminalController>(*m_fields, *m_log, *m_serial, *m_tcp);
+        m_terminal = std::make_unique<Terminal>();
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
-        m_fields->host = QStringLiteral("127.0.0.1");
-        m_fields->port = QString::number(m_server.serverPort());
+        m_terminal->fields.host = QStringLiteral("127.0.0.1");
+        m_terminal->fields.port = QString::number(m_server.serverPort());
     }
     void cleanup()
     {
-        m_controller.reset();
-        m_tcp.reset();
-        m_serial.reset();
-        m_log.reset();
+        m_terminal.reset();
         m_server.close();
         QFile capture(CaptureFile());
         capture.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -100,7 +84,7 @@ private slots:
             peer->disconnectFromHost();
         });
         QTRY_VERIFY_WITH_TIMEOUT(shownInput().size() >= burst.size(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_tcp->GetState(), 8, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_terminal->tcp.GetState(), 8, 5000);
         QVERIFY(shownInput() == burst);
         QVERIFY(!lines().join('\n').contains(QStringLiteral("Socket Error:")));
 
@@ -124,7 +108,7 @@ private slots:
                             sizeof abortive),
                  0);
         peer->abort();
-        QTRY_VERIFY_WITH_TIMEOUT(m_tcp->GetState() != 7, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_terminal->tcp.GetState() != 7, 5000);
         // Whatever came before the reset is shown once, in order.
         QVERIFY(QByteArray("PARTLOST?").startsWith(shownInput()));
 
@@ -135,8 +119,8 @@ private slots:
 
     void hostThatDoesNotResolve()
     {
-        m_fields->host = QStringLiteral("no-such-host.invalid");
-        m_controller->CmdConnect_Click();
+        m_terminal->fields.host = QStringLiteral("no-such-host.invalid");
+        m_terminal->controller.CmdConnect_Click();
         QTRY_VERIFY_WITH_TIMEOUT(lines().size() == 3, 25000);
         QVERIFY2(lines().last().startsWith(QStringLiteral("Socket Error:11001 ")),
                  qPrintable(lines().last()));
@@ -151,7 +135,7 @@ private slots:
         peer->write("OLD");
         bool pressed = false;
         QTimer::singleShot(100, this, [&] {
-            m_controller->CmdConnect_Click();
+            m_terminal->controller.CmdConnect_Click();
             pressed = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(pressed, 5000);
@@ -171,18 +155,18 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.isValid());
         qputenv("ACCESSTERM_COM4", pty.slavePath().toLocal8Bit());
-        m_fields->portIndex = 3;
+        m_terminal->fields.portIndex = 3;
         QTcpSocket* peer = connectPeer();
         QVERIFY(peer);
         peer->write("TCP");
         bool chosen = false;
         QTimer::singleShot(100, this, [&] {
-            m_controller->Option2_Click();
+            m_terminal->controller.Option2_Click();
             chosen = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(chosen, 5000);
         QVERIFY(lines().contains(QStringLiteral("Open Comport:Com 4")));
-        QCOMPARE(m_controller->transportMode(), 1);
+        QCOMPARE(m_terminal->controller.transportMode(), 1);
         QVERIFY(QByteArray("TCP").startsWith(shownInput()));
         const QByteArray before = shownInput();
 
@@ -213,10 +197,10 @@ private slots:
         if (duringSettleWait)
             QTimer::singleShot(100, &scope, [&] { pty->closeMaster(); });
         else
-            connect(m_log->model(), &QAbstractItemModel::rowsInserted, &scope,
+            connect(m_terminal->log.model(), &QAbstractItemModel::rowsInserted, &scope,
                     [&] { pty->closeMaster(); });
         QVERIFY(pty->write("ABC"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_serial->IsOpen(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_terminal->serial.IsOpen(), 5000);
         // What the port had read is shown and captured once.
         QTRY_COMPARE_WITH_TIMEOUT(shownInput(), QByteArray("ABC"), 5000);
         QFile capture(CaptureFile());
@@ -227,7 +211,7 @@ private slots:
         sendCommand(QStringLiteral("X"));
         QVERIFY2(lines().last().startsWith(QStringLiteral("Nothing sent: port is not open")),
                  qPrintable(lines().last()));
-        QCOMPARE(m_controller->transportMode(), 1);
+        QCOMPARE(m_terminal->controller.transportMode(), 1);
         // Choosing the port again with a device there works.
         PtyPair next;
         openSerial(next);
@@ -360,17 +344,17 @@ private slots:
     {
         QFETCH(QString, port);
         QFETCH(QString, baud);
-        m_fields->port = port;
-        m_controller->CmdConnect_Click();
+        m_terminal->fields.port = port;
+        m_terminal->controller.CmdConnect_Click();
         QTRY_VERIFY_WITH_TIMEOUT(lines().size() == 3, 5000);
         QVERIFY2(lines().last().startsWith(QStringLiteral("Socket Error:10049 ")),
                  qPrintable(lines().last()));
 
-        const QString settings = m_serial->MSComm1().Settings();
-        m_fields->baud = baud;
-        m_controller->Combo2_Change();
-        QCOMPARE(m_fields->messages, QStringList({"Wrong Boad Rate"}));
-        QCOMPARE(m_serial->MSComm1().Settings(), settings);
+        const QString settings = m_terminal->serial.MSComm1().Settings();
+        m_terminal->fields.baud = baud;
+        m_terminal->controller.Combo2_Change();
+        QCOMPARE(m_terminal->fields.messages, QStringList({"Wrong Boad Rate"}));
+        QCOMPARE(m_terminal->serial.MSComm1().Settings(), settings);
         QCOMPARE(lines().size(), 3);
     }
 
@@ -378,7 +362,7 @@ private:
     QTcpSocket* connectPeer()
     {
         const qsizetype before = lines().count(QStringLiteral("Connect Succeed"));
-        m_controller->CmdConnect_Click();
+        m_terminal->controller.CmdConnect_Click();
         QDeadlineTimer deadline(5000);
         while (lines().count(QStringLiteral("Connect Succeed")) == before && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -406,19 +390,19 @@ private:
     void openSerial(PtyPair& pty)
     {
         qputenv("ACCESSTERM_COM6", pty.slavePath().toLocal8Bit());
-        m_fields->portIndex = 5;
-        m_controller->Option2_Click();
+        m_terminal->fields.portIndex = 5;
+        m_terminal->controller.Option2_Click();
         qunsetenv("ACCESSTERM_COM6");
-        QVERIFY(m_serial->IsOpen());
+        QVERIFY(m_terminal->serial.IsOpen());
     }
 
     void sendCommand(const QString& command)
     {
-        m_fields->command = command;
-        m_controller->Command3_Click();
+        m_terminal->fields.command = command;
+        m_terminal->controller.Command3_Click();
     }
 
-    const QStringList& lines() const { return m_log->lines(); }
+    const QStringList& lines() const { return m_terminal->log.lines(); }
 
     // Every reply the log shows, joined; the payloads here are printable, shown as they are.
     QByteArray shownInput() const
@@ -431,11 +415,7 @@ private:
     }
 
     QTcpServer m_server;
-    std::unique_ptr<FakeFields> m_fields;
-    std::unique_ptr<EventLog> m_log;
-    std::unique_ptr<SerialLink> m_serial;
-    std::unique_ptr<TcpLink> m_tcp;
-    std::unique_ptr<TerminalController> m_controller;
+    std::unique_ptr<Terminal> m_terminal;
 };
 
 QTEST_MAIN(tst_FaultInjection)

@@ -1,10 +1,6 @@
 // The controller driven with the real links: a loopback TCP peer and a pseudo-terminal.
-#include "console/EventLog.h"
-#include "console/TerminalController.h"
-#include "links/SerialLink.h"
-#include "links/TcpLink.h"
-#include "support/FakeFields.h"
 #include "support/PtyPair.h"
+#include "support/Terminal.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +10,6 @@
 
 namespace
 {
-
-QString CaptureFile()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
-}
 
 } // namespace
 
@@ -30,18 +21,11 @@ private slots:
     void init()
     {
         QFile::remove(CaptureFile());
-        m_fields = std::make_unique<FakeFields>();
-        m_log = std::make_unique<EventLog>();
-        m_serial = std::make_unique<SerialLink>();
-        m_tcp = std::make_unique<TcpLink>(*m_log);
-        m_controller = std::make_unique<TerminalController>(*m_fields, *m_log, *m_serial, *m_tcp);
+        m_terminal = std::make_unique<Terminal>();
     }
     void cleanup()
     {
-        m_controller.reset();
-        m_tcp.reset();
-        m_serial.reset();
-        m_log.reset();
+        m_terminal.reset();
         QFile::remove(CaptureFile());
     }
 
@@ -49,27 +33,28 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        m_fields->host = QStringLiteral(" 127.0.0.1 ");
-        m_fields->port = QString::number(server.serverPort());
-        m_controller->CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_log->lines().contains(QStringLiteral("Connect Succeed")), 5000);
+        m_terminal->fields.host = QStringLiteral(" 127.0.0.1 ");
+        m_terminal->fields.port = QString::number(server.serverPort());
+        m_terminal->controller.CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_terminal->log.lines().contains(QStringLiteral("Connect Succeed")), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
         QTcpSocket* peer = server.nextPendingConnection();
-        QCOMPARE(m_log->lines(),
+        QCOMPARE(m_terminal->log.lines(),
                  QStringList({"Close Comport", "Connecting.....", "Connect Succeed"}));
 
-        m_fields->command = QStringLiteral("AB<02>C<0D>");
-        m_controller->Command3_Click();
+        m_terminal->fields.command = QStringLiteral("AB<02>C<0D>");
+        m_terminal->controller.Command3_Click();
         QByteArray received;
         QTRY_VERIFY_WITH_TIMEOUT((received += peer->readAll()).size() >= 5, 5000);
         QCOMPARE(received, QByteArray("AB\x02"
                                       "C\r"));
-        QCOMPARE(m_log->lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
-        QCOMPARE(m_fields->command, QStringLiteral("AB<02>C<0D>"));
+        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
+        QCOMPARE(m_terminal->fields.command, QStringLiteral("AB<02>C<0D>"));
 
         peer->write(QByteArray("\x02"
                                "AB\x03\r\n"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log->lines().last(),
+        QTRY_COMPARE_WITH_TIMEOUT(m_terminal->log.lines().last(),
                                   QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
         QVERIFY(!QFile::exists(CaptureFile()));
     }
@@ -79,23 +64,23 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.isValid());
         qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
-        m_fields->portIndex = 4;
-        m_controller->Option2_Click();
-        QCOMPARE(m_controller->transportMode(), 1);
-        QCOMPARE(m_log->lines(), QStringList({"Connect Close", "Open Comport:Com 5"}));
-        m_fields->baud = QStringLiteral("9600");
-        m_controller->Combo2_Click();
-        QCOMPARE(m_log->lines().last(), QStringLiteral("Comport Setting:9600,n,8,1"));
+        m_terminal->fields.portIndex = 4;
+        m_terminal->controller.Option2_Click();
+        QCOMPARE(m_terminal->controller.transportMode(), 1);
+        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close", "Open Comport:Com 5"}));
+        m_terminal->fields.baud = QStringLiteral("9600");
+        m_terminal->controller.Combo2_Click();
+        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("Comport Setting:9600,n,8,1"));
 
-        m_fields->command = QStringLiteral("  AB<02>C<0D>  ");
-        m_controller->Command3_Click();
+        m_terminal->fields.command = QStringLiteral("  AB<02>C<0D>  ");
+        m_terminal->controller.Command3_Click();
         QCOMPARE(pty.readExactly(5), QByteArray("AB\x02"
                                                 "C\r"));
-        QCOMPARE(m_log->lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
+        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
 
         QVERIFY(pty.write(QByteArray("\x02"
                                      "AB\x03\r\n")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log->lines().last(),
+        QTRY_COMPARE_WITH_TIMEOUT(m_terminal->log.lines().last(),
                                   QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
         QFile capture(CaptureFile());
         QVERIFY(capture.open(QIODevice::ReadOnly));
@@ -105,32 +90,32 @@ private slots:
 
     void sendBeforeAnyChoiceLogsSocketState()
     {
-        m_fields->command = QStringLiteral("A");
-        m_controller->Command3_Click();
-        QCOMPARE(m_log->lines(), QStringList({"[Output]------A", "Connect State:Closed"}));
-        QCOMPARE(m_controller->transportMode(), 0);
+        m_terminal->fields.command = QStringLiteral("A");
+        m_terminal->controller.Command3_Click();
+        QCOMPARE(m_terminal->log.lines(), QStringList({"[Output]------A", "Connect State:Closed"}));
+        QCOMPARE(m_terminal->controller.transportMode(), 0);
     }
 
     void keypadPairsDigits()
     {
-        m_fields->command = QStringLiteral("X");
+        m_terminal->fields.command = QStringLiteral("X");
         for (int index : {1, 2, 3})
-            m_controller->cmdNumber_Click(index);
-        QCOMPARE(m_fields->command, QStringLiteral("X<12>"));
-        QCOMPARE(m_controller->firstDigit(), QStringLiteral("3"));
-        QCOMPARE(m_controller->secondDigit(), QString());
+            m_terminal->controller.cmdNumber_Click(index);
+        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12>"));
+        QCOMPARE(m_terminal->controller.firstDigit(), QStringLiteral("3"));
+        QCOMPARE(m_terminal->controller.secondDigit(), QString());
         // The pending digit survives a send and a clear.
-        m_controller->Command3_Click();
-        m_controller->cmdClear_Click();
-        QCOMPARE(m_log->count(), 0);
-        m_controller->cmdNumber_Click(4);
-        QCOMPARE(m_fields->command, QStringLiteral("X<12><34>"));
-        m_controller->cmdNumber_Click(0);
-        m_controller->cmdNumber_Click(13);
-        QCOMPARE(m_fields->command, QStringLiteral("X<12><34><0D>"));
-        m_controller->cmdNumber_Click(15);
-        m_controller->cmdNumber_Click(10);
-        QCOMPARE(m_fields->command, QStringLiteral("X<12><34><0D><FA>"));
+        m_terminal->controller.Command3_Click();
+        m_terminal->controller.cmdClear_Click();
+        QCOMPARE(m_terminal->log.count(), 0);
+        m_terminal->controller.cmdNumber_Click(4);
+        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34>"));
+        m_terminal->controller.cmdNumber_Click(0);
+        m_terminal->controller.cmdNumber_Click(13);
+        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34><0D>"));
+        m_terminal->controller.cmdNumber_Click(15);
+        m_terminal->controller.cmdNumber_Click(10);
+        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34><0D><FA>"));
     }
 
     void wrongBaudRate_data()
@@ -145,22 +130,22 @@ private slots:
     void wrongBaudRate()
     {
         QFETCH(QString, text);
-        const QString before = m_serial->MSComm1().Settings();
-        m_fields->baud = text;
-        m_controller->Combo2_Change();
-        QCOMPARE(m_fields->messages, QStringList({"Wrong Boad Rate"}));
-        QCOMPARE(m_fields->baudFocus, 1);
-        QCOMPARE(m_log->count(), 0);
-        QCOMPARE(m_serial->MSComm1().Settings(), before);
+        const QString before = m_terminal->serial.MSComm1().Settings();
+        m_terminal->fields.baud = text;
+        m_terminal->controller.Combo2_Change();
+        QCOMPARE(m_terminal->fields.messages, QStringList({"Wrong Boad Rate"}));
+        QCOMPARE(m_terminal->fields.baudFocus, 1);
+        QCOMPARE(m_terminal->log.count(), 0);
+        QCOMPARE(m_terminal->serial.MSComm1().Settings(), before);
     }
 
     void baudDigitsThenLetters()
     {
-        m_fields->baud = QStringLiteral("19200bps");
-        m_controller->Combo2_Change();
-        QCOMPARE(m_log->lines(), QStringList({"Comport Setting:19200,n,8,1"}));
-        QCOMPARE(m_serial->MSComm1().Settings(), QStringLiteral("19200,n,8,1"));
-        QVERIFY(m_fields->messages.isEmpty());
+        m_terminal->fields.baud = QStringLiteral("19200bps");
+        m_terminal->controller.Combo2_Change();
+        QCOMPARE(m_terminal->log.lines(), QStringList({"Comport Setting:19200,n,8,1"}));
+        QCOMPARE(m_terminal->serial.MSComm1().Settings(), QStringLiteral("19200,n,8,1"));
+        QVERIFY(m_terminal->fields.messages.isEmpty());
     }
 
     void baudRateThePortRefusesIsOneLine()
@@ -168,44 +153,44 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.isValid());
         qputenv("ACCESSTERM_COM2", pty.slavePath().toLocal8Bit());
-        m_fields->portIndex = 1;
-        m_controller->Option2_Click();
-        QVERIFY(m_serial->IsOpen());
-        const QString before = m_serial->MSComm1().Settings();
-        const int linesBefore = m_log->count();
+        m_terminal->fields.portIndex = 1;
+        m_terminal->controller.Option2_Click();
+        QVERIFY(m_terminal->serial.IsOpen());
+        const QString before = m_terminal->serial.MSComm1().Settings();
+        const int linesBefore = m_terminal->log.count();
 
         // With the far end gone the line refuses every new setting.
         pty.closeMaster();
-        m_fields->baud = QStringLiteral("9600");
-        m_controller->Combo2_Click();
-        QCOMPARE(m_log->count(), linesBefore + 1);
-        QVERIFY2(m_log->lines().last().contains(QStringLiteral("9600")),
-                 qPrintable(m_log->lines().last()));
-        QVERIFY(!m_log->lines().last().startsWith(QStringLiteral("Comport Setting:")));
-        QCOMPARE(m_serial->MSComm1().Settings(), before);
-        QVERIFY(m_fields->messages.isEmpty());
-        QCOMPARE(m_controller->transportMode(), 1);
+        m_terminal->fields.baud = QStringLiteral("9600");
+        m_terminal->controller.Combo2_Click();
+        QCOMPARE(m_terminal->log.count(), linesBefore + 1);
+        QVERIFY2(m_terminal->log.lines().last().contains(QStringLiteral("9600")),
+                 qPrintable(m_terminal->log.lines().last()));
+        QVERIFY(!m_terminal->log.lines().last().startsWith(QStringLiteral("Comport Setting:")));
+        QCOMPARE(m_terminal->serial.MSComm1().Settings(), before);
+        QVERIFY(m_terminal->fields.messages.isEmpty());
+        QCOMPARE(m_terminal->controller.transportMode(), 1);
         qunsetenv("ACCESSTERM_COM2");
     }
 
     void portWithNothingSelected()
     {
-        m_controller->CmbComPort_Change();
-        QCOMPARE(m_log->lines(), QStringList({"Connect Close"}));
-        QVERIFY(!m_serial->IsOpen());
-        QVERIFY(m_fields->messages.isEmpty());
+        m_terminal->controller.CmbComPort_Change();
+        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close"}));
+        QVERIFY(!m_terminal->serial.IsOpen());
+        QVERIFY(m_terminal->fields.messages.isEmpty());
     }
 
     void failedOpenShowsOneMessage()
     {
         qputenv("ACCESSTERM_COM7", QByteArray("/dev/accessterm-no-such-device"));
-        m_fields->portIndex = 6;
-        m_controller->Option2_Click();
-        QCOMPARE(m_log->lines(), QStringList({"Connect Close"}));
-        QCOMPARE(m_fields->messages.size(), 1);
-        QVERIFY(
-            m_fields->messages.first().contains(QStringLiteral("/dev/accessterm-no-such-device")));
-        QVERIFY(!m_serial->IsOpen());
+        m_terminal->fields.portIndex = 6;
+        m_terminal->controller.Option2_Click();
+        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close"}));
+        QCOMPARE(m_terminal->fields.messages.size(), 1);
+        QVERIFY(m_terminal->fields.messages.first().contains(
+            QStringLiteral("/dev/accessterm-no-such-device")));
+        QVERIFY(!m_terminal->serial.IsOpen());
         qunsetenv("ACCESSTERM_COM7");
     }
 
@@ -223,26 +208,26 @@ private slots:
     {
         QFETCH(QString, command);
         QFETCH(QString, reason);
-        m_controller->cmdNumber_Click(7);
-        m_fields->command = command;
-        m_controller->Command3_Click();
-        QCOMPARE(m_log->count(), 2);
-        QCOMPARE(m_log->line(0), QStringLiteral("[Output]------") + command.trimmed());
-        QVERIFY(m_log->line(1).startsWith(QStringLiteral("Nothing sent: ")));
-        QVERIFY2(m_log->line(1).contains(reason), qPrintable(m_log->line(1)));
-        QCOMPARE(m_controller->transportMode(), 0);
-        QCOMPARE(m_controller->firstDigit(), QStringLiteral("7"));
+        m_terminal->controller.cmdNumber_Click(7);
+        m_terminal->fields.command = command;
+        m_terminal->controller.Command3_Click();
+        QCOMPARE(m_terminal->log.count(), 2);
+        QCOMPARE(m_terminal->log.line(0), QStringLiteral("[Output]------") + command.trimmed());
+        QVERIFY(m_terminal->log.line(1).startsWith(QStringLiteral("Nothing sent: ")));
+        QVERIFY2(m_terminal->log.line(1).contains(reason), qPrintable(m_terminal->log.line(1)));
+        QCOMPARE(m_terminal->controller.transportMode(), 0);
+        QCOMPARE(m_terminal->controller.firstDigit(), QStringLiteral("7"));
     }
 
     void serialWriteWhileClosedIsOneLine()
     {
-        m_fields->portIndex = -1;
-        m_controller->Option2_Click(); // "Comport" chosen, but no port selected
-        m_fields->command = QStringLiteral("A");
-        m_controller->Command3_Click();
-        QCOMPARE(m_log->count(), 3);
-        QVERIFY(m_log->line(2).startsWith(QStringLiteral("Nothing sent: ")));
-        QCOMPARE(m_controller->transportMode(), 1);
+        m_terminal->fields.portIndex = -1;
+        m_terminal->controller.Option2_Click(); // "Comport" chosen, but no port selected
+        m_terminal->fields.command = QStringLiteral("A");
+        m_terminal->controller.Command3_Click();
+        QCOMPARE(m_terminal->log.count(), 3);
+        QVERIFY(m_terminal->log.line(2).startsWith(QStringLiteral("Nothing sent: ")));
+        QCOMPARE(m_terminal->controller.transportMode(), 1);
     }
 
     void refusedConnectionIsASocketErrorLine()
@@ -251,22 +236,22 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost));
         const quint16 port = server.serverPort();
         server.close(); // nothing listens there now
-        m_fields->host = QStringLiteral("127.0.0.1");
-        m_fields->port = QString::number(port);
-        m_controller->CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_log->count() == 3, 5000);
-        QVERIFY2(m_log->line(2).startsWith(QStringLiteral("Socket Error:10061 ")),
-                 qPrintable(m_log->line(2)));
+        m_terminal->fields.host = QStringLiteral("127.0.0.1");
+        m_terminal->fields.port = QString::number(port);
+        m_terminal->controller.CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_terminal->log.count() == 3, 5000);
+        QVERIFY2(m_terminal->log.line(2).startsWith(QStringLiteral("Socket Error:10061 ")),
+                 qPrintable(m_terminal->log.line(2)));
     }
 
     void portBeyond32BitsIsASocketErrorLine()
     {
-        m_fields->host = QStringLiteral("127.0.0.1");
-        m_fields->port = QStringLiteral("99999999999");
-        m_controller->CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_log->count() == 3, 5000);
-        QVERIFY2(m_log->line(2).startsWith(QStringLiteral("Socket Error:10049 ")),
-                 qPrintable(m_log->line(2)));
+        m_terminal->fields.host = QStringLiteral("127.0.0.1");
+        m_terminal->fields.port = QStringLiteral("99999999999");
+        m_terminal->controller.CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_terminal->log.count() == 3, 5000);
+        QVERIFY2(m_terminal->log.line(2).startsWith(QStringLiteral("Socket Error:10049 ")),
+                 qPrintable(m_terminal->log.line(2)));
     }
 
     void refusedPortThenAGoodOneConnects()
@@ -274,23 +259,20 @@ private slots:
         // The refusal of the first attempt is queued; the second attempt must not inherit it.
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        m_fields->host = QStringLiteral("127.0.0.1");
-        m_fields->port = QStringLiteral("0");
-        m_controller->CmdConnect_Click();
-        m_fields->port = QString::number(server.serverPort());
-        m_controller->CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_log->lines().contains(QStringLiteral("Connect Succeed")), 5000);
-        QCOMPARE(m_tcp->GetState(), 7);
-        for (const QString& line : m_log->lines())
+        m_terminal->fields.host = QStringLiteral("127.0.0.1");
+        m_terminal->fields.port = QStringLiteral("0");
+        m_terminal->controller.CmdConnect_Click();
+        m_terminal->fields.port = QString::number(server.serverPort());
+        m_terminal->controller.CmdConnect_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_terminal->log.lines().contains(QStringLiteral("Connect Succeed")), 5000);
+        QCOMPARE(m_terminal->tcp.GetState(), 7);
+        for (const QString& line : m_terminal->log.lines())
             QVERIFY2(!line.startsWith(QStringLiteral("Socket Error:")), qPrintable(line));
     }
 
 private:
-    std::unique_ptr<FakeFields> m_fields;
-    std::unique_ptr<EventLog> m_log;
-    std::unique_ptr<SerialLink> m_serial;
-    std::unique_ptr<TcpLink> m_tcp;
-    std::unique_ptr<TerminalController> m_controller;
+    std::unique_ptr<Terminal> m_terminal;
 };
 
 QTEST_MAIN(tst_TerminalController)

@@ -1,6 +1,7 @@
 // The serial link over a real pseudo-terminal: the link opens the slave end as its port, the test
 // plays the far device on the master end.
 #include "links/SerialLink.h"
+#include "support/Bytes.h"
 #include "support/PtyPair.h"
 
 #include <QDeadlineTimer>
@@ -23,22 +24,6 @@
 
 namespace
 {
-
-QByteArray Joined(const QSignalSpy& spy)
-{
-    QByteArray all;
-    for (const QList<QVariant>& call : spy)
-        all += call.at(0).toByteArray();
-    return all;
-}
-
-QByteArray AllByteValues()
-{
-    QByteArray bytes;
-    for (int value = 0; value < 256; ++value)
-        bytes.append(char(value));
-    return bytes;
-}
 
 void SetPortDevice(int port, const QString& device)
 {

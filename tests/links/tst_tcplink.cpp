@@ -1,6 +1,7 @@
 // The TCP link against a real peer on the loopback interface.
 #include "console/EventLog.h"
 #include "links/TcpLink.h"
+#include "support/Bytes.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -12,22 +13,6 @@
 
 namespace
 {
-
-QByteArray Joined(const QSignalSpy& spy)
-{
-    QByteArray all;
-    for (const QList<QVariant>& call : spy)
-        all += call.at(0).toByteArray();
-    return all;
-}
-
-QByteArray AllByteValues()
-{
-    QByteArray bytes;
-    for (int value = 0; value < 256; ++value)
-        bytes.append(char(value));
-    return bytes;
-}
 
 // A port nobody listens on: bound once, then let go.
 quint16 RefusedPort()

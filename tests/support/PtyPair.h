@@ -5,7 +5,8 @@
 
 // A real pseudo-terminal pair for serial tests: the link opens slavePath() as its device (through
 // the ACCESSTERM_COM<n> override), the test reads and writes the master end.
-class PtyPair {
+class PtyPair
+{
 public:
     PtyPair();
     ~PtyPair();

@@ -1,11 +1,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionGroupBox>
 #include <QtTest>
 
 #include "console/EventLog.h"
+#include "console/PortComboBox.h"
 #include "console/TerminalController.h"
 #include "console/frmMain.h"
 
@@ -30,6 +34,8 @@ private slots:
     void typingCommandRunsNothing();
     void comboChoiceAppliesBaudOnce();
     void enterAddsNoEntry();
+    void captionsFitTheirControls();
+    void portTooltipsNameTheDevicesNow();
 };
 
 void tst_frmMain::geometry_data()
@@ -258,6 +264,97 @@ void tst_frmMain::enterAddsNoEntry()
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         QCOMPARE(box->count(), before);
     }
+}
+
+// The room the style gives a control's caption; an empty rectangle for a control without one.
+static QRect CaptionRoom(QWidget* c, QString& caption)
+{
+    if (auto* label = qobject_cast<QLabel*>(c)) {
+        caption = label->text();
+        const int m = label->margin();
+        return label->contentsRect().adjusted(m, m, -m, -m);
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(c)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = caption = button->text();
+        return c->style()->subElementRect(qobject_cast<QRadioButton*>(c)
+                                              ? QStyle::SE_RadioButtonContents
+                                              : QStyle::SE_PushButtonContents,
+                                          &option, c);
+    }
+    if (auto* box = qobject_cast<QGroupBox*>(c)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = caption = box->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        // The title is drawn where its label lies; only the frame's own edges cut it.
+        return c->style()
+            ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, c)
+            .intersected(c->rect());
+    }
+    return {};
+}
+
+// Run at scale 1 and, by a second test run with QT_SCALE_FACTOR=2, at 200 %.
+void tst_frmMain::captionsFitTheirControls()
+{
+    RecordingToolkit tk;
+    frmMain w(tk);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+    QCOMPARE(w.devicePixelRatio(), scale.isEmpty() ? 1.0 : scale.toDouble());
+    QStringList checked;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        QString caption;
+        const QRect room = CaptionRoom(c, caption);
+        // Only what the operator can see: not the hidden frame, not what lies below a frame.
+        if (caption.isEmpty() || !c->isVisible() ||
+            !c->parentWidget()->rect().intersects(c->geometry()))
+            continue;
+        const QFontMetrics metrics = c->fontMetrics();
+        const int width =
+            qMax(metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1);
+        QVERIFY2(width <= room.width() && metrics.height() <= room.height(),
+                 qPrintable(QStringLiteral("%1 \"%2\": %3 px in %4 px")
+                                .arg(c->objectName(), caption)
+                                .arg(width)
+                                .arg(room.width())));
+        checked << c->objectName();
+    }
+    // 4 labels, 4 buttons, the 16 keys, 2 option buttons and 3 frame titles.
+    QCOMPARE(checked.size(), 29);
+    QVERIFY(checked.contains("Label4") && checked.contains("Label6"));
+}
+
+void tst_frmMain::portTooltipsNameTheDevicesNow()
+{
+    RecordingToolkit tk;
+    frmMain w(tk);
+    auto* box = w.findChild<PortComboBox*>(QStringLiteral("CmbComPort"));
+    QList<MSComm::SerialDevice> present = {{"/dev/ttyS0", {}, {}},
+                                           {"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
+    box->setDeviceSource([&present] { return present; });
+    qputenv("ACCESSTERM_COM16", "/dev/pts/7");
+    const auto unset = qScopeGuard([] { qunsetenv("ACCESSTERM_COM16"); });
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto tip = [box](int i) { return box->itemData(i, Qt::ToolTipRole).toString(); };
+    box->showPopup();
+    QCOMPARE(tip(0), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(tip(1), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART (FTDI)"));
+    QCOMPARE(tip(2), QStringLiteral("No serial device answers to port 3"));
+    QCOMPARE(tip(15), QStringLiteral("/dev/pts/7"));
+    box->hidePopup();
+    // An adapter plugged in meanwhile shows the next time the list opens.
+    present.append({"/dev/ttyACM0", "USB Serial", {}});
+    box->showPopup();
+    QCOMPARE(tip(2), QStringLiteral("/dev/ttyACM0 — USB Serial"));
+    box->hidePopup();
+    QCOMPARE(box->itemText(2), QStringLiteral("3"));
+    box->setCurrentIndex(1);
+    QCOMPARE(box->toolTip(), tip(1));
 }
 
 QTEST_MAIN(tst_frmMain)

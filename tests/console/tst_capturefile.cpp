@@ -1,9 +1,14 @@
 #include "console/Module1.h"
+#include "support/PtyPair.h"
+#include "support/Terminal.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 namespace
 {
@@ -13,6 +18,30 @@ QByteArray Contents(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// While it lives, the program's directory is read-only, and when the tests run as root (who
+// writes anywhere) this thread's file access is checked as the unprivileged user "nobody".
+class UnwritableProgramDirectory
+{
+public:
+    UnwritableProgramDirectory()
+    {
+        QFile::setPermissions(m_dir, m_kept & ~(QFile::WriteOwner | QFile::WriteUser |
+                                                QFile::WriteGroup | QFile::WriteOther));
+        m_fsuid = geteuid() == 0 ? setfsuid(65534) : -1;
+    }
+    ~UnwritableProgramDirectory()
+    {
+        if (m_fsuid >= 0)
+            setfsuid(uid_t(m_fsuid));
+        QFile::setPermissions(m_dir, m_kept);
+    }
+
+private:
+    const QString m_dir = QCoreApplication::applicationDirPath();
+    const QFile::Permissions m_kept = QFile::permissions(m_dir);
+    int m_fsuid = -1;
+};
 
 } // namespace
 
@@ -25,6 +54,7 @@ private slots:
     void reportsALostLineAndRecovers();
     void writesRawBytesOfTheCodePage();
     void emptyPathIsBesideTheProgram();
+    void unwritableProgramDirectoryCapturesToTheDataFolder();
 };
 
 void TestCaptureFile::appendsLinesInOrder()
@@ -97,5 +127,44 @@ void TestCaptureFile::emptyPathIsBesideTheProgram()
     QFile::remove(expected);
 }
 
-QTEST_GUILESS_MAIN(TestCaptureFile)
+void TestCaptureFile::unwritableProgramDirectoryCapturesToTheDataFolder()
+{
+    QTemporaryDir data;
+    QVERIFY(QFile::setPermissions(data.path(), QFileDevice::Permissions(0x7777)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const auto unset = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const QString fallback = data.filePath("accessterm/SaveFile.TXT");
+    QCOMPARE(FallbackCaptureFile(), fallback);
+    QFile::remove(ProgramCaptureFile());
+
+    Terminal terminal;
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    qputenv("ACCESSTERM_COM1", pty.slavePath().toLocal8Bit());
+    terminal.fields.portIndex = 0;
+    terminal.controller.Option2_Click();
+    qunsetenv("ACCESSTERM_COM1");
+    QVERIFY(terminal.serial.IsOpen());
+    const QStringList& lines = terminal.log.lines();
+    auto reply = [&](const QByteArray& bytes) {
+        QVERIFY(pty.write(bytes));
+        QTRY_VERIFY_WITH_TIMEOUT(lines.contains("[Input]------" + bytes), 5000);
+    };
+    {
+        const UnwritableProgramDirectory readOnly;
+        reply("R1");
+        reply("R2");
+    }
+    QCOMPARE(Contents(fallback), QByteArray("R1\r\nR2\r\n"));
+    QCOMPARE(lines.filter("Capture file: ").size(), 1);
+    QVERIFY(lines.filter("Capture file: ").first().contains(fallback));
+    QVERIFY(lines.filter("Not saved to ").isEmpty());
+    // Writable again: the program's directory comes first.
+    reply("R3");
+    QCOMPARE(Contents(ProgramCaptureFile()), QByteArray("R3\r\n"));
+    QCOMPARE(Contents(fallback), QByteArray("R1\r\nR2\r\n"));
+    QFile::remove(ProgramCaptureFile());
+}
+
+QTEST_MAIN(TestCaptureFile)
 #include "tst_capturefile.moc"

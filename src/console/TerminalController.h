@@ -49,5 +49,5 @@ private:
     qint32 m_transportMode = 0;
     QString m_firstDigit;
     QString m_secondDigit;
-    bool m_toldCaptureFile = false; // whether the log has named a capture file away from the program
+    bool m_toldCaptureFile = false; // the log has named a capture file not beside the program
 };

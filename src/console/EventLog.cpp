@@ -2,7 +2,12 @@
 
 #include "console/EventLogDelegate.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
+
+#include <algorithm>
 
 EventLogModel::EventLogModel(QObject* parent) : QAbstractListModel(parent)
 {
@@ -63,7 +68,19 @@ EventLog::EventLog(QWidget* parent) : QListView(parent), m_model(this)
     // Every line is one row of one font: uniform sizes keep an append from re-laying out the rest.
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The actions carry the keys, so the context menu shows them; they act while the log has
+    // the focus.
+    auto* copy = new QAction(tr("Copy"), this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &EventLog::copySelection);
+    auto* all = new QAction(tr("Select All"), this);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setShortcutContext(Qt::WidgetShortcut);
+    connect(all, &QAction::triggered, this, &QAbstractItemView::selectAll);
+    addActions({copy, all});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
     // Whether to follow is decided by where the view stood before the rows came, and only then
     // is it scrolled: once per batch of lines, never once per line.
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
@@ -86,4 +103,25 @@ void EventLog::AddLine(const QString& text)
 void EventLog::Clear()
 {
     m_model.clear();
+}
+
+QString EventLog::selectedText() const
+{
+    // From the selection's row ranges, not an index per row: Ctrl+A on a long log is one range.
+    QList<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows << row;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList selected;
+    for (int row : rows)
+        selected << m_model.lines().at(row);
+    return selected.join(QLatin1Char('\n'));
+}
+
+void EventLog::copySelection() const
+{
+    if (selectionModel()->hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
 }

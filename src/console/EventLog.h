@@ -41,7 +41,8 @@ private:
 };
 
 // The event log list: plain text lines, the newest kept in view while the operator has not
-// scrolled up to read.
+// scrolled up to read. The operator selects lines (click, Shift, Ctrl, Ctrl+A) and copies them
+// whole with Ctrl+C or the context menu.
 class EventLog : public QListView
 {
     Q_OBJECT
@@ -54,6 +55,10 @@ public:
     int count() const { return int(m_model.lines().size()); }
     QString line(int row) const { return m_model.lines().value(row); }
     const QStringList& lines() const { return m_model.lines(); }
+
+    // The selected lines, whole and in log order, one per line of the text.
+    QString selectedText() const;
+    void copySelection() const;
 
 private:
     EventLogModel m_model;

@@ -3,18 +3,57 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
-bool AppendCaptureLine(QString& path, const QString& text, QString* why)
+namespace
 {
-    if (path.isEmpty())
-        path =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
+
+bool AppendTo(const QString& path, const QByteArray& line, QString* why)
+{
     QFile file(path);
-    const QByteArray line = text.toLatin1() + "\r\n";
     if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(line) == line.size() &&
         file.flush())
         return true;
     if (why)
         *why = file.errorString();
     return false;
+}
+
+// Whether a file can be made in dir. Tried rather than looked up: only a real attempt is
+// checked as the user the process acts for.
+bool CanCreateIn(const QString& dir)
+{
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral("SaveFile.XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+QString ProgramCaptureFile()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
+}
+
+QString FallbackCaptureFile()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("accessterm/SaveFile.TXT"));
+}
+
+bool AppendCaptureLine(QString& path, const QString& text, QString* why)
+{
+    const QByteArray line = text.toLatin1() + "\r\n";
+    if (!path.isEmpty())
+        return AppendTo(path, line, why);
+    path = ProgramCaptureFile();
+    if (AppendTo(path, line, why))
+        return true;
+    // A file that fails in a writable directory (read-only, a directory in its place) is the
+    // operator's to mend and is reported; only an unwritable directory moves the captures.
+    if (CanCreateIn(QCoreApplication::applicationDirPath()))
+        return false;
+    path = FallbackCaptureFile();
+    QDir().mkpath(QFileInfo(path).path());
+    return AppendTo(path, line, why);
 }

@@ -2,8 +2,15 @@
 
 #include <QString>
 
+// The capture file beside the program, used whenever the program's directory is writable.
+QString ProgramCaptureFile();
+// Where captures go when it is not (the program installed in a system folder):
+// $XDG_DATA_HOME/accessterm/SaveFile.TXT, by default under ~/.local/share.
+QString FallbackCaptureFile();
+
 // Appends text as one line (then CR LF) to the capture file, in the 8-bit code page, with one
 // write; the file is created when missing and closed again at once. An empty path becomes the
-// program's directory followed by "SaveFile.TXT". A line that could not be written is lost, and
-// the next call tries afresh; false says so, with the reason in why when given.
+// program's capture file, or the fallback one (its directory made as needed) when the program's
+// directory is not writable; path then says which. A line that could not be written is lost,
+// and the next call tries afresh; false says so, with the reason in why when given.
 bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr);

@@ -189,8 +189,14 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
-    if (!AppendCaptureLine(path, text, &why))
+    if (!AppendCaptureLine(path, text, &why)) {
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
+    } else if (!m_toldCaptureFile && path != ProgramCaptureFile()) {
+        // Once a run, so the operator can find captures that are not beside the program.
+        m_toldCaptureFile = true;
+        m_log.AddLine(QStringLiteral("Capture file: ") + path +
+                      QStringLiteral(" (the program's directory is not writable)"));
+    }
 }
 
 void TerminalController::TcpLink_Connected()

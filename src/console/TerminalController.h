@@ -49,4 +49,5 @@ private:
     qint32 m_transportMode = 0;
     QString m_firstDigit;
     QString m_secondDigit;
+    bool m_toldCaptureFile = false; // the log has named a capture file not beside the program
 };

@@ -17,6 +17,13 @@ frmMain::frmMain(Toolkit& toolkit, QWidget* parent)
     // Initial values ("4800", "TCP/IP") come from the form before any handler is connected.
     m_ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/accessterm.png")));
+    // The window's default font. The fixed rectangles were drawn for an 8-point face at 96 dpi;
+    // a condensed face of that size draws every caption whole with room to spare, at any scale.
+    QFont windowFont;
+    windowFont.setFamilies(
+        {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    windowFont.setPointSize(8);
+    setFont(windowFont);
     QFont logFont = m_ui->LB->font();
     logFont.setFamilies({QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Sans CJK TC")});
     m_ui->LB->setFont(logFont);

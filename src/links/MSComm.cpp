@@ -288,12 +288,19 @@ QString MSComm::DeviceForPort(int port, const QStringList& presentPorts)
 
 QStringList MSComm::PresentPorts()
 {
-    QStringList names;
-    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : infos) {
-        names << info.portName();
+    QStringList locations;
+    for (const SerialDevice& device : PresentDevices()) {
+        locations << device.location;
     }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    return locations;
+}
+
+QList<MSComm::SerialDevice> MSComm::PresentDevices()
+{
+    QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    std::sort(infos.begin(), infos.end(), [](const QSerialPortInfo& x, const QSerialPortInfo& y) {
+        const QString a = x.portName();
+        const QString b = y.portName();
         const int ra = familyRank(a);
         const int rb = familyRank(b);
         if (ra != rb) {
@@ -306,9 +313,10 @@ QStringList MSComm::PresentPorts()
         }
         return a < b;
     });
-    QStringList locations;
-    for (const QString& name : names) {
-        locations << QStringLiteral("/dev/") + name;
+    QList<SerialDevice> devices;
+    for (const QSerialPortInfo& info : infos) {
+        devices.append(
+            {QStringLiteral("/dev/") + info.portName(), info.description(), info.manufacturer()});
     }
-    return locations;
+    return devices;
 }

@@ -39,10 +39,18 @@ public:
     int InBufferCount() const;
     int CommEvent() const;
 
+    // A serial device present now, with what the system says of its adapter (either may be empty).
+    struct SerialDevice {
+        QString location;
+        QString description;
+        QString manufacturer;
+    };
+
     // The device that port maps to, given the ports present now (system locations, in order).
     static QString DeviceForPort(int port, const QStringList& presentPorts);
     // The serial ports present now, in the order the mapping counts them.
     static QStringList PresentPorts();
+    static QList<SerialDevice> PresentDevices();
     // The operator's text for an open that failed; an empty device means nothing maps to the port.
     static QString DescribeOpenFailure(int port, const QString& device,
                                        QSerialPort::SerialPortError error, const QString& reason);

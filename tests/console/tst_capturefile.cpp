@@ -1,9 +1,14 @@
 #include "console/Module1.h"
+#include "support/PtyPair.h"
+#include "support/Terminal.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 namespace
 {
@@ -25,6 +30,7 @@ private slots:
     void reportsALostLineAndRecovers();
     void writesRawBytesOfTheCodePage();
     void emptyPathIsBesideTheProgram();
+    void unwritableProgramDirectoryCapturesToTheDataFolder();
 };
 
 void TestCaptureFile::appendsLinesInOrder()
@@ -97,5 +103,50 @@ void TestCaptureFile::emptyPathIsBesideTheProgram()
     QFile::remove(expected);
 }
 
-QTEST_GUILESS_MAIN(TestCaptureFile)
+void TestCaptureFile::unwritableProgramDirectoryCapturesToTheDataFolder()
+{
+    QTemporaryDir data;
+    QVERIFY(QFile::setPermissions(data.path(), QFileDevice::Permissions(0x7777)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const QString fallback = data.filePath("accessterm/SaveFile.TXT");
+    QFile::remove(ProgramCaptureFile());
+    Terminal terminal;
+    PtyPair pty;
+    qputenv("ACCESSTERM_COM1", pty.slavePath().toLocal8Bit());
+    terminal.fields.portIndex = 0;
+    terminal.controller.Option2_Click();
+    QVERIFY(terminal.serial.IsOpen());
+    const QStringList& lines = terminal.log.lines();
+    auto reply = [&](const QByteArray& bytes) {
+        QVERIFY(pty.write(bytes));
+        QTRY_VERIFY_WITH_TIMEOUT(lines.contains("[Input]------" + bytes), 5000);
+    };
+    {
+        // The program's directory read-only, and as root (who writes anywhere) file access
+        // checked as the unprivileged user "nobody" meanwhile.
+        const QString dir = QCoreApplication::applicationDirPath();
+        const QFile::Permissions kept = QFile::permissions(dir);
+        QFile::setPermissions(dir, kept & ~QFile::Permissions(0x2222));
+        const int fsuid = geteuid() == 0 ? setfsuid(65534) : -1;
+        const auto restore = qScopeGuard([&] {
+            if (fsuid >= 0)
+                setfsuid(uid_t(fsuid));
+            QFile::setPermissions(dir, kept);
+        });
+        reply("R1");
+        reply("R2");
+    }
+    QCOMPARE(Contents(fallback), QByteArray("R1\r\nR2\r\n"));
+    QCOMPARE(
+        lines.filter("Capture file: "),
+        QStringList{"Capture file: " + fallback + " (the program's directory is not writable)"});
+    reply("R3"); // writable again: the program's directory comes first
+    QCOMPARE(Contents(ProgramCaptureFile()), QByteArray("R3\r\n"));
+    QCOMPARE(Contents(fallback), QByteArray("R1\r\nR2\r\n"));
+    QFile::remove(ProgramCaptureFile());
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("ACCESSTERM_COM1");
+}
+
+QTEST_MAIN(TestCaptureFile)
 #include "tst_capturefile.moc"

@@ -3,6 +3,8 @@
 
 #include <QStyledItemDelegate>
 
+#include <QAction>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -20,6 +22,7 @@ private slots:
     void longLinesLookAsIfDrawnWhole();
     void visibleLengthCountsDrawnCharacters_data();
     void visibleLengthCountsDrawnCharacters();
+    void copiesSelectedLinesWholeAndStillFollows();
 };
 
 void TestEventLog::addsAndClears()
@@ -200,6 +203,50 @@ void TestEventLog::visibleLengthCountsDrawnCharacters()
     QFETCH(int, narrowest);
     QFETCH(int, length);
     QCOMPARE(EventLogDelegate::VisibleLength(text, width, narrowest), qsizetype(length));
+}
+
+static void ClickRow(EventLog& log, int row, Qt::KeyboardModifiers modifiers = {})
+{
+    const QRect rect = log.visualRect(log.model()->index(row, 0));
+    QTest::mouseClick(log.viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+void TestEventLog::copiesSelectedLinesWholeAndStillFollows()
+{
+    EventLog log;
+    log.resize(300, 100);
+    log.show();
+    QVERIFY(QTest::qWaitForWindowActive(&log));
+    QAction* copy = log.actions().value(0);
+    QCOMPARE(log.contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(copy->text() + '|' + log.actions().value(1)->text(),
+             QStringLiteral("Copy|Select All"));
+    // A 1 MiB reply's line, far longer than painting lays out, among short ones.
+    const QString reply = QStringLiteral("[Input]------") + QString(1 << 20, QLatin1Char('R'));
+    for (int i = 0; i < 200; ++i)
+        log.AddLine(i == 197 ? reply : QString::number(i));
+    QScrollBar* bar = log.verticalScrollBar();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0 && bar->value() == bar->maximum(), 5000);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    ClickRow(log, 199);
+    ClickRow(log, 197, Qt::ControlModifier);
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), reply + QStringLiteral("\n199")); // in log order
+    ClickRow(log, 195);
+    ClickRow(log, 196, Qt::ShiftModifier);
+    copy->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("195\n196"));
+    for (int i = 200; i < 400; ++i) // still followed, the selection kept
+        log.AddLine(QString::number(i));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.visualRect(log.model()->index(399, 0)).intersects(log.viewport()->rect()), 5000);
+    QCOMPARE(log.selectedText(), QStringLiteral("195\n196"));
+    QTest::keyClick(&log, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(log.selectedText(), log.lines().join('\n'));
+    log.Clear(); // "Clear Screen" takes the selection with the lines
+    clipboard->setText("kept");
+    copy->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("kept"));
 }
 
 QTEST_MAIN(TestEventLog)

@@ -1,11 +1,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionGroupBox>
 #include <QtTest>
 
 #include "console/EventLog.h"
+#include "console/PortComboBox.h"
 #include "console/TerminalController.h"
 #include "console/frmMain.h"
 
@@ -30,6 +34,8 @@ private slots:
     void typingCommandRunsNothing();
     void comboChoiceAppliesBaudOnce();
     void enterAddsNoEntry();
+    void captionsFitTheirControls();
+    void portTooltipsNameTheDevicesNow();
 };
 
 void tst_frmMain::geometry_data()
@@ -258,6 +264,67 @@ void tst_frmMain::enterAddsNoEntry()
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         QCOMPARE(box->count(), before);
     }
+}
+
+// Each caption the operator sees fits the room its control's style gives it; a second test run
+// with QT_SCALE_FACTOR=2 checks 200 %.
+void tst_frmMain::captionsFitTheirControls()
+{
+    RecordingToolkit tk;
+    frmMain w(tk);
+    w.show();
+    QCOMPARE(w.devicePixelRatio(), qreal(qMax(1, qEnvironmentVariableIntValue("QT_SCALE_FACTOR"))));
+    int checked = 0;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        QStyleOptionButton button;
+        QStyleOptionGroupBox box;
+        button.initFrom(c);
+        box.initFrom(c);
+        QRect room = c->contentsRect(); // a label's
+        if (qobject_cast<QAbstractButton*>(c))
+            room = c->style()->subElementRect(qobject_cast<QRadioButton*>(c)
+                                                  ? QStyle::SE_RadioButtonContents
+                                                  : QStyle::SE_PushButtonContents,
+                                              &button, c);
+        if (auto* g = qobject_cast<QGroupBox*>(c)) {
+            box.text = g->title();
+            room =
+                c->style()->subControlRect(QStyle::CC_GroupBox, &box, QStyle::SC_GroupBoxLabel, c) &
+                c->rect();
+        }
+        const QString text = c->property(qobject_cast<QGroupBox*>(c) ? "title" : "text").toString();
+        // Not line edits, nor the hidden frame's captions or those below a frame's edge.
+        if (text.isEmpty() || c->inherits("QLineEdit") || !c->isVisible() ||
+            !c->parentWidget()->rect().intersects(c->geometry()))
+            continue;
+        const QFontMetrics m = c->fontMetrics();
+        const int width = qMax(m.horizontalAdvance(text), m.boundingRect(text).right() + 1);
+        QVERIFY2(width <= room.width() && m.height() <= room.height(), qPrintable(c->objectName()));
+        ++checked;
+    }
+    QCOMPARE(checked, 29); // 4 labels, 4 buttons, the 16 keys, 2 options, 3 frame titles
+}
+
+void tst_frmMain::portTooltipsNameTheDevicesNow()
+{
+    RecordingToolkit tk;
+    frmMain w(tk);
+    auto* box = w.findChild<PortComboBox*>(QStringLiteral("CmbComPort"));
+    QList<MSComm::SerialDevice> present = {{"/dev/ttyS0", {}, {}},
+                                           {"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
+    box->setDeviceSource([&present] { return present; });
+    auto tip = [box](int i) { return box->itemData(i, Qt::ToolTipRole).toString(); };
+    box->showPopup();
+    QCOMPARE(tip(0) + '|' + tip(1) + '|' + tip(2),
+             QStringLiteral("/dev/ttyS0|/dev/ttyUSB0 — FT232R USB UART (FTDI)|"
+                            "No serial device answers to port 3"));
+    box->hidePopup();
+    present.append({"/dev/ttyACM0", "USB Serial", {}}); // plugged in meanwhile
+    box->showPopup();
+    QCOMPARE(tip(2), QStringLiteral("/dev/ttyACM0 — USB Serial"));
+    QCOMPARE(box->itemText(2), QStringLiteral("3"));
+    box->setCurrentIndex(1);
+    QCOMPARE(box->toolTip(), tip(1));
 }
 
 QTEST_MAIN(tst_frmMain)

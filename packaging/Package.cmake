@@ -36,8 +36,8 @@ Serial ports 1 to 16 map onto the serial devices present, or onto any device
 named in the environment; see accessterm(1).")
 # The libraries the program links against, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Ming face the event log asks for.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-arphic-uming)
+# The Ming face the event log asks for, and the condensed face the window's captions are sized for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming, fonts-dejavu-extra")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

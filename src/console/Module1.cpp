@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 
-bool AppendCaptureLine(QString& path, const QString& text, QString* why)
+bool AppendCaptureLine(QString& path, QStringView text, QString* why)
 {
     if (path.isEmpty())
         path =

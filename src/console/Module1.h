@@ -6,4 +6,8 @@
 // write; the file is created when missing and closed again at once. An empty path becomes the
 // program's directory followed by "SaveFile.TXT". A line that could not be written is lost, and
 // the next call tries afresh; false says so, with the reason in why when given.
-bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr);
+bool AppendCaptureLine(QString& path, QStringView text, QString* why = nullptr);
+inline bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr)
+{
+    return AppendCaptureLine(path, QStringView(text), why);
+}

@@ -29,10 +29,19 @@ std::optional<qint32> RoundedValue(const QString& text)
     return RoundToInt32(NumericValue(text.toStdString()));
 }
 
-QString Rendered(const QByteArray& reply)
+const QString kInputMarker = QStringLiteral("[Input]------");
+
+// The log line for a reply, built in one piece: a reply can run to megabytes, and every copy of
+// it on the way to the log costs as much as rendering it.
+QString InputLine(const QByteArray& reply)
 {
-    const std::string text = RenderReceivedData(ByteText(reply.constData(), size_t(reply.size())));
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    const std::string text =
+        RenderReceivedData(std::string_view(reply.constData(), size_t(reply.size())));
+    QString line;
+    line.reserve(kInputMarker.size() + qsizetype(text.size()));
+    line += kInputMarker;
+    line += QLatin1String(text.data(), qsizetype(text.size()));
+    return line;
 }
 
 } // namespace
@@ -184,12 +193,12 @@ void TerminalController::cmdClear_Click()
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
 {
-    const QString text = Rendered(reply);
-    m_log.AddLine(QStringLiteral("[Input]------") + text);
+    const QString line = InputLine(reply);
+    m_log.AddLine(line);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
-    if (!AppendCaptureLine(path, text, &why))
+    if (!AppendCaptureLine(path, QStringView(line).sliced(kInputMarker.size()), &why))
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
 }
 
@@ -200,7 +209,7 @@ void TerminalController::TcpLink_Connected()
 
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
 {
-    m_log.AddLine(QStringLiteral("[Input]------") + Rendered(reply));
+    m_log.AddLine(InputLine(reply));
 }
 
 void TerminalController::TcpLink_SocketError(int number, const QString& description)

@@ -64,7 +64,7 @@ std::size_t RenderInto(const unsigned char* in, std::size_t n, char* out)
 
 } // namespace
 
-std::string RenderReceivedData(const ByteText& reply)
+std::string RenderReceivedData(std::string_view reply)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(reply.data());
     const std::size_t n = reply.size();

@@ -3,8 +3,10 @@
 #include "notation/ByteText.h"
 
 #include <string>
+#include <string_view>
 
 // Renders a reply as one line of display text: bytes 0-32 and 127 become "<hh>" tokens with two
 // upper-case digits, every other byte stands for itself. The result is in the 8-bit code page
 // (one char per character), ready for QString::fromLatin1 and for the capture file as it is.
-std::string RenderReceivedData(const ByteText& reply);
+// Takes a view, so that a reply held elsewhere need not be copied into a ByteText first.
+std::string RenderReceivedData(std::string_view reply);

@@ -51,6 +51,14 @@ double CpuMs(int who)
            (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
 }
 
+// Of the processor time, what the kernel spent on the caller's behalf.
+double SystemMs(int who)
+{
+    rusage r{};
+    getrusage(who, &r);
+    return r.ru_stime.tv_sec * 1e3 + r.ru_stime.tv_usec / 1e3;
+}
+
 double MsBetween(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -573,11 +581,13 @@ int main(int argc, char* argv[])
             }
         });
         const double cpuBefore = CpuMs(RUSAGE_THREAD);
+        const double systemBefore = SystemMs(RUSAGE_THREAD);
         const auto wallBefore = Clock::now();
         stall.start();
         t.watcher.waitFor([&] { return t.watcher.bytes.size() >= stream.size(); },
                           streamSeconds * 1000 + 10000);
         const double cpu = CpuMs(RUSAGE_THREAD) - cpuBefore;
+        const double system = SystemMs(RUSAGE_THREAD) - systemBefore;
         const double wall = MsBetween(wallBefore, Clock::now());
         const double streamStall = stall.longestMs();
         device.join();
@@ -586,6 +596,7 @@ int main(int argc, char* argv[])
         std::printf("serial_stream_lost_bytes: %lld bytes\n",
                     LostOrDoubled(stream, t.watcher.bytes));
         std::printf("serial_stream_cpu_percent: %.2f %%\n", 100.0 * cpu / wall);
+        std::printf("serial_stream_cpu_system_percent: %.2f %%\n", 100.0 * system / wall);
         std::printf("serial_stream_stall_ms: %.1f ms\n", streamStall);
     }
     QFile::remove(captureFile);

@@ -35,12 +35,12 @@ const QString kInputMarker = QStringLiteral("[Input]------");
 // it on the way to the log costs as much as rendering it.
 QString InputLine(const QByteArray& reply)
 {
-    const std::string text =
-        RenderReceivedData(std::string_view(reply.constData(), size_t(reply.size())));
-    QString line;
-    line.reserve(kInputMarker.size() + qsizetype(text.size()));
-    line += kInputMarker;
-    line += QLatin1String(text.data(), qsizetype(text.size()));
+    const std::string_view bytes(reply.constData(), size_t(reply.size()));
+    const qsizetype length = kInputMarker.size() + qsizetype(RenderedLength(bytes));
+    QString line(length + 3, Qt::Uninitialized);
+    std::copy(kInputMarker.cbegin(), kInputMarker.cend(), line.begin());
+    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
+    line.truncate(length);
     return line;
 }
 

@@ -9,6 +9,12 @@
 #include "notation/NumericValue.h"
 #include "notation/RenderReceivedData.h"
 
+#include <QTimer>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace
 {
 
@@ -42,6 +48,20 @@ QString InputLine(const QByteArray& reply)
     RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
     line.truncate(length);
     return line;
+}
+
+// A reply of megabytes passes through buffers (the socket's above all) whose pages the C
+// library keeps once they are freed, in holes it does not hand back by itself; they are handed
+// back on the next event-loop turn, so that what stays is the log line, and the window answers
+// in between.
+void ReturnFreedMemory(qsizetype replySize)
+{
+#if defined(__GLIBC__)
+    if (replySize >= (1 << 20))
+        QTimer::singleShot(0, [] { malloc_trim(0); });
+#else
+    Q_UNUSED(replySize);
+#endif
 }
 
 } // namespace
@@ -200,6 +220,7 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
     // The reply is in the log either way; the operator is told the file lacks it.
     if (!AppendCaptureLine(path, QStringView(line).sliced(kInputMarker.size()), &why))
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
+    ReturnFreedMemory(reply.size());
 }
 
 void TerminalController::TcpLink_Connected()
@@ -210,6 +231,7 @@ void TerminalController::TcpLink_Connected()
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
 {
     m_log.AddLine(InputLine(reply));
+    ReturnFreedMemory(reply.size());
 }
 
 void TerminalController::TcpLink_SocketError(int number, const QString& description)

@@ -1,27 +1,36 @@
 // The links measured end to end through the terminal controller: the settle wait's processor cost,
-// reply latency from a peer's first byte to its line in the log, a 1 MiB TCP burst, and a long
-// serial stream at 115200 baud. Peers are real: a loopback TCP peer and a pseudo-terminal, each
-// driven from a thread of its own as a device would be. Run headless (QT_QPA_PLATFORM=offscreen).
+// reply latency from a peer's first byte to its line in the log, a 1 MiB TCP burst, large random
+// replies (1 MiB over TCP and a pseudo-terminal, 16 MiB over TCP), repainting the log scrolled to
+// the end of a long line, and a long serial stream at 115200 baud. Peers are real: a loopback TCP
+// peer and a pseudo-terminal, each driven from a thread of its own as a device would be. The log
+// has the window's font and colours. Run headless (QT_QPA_PLATFORM=offscreen).
 //   bench_links [--stream-seconds N]
 #include "console/EventLog.h"
 #include "notation/EncodeCommandText.h"
+#include "notation/RenderReceivedData.h"
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <netinet/in.h>
+#include <poll.h>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -42,10 +51,81 @@ double CpuMs(int who)
            (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
 }
 
+// Of the processor time, what the kernel spent on the caller's behalf.
+double SystemMs(int who)
+{
+    rusage r{};
+    getrusage(who, &r);
+    return r.ru_stime.tv_sec * 1e3 + r.ru_stime.tv_usec / 1e3;
+}
+
 double MsBetween(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
+
+double ResidentMb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+// The longest time the UI thread goes without going back to wait for events, nested event loops
+// (the settle wait) included: from the first event it handles after a wait to the dispatcher's
+// next aboutToBlock. The dispatcher's awake cannot mark the start: it comes before the wait, and
+// timers and socket notifiers fire after it without another. Only a clock read when the thread
+// turns from waiting to working is added to what is measured.
+class StallWatch : public QObject
+{
+public:
+    StallWatch()
+    {
+        qApp->installEventFilter(this);
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                &StallWatch::settle);
+    }
+    // Starts a new measurement; the time the caller has spent so far does not count.
+    void start()
+    {
+        m_since = Clock::now();
+        m_longestMs = 0;
+    }
+    double longestMs()
+    {
+        settle();
+        m_busy = true;
+        m_since = Clock::now();
+        return m_longestMs;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        if (!m_busy) {
+            m_busy = true;
+            m_since = Clock::now();
+        }
+        return false;
+    }
+
+private:
+    void settle()
+    {
+        if (m_busy)
+            m_longestMs = std::max(m_longestMs, MsBetween(m_since, Clock::now()));
+        m_busy = false;
+    }
+
+    bool m_busy = true;
+    Clock::time_point m_since = Clock::now();
+    double m_longestMs = 0;
+};
+
+const QString kInputMarker = QStringLiteral("[Input]------");
 
 // Watches the log for reply lines and turns them back into the bytes they show.
 class ReplyWatcher
@@ -58,17 +138,43 @@ public:
     }
     void collect()
     {
-        const QString prefix = QStringLiteral("[Input]------");
         for (; m_seen < m_log.count(); ++m_seen) {
             const QString line = m_log.line(m_seen);
-            if (!line.startsWith(prefix))
+            if (!line.startsWith(kInputMarker))
                 continue;
-            const std::u32string text = line.mid(prefix.size()).toStdU32String();
-            const EncodedCommand shown = EncodeCommandText(text);
-            bytes.append(shown.bytes.begin(), shown.bytes.end());
             ++replies;
             lastReply = Clock::now();
+            m_held.append(line); // shared with the log, not a copy
+            if (!holdBack)
+                decodeHeld();
         }
+    }
+    // Turns the reply lines held back so far into bytes.
+    void decodeHeld()
+    {
+        for (const QString& line : std::as_const(m_held)) {
+            const EncodedCommand shown =
+                EncodeCommandText(line.mid(kInputMarker.size()).toStdU32String());
+            bytes.append(shown.bytes.begin(), shown.bytes.end());
+        }
+        m_held.clear();
+    }
+    // The characters of the reply lines held back so far, their markers left out.
+    size_t heldChars() const
+    {
+        size_t chars = 0;
+        for (const QString& line : m_held)
+            chars += size_t(line.size() - kInputMarker.size());
+        return chars;
+    }
+    // The reply lines held back so far as shown, without their marker, joined; then forgotten.
+    std::string takeHeldText()
+    {
+        std::string text;
+        for (const QString& line : std::as_const(m_held))
+            text += line.mid(kInputMarker.size()).toLatin1().toStdString();
+        m_held.clear();
+        return text;
     }
     // Runs the event loop until done() holds or the time is up. It looks each time log lines
     // are shown, and every 100 ms for what happens elsewhere, so that the figures measure the
@@ -94,10 +200,14 @@ public:
     std::string bytes;
     int replies = 0;
     Clock::time_point lastReply;
+    // While set, reply lines are only noted, so that decoding them does not count as the
+    // terminal's work; decodeHeld() decodes them afterwards.
+    bool holdBack = false;
 
 private:
     EventLog& m_log;
     int m_seen = 0;
+    QStringList m_held;
 };
 
 // A numbered payload: records "0000000\n" counting up, so that lost or doubled bytes show.
@@ -112,6 +222,30 @@ std::string NumberedPayload(size_t size)
     }
     out.resize(size);
     return out;
+}
+
+std::string RandomPayload(size_t size)
+{
+    std::mt19937 random(size);
+    std::string out(size, '\0');
+    for (char& c : out)
+        c = char(random());
+    return out;
+}
+
+// For a payload without records: the characters outside the longest common start and end of
+// two renderings, what was sent and what the log shows (0 when they are the same).
+long long LostOrDoubledBytes(const std::string& sent, const std::string& received)
+{
+    const size_t shorter = std::min(sent.size(), received.size());
+    size_t head = 0;
+    while (head < shorter && sent[head] == received[head])
+        ++head;
+    size_t tail = 0;
+    while (tail < shorter - head &&
+           sent[sent.size() - 1 - tail] == received[received.size() - 1 - tail])
+        ++tail;
+    return (long long)(sent.size() + received.size() - 2 * (head + tail));
 }
 
 // Bytes lost or doubled between what was sent and what the log shows.
@@ -192,6 +326,12 @@ bool WriteAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            // A full pseudo-terminal (opened non-blocking): wait until the terminal reads.
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, 1000);
+            continue;
+        }
         if (n <= 0)
             return false;
         data += n;
@@ -223,10 +363,68 @@ struct BenchTerminal : Terminal {
     BenchTerminal()
     {
         fields.baud = QStringLiteral("115200");
+        QFont font(QStringLiteral("AR PL UMing TW"), 9);
+        font.setBold(true);
+        font.setFamilies({QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Sans CJK TC")});
+        log.setFont(font);
+        log.setStyleSheet(QStringLiteral(
+            "EventLog { background-color: rgb(0, 0, 0); color: rgb(0, 255, 255); }"));
         log.resize(548, 316);
         log.show();
     }
 };
+
+// One large reply from its first byte to its line shown: the process's processor time, the
+// longest stall, the memory kept, and whether every byte arrived once. send() starts the device.
+struct LargeReply {
+    double cpuMs = 0;
+    double stallMs = 0;
+    double keptMb = 0;
+    int replies = 0;
+    long long lostBytes = 0;
+};
+
+LargeReply MeasureLargeReply(BenchTerminal& t, StallWatch& stall, const std::string& payload,
+                             const std::function<void()>& send, const std::function<void()>& join)
+{
+    LargeReply r;
+    const std::string rendered = RenderReceivedData(payload);
+    t.watcher.holdBack = true;
+    const int before = t.watcher.replies;
+    const double rssBefore = ResidentMb();
+    const double cpuBefore = CpuMs(RUSAGE_SELF);
+    stall.start();
+    send();
+    // Shown: every byte has come as a line and the view has laid it out and painted it.
+    t.watcher.waitFor(
+        [&] {
+            return t.watcher.heldChars() >= rendered.size() &&
+                   t.log.model()->rowCount() == t.log.count();
+        },
+        60000);
+    // Anything more or doubled would still be on its way: give it one more settle period.
+    t.watcher.waitFor([] { return false; }, 700);
+    r.cpuMs = CpuMs(RUSAGE_SELF) - cpuBefore;
+    r.stallMs = stall.longestMs();
+    r.keptMb = ResidentMb() - rssBefore;
+    join();
+    r.replies = t.watcher.replies - before;
+    t.watcher.holdBack = false;
+    // Random bytes are compared as rendered: decoding is not unique for them ("<0A>" stands
+    // for itself and for one byte).
+    r.lostBytes = LostOrDoubledBytes(rendered, t.watcher.takeHeldText());
+    return r;
+}
+
+void PrintLargeReply(const char* name, const LargeReply& r, bool kept)
+{
+    std::printf("%s_cpu_ms: %.1f ms\n", name, r.cpuMs);
+    std::printf("%s_stall_ms: %.1f ms\n", name, r.stallMs);
+    if (kept)
+        std::printf("%s_kept_mb: %.1f MB\n", name, r.keptMb);
+    std::printf("%s_replies: %d replies\n", name, r.replies);
+    std::printf("%s_lost_bytes: %lld bytes\n", name, r.lostBytes);
+}
 
 void PrintLatency(const char* name, std::vector<double> ms)
 {
@@ -272,6 +470,7 @@ std::vector<double> LatencyOver(BenchTerminal& t, TcpPeer* peer, PtyPair* pty, i
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    StallWatch stall;
     int streamSeconds = 60;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "--stream-seconds")
@@ -316,6 +515,30 @@ int main(int argc, char* argv[])
         std::printf("tcp_burst_1mib_lost_bytes: %lld bytes\n",
                     LostOrDoubled(burst, t.watcher.bytes));
         std::printf("tcp_burst_1mib_ms: %.0f ms\n", MsBetween(start, last));
+
+        // Large random replies in one write each.
+        const auto tcpReply = [&](const std::string& payload) {
+            return MeasureLargeReply(
+                t, stall, payload,
+                [&] { peer.run([&](int fd) { WriteAll(fd, payload.data(), payload.size()); }); },
+                [&] { peer.join(); });
+        };
+        PrintLargeReply("tcp_reply_1mib", tcpReply(RandomPayload(1 << 20)), false);
+
+        // The 1 MiB reply's line scrolled to its right end and repainted.
+        QScrollBar* bar = t.log.horizontalScrollBar();
+        double paintMs = 0;
+        for (int i = 0; i < 10; ++i) {
+            bar->setValue(i % 2 ? bar->maximum() - 30 : bar->maximum());
+            const auto paintStart = Clock::now();
+            t.log.viewport()->repaint();
+            paintMs = std::max(paintMs, MsBetween(paintStart, Clock::now()));
+        }
+        std::printf("log_scroll_end_paint_ms: %.1f ms\n", paintMs);
+        bar->setValue(0);
+
+        const LargeReply big = tcpReply(RandomPayload(16 << 20));
+        PrintLargeReply("tcp_reply_16mib", big, true);
     }
     {
         // Serial over a pseudo-terminal, port 5, 115200 baud.
@@ -335,6 +558,19 @@ int main(int argc, char* argv[])
         PrintLatency("serial_reply_latency_ms", serial);
         PrintLatency("reply_latency_ms", allLatency);
 
+        const std::string reply = RandomPayload(1 << 20);
+        std::thread writer;
+        PrintLargeReply("serial_reply_1mib",
+                        MeasureLargeReply(
+                            t, stall, reply,
+                            [&] {
+                                writer = std::thread(
+                                    [&] { WriteAll(pty.masterFd(), reply.data(), reply.size()); });
+                            },
+                            [&] { writer.join(); }),
+                        false);
+        t.controller.cmdClear_Click();
+
         // A stream paced at 115200 baud (11520 bytes a second), in 10 ms slices.
         const std::string stream = NumberedPayload(size_t(streamSeconds) * 11520);
         t.watcher.bytes.clear();
@@ -348,17 +584,23 @@ int main(int argc, char* argv[])
             }
         });
         const double cpuBefore = CpuMs(RUSAGE_THREAD);
+        const double systemBefore = SystemMs(RUSAGE_THREAD);
         const auto wallBefore = Clock::now();
+        stall.start();
         t.watcher.waitFor([&] { return t.watcher.bytes.size() >= stream.size(); },
                           streamSeconds * 1000 + 10000);
         const double cpu = CpuMs(RUSAGE_THREAD) - cpuBefore;
+        const double system = SystemMs(RUSAGE_THREAD) - systemBefore;
         const double wall = MsBetween(wallBefore, Clock::now());
+        const double streamStall = stall.longestMs();
         device.join();
         t.watcher.waitFor([] { return false; }, 700);
         std::printf("serial_stream_seconds: %d s\n", streamSeconds);
         std::printf("serial_stream_lost_bytes: %lld bytes\n",
                     LostOrDoubled(stream, t.watcher.bytes));
         std::printf("serial_stream_cpu_percent: %.2f %%\n", 100.0 * cpu / wall);
+        std::printf("serial_stream_cpu_system_percent: %.2f %%\n", 100.0 * system / wall);
+        std::printf("serial_stream_stall_ms: %.1f ms\n", streamStall);
     }
     QFile::remove(captureFile);
     return 0;

@@ -3,15 +3,57 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QStyle>
+#include <QTextLayout>
+
+#include <climits>
+#include <cmath>
 
 namespace
 {
+
+constexpr char16_t kFirstPrintable = 0x20;
 
 // Characters of the 8-bit code page that are drawn as something: all but the controls and the
 // soft hyphen.
 bool DrawnInCodePage(char16_t c)
 {
     return (c >= 0x20 && c < 0x7f) || (c >= 0xa0 && c <= 0xff && c != 0xad);
+}
+
+// Whether every character is one of the code page's printable ones. No early exit: the loop
+// then runs many characters a step, which matters for a line of millions.
+bool AllPrintable(const QString& text)
+{
+    bool outside = false;
+    for (const QChar c : text)
+        outside |= char16_t(c.unicode() - kFirstPrintable) > 0xff - kFirstPrintable;
+    return !outside;
+}
+
+// The one line the style lays text out on when it sizes an item, in the same font.
+QSizeF LaidOut(const QString& text, const QFont& font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(INT_MAX / 256);
+    layout.endLayout();
+    return {line.naturalTextWidth(), line.height()};
+}
+
+// Every ordered pair of the printable characters once (a de Bruijn sequence of order 2): the
+// Lyndon words of length one and two in order, then the first character again.
+QString EveryPair()
+{
+    QString text;
+    for (char16_t a = kFirstPrintable; a <= 0xff; ++a) {
+        text += QChar(a);
+        for (char16_t b = a + 1; b <= 0xff; ++b) {
+            text += QChar(a);
+            text += QChar(b);
+        }
+    }
+    return text + QChar(kFirstPrintable);
 }
 
 } // namespace
@@ -22,15 +64,42 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     const QWidget* widget = option.widget;
-    // Only the part left of the view's right edge can be seen, scrolled or not; one character
-    // more, so that a line cut at the row's end still gets its ellipsis.
-    int seen = item.rect.width();
-    if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
-        seen = qMin(seen, view->viewport()->width() - item.rect.left());
-    const int narrowest = narrowestAdvance(item.fontMetrics, item.font);
-    item.text.truncate(VisibleLength(item.text, qMax(0, seen) + narrowest, narrowest));
     QStyle* style = widget ? widget->style() : QApplication::style();
+    const Advances& advances = advancesFor(item.font);
+    if (SizedByAdvances(item, advances)) {
+        CutToView(item, advances,
+                  style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1);
+    } else {
+        // Only the part left of the view's right edge can be seen, scrolled or not; one
+        // character more, so that a line cut at the row's end still gets its ellipsis.
+        int seen = item.rect.width();
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
+            seen = qMin(seen, view->viewport()->width() - item.rect.left());
+        item.text.truncate(
+            VisibleLength(item.text, qMax(0, seen) + advances.narrowest, advances.narrowest));
+    }
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+}
+
+QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const Advances& advances = advancesFor(item.font);
+    if (item.text.size() < 2 || !SizedByAdvances(item, advances))
+        return QStyledItemDelegate::sizeHint(option, index);
+    // The style sizes the line's last character, as it ends the line; the others add their
+    // advances inside a line.
+    qint64 rest = 0;
+    const QChar* text = item.text.constData();
+    for (qsizetype i = 0; i + 1 < item.text.size(); ++i)
+        rest += advances.inside[text[i].unicode()];
+    item.text = item.text.right(1);
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    QSize size = style->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), widget);
+    size.setWidth(int(qMin<qint64>(INT_MAX, size.width() + rest)));
+    return size;
 }
 
 qsizetype EventLogDelegate::VisibleLength(const QString& text, int width, int narrowest)
@@ -45,16 +114,87 @@ qsizetype EventLogDelegate::VisibleLength(const QString& text, int width, int na
     return length;
 }
 
-int EventLogDelegate::narrowestAdvance(const QFontMetrics& metrics, const QFont& font) const
+bool EventLogDelegate::SizedByAdvances(const QStyleOptionViewItem& item, const Advances& advances)
 {
-    if (m_narrowest > 0 && font == m_measuredFont)
-        return m_narrowest;
+    // Plain left-aligned, unwrapped, right-elided text alone in its row, as in the log.
+    const auto others = QStyleOptionViewItem::WrapText | QStyleOptionViewItem::HasDecoration |
+                        QStyleOptionViewItem::HasCheckIndicator;
+    if (!advances.additive || (item.features & others) || item.direction != Qt::LeftToRight ||
+        !(item.displayAlignment & Qt::AlignLeft) || item.textElideMode != Qt::ElideRight)
+        return false;
+    return AllPrintable(item.text);
+}
+
+void EventLogDelegate::CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin)
+{
+    // The part of the row in view, in pixels from the line's first character, with two of the
+    // widest characters on each side for glyphs that reach beyond their advance.
+    const int textLeft = item.rect.left() + margin;
+    int seenLeft = item.rect.left();
+    int seenRight = item.rect.right() + 1;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(item.widget)) {
+        seenLeft = qMax(seenLeft, 0);
+        seenRight = qMin(seenRight, view->viewport()->width());
+    }
+    const qint64 slack = 2 * advances.widest;
+    const qint64 from = qint64(seenLeft) - textLeft - slack;
+    qint64 to = qint64(seenRight) - textLeft + slack;
+    // Near the row's end, keep the line going past it, so that the style cuts it and places
+    // the ellipsis where it would for the whole line.
+    const qint64 room = item.rect.width() - 2 * margin;
+    if (to + advances.ellipsis + slack >= room)
+        to = room + slack;
+    const QChar* text = item.text.constData();
+    const qsizetype size = item.text.size();
+    qsizetype i = 0;
+    qint64 x = 0;
+    for (; i < size && x + advances.inside[text[i].unicode()] <= from; ++i)
+        x += advances.inside[text[i].unicode()];
+    const qsizetype first = i;
+    const qint64 firstX = x;
+    for (; i < size && x <= to; ++i)
+        x += advances.inside[text[i].unicode()];
+    item.text = item.text.mid(first, i - first);
+    // The cut-off characters lie left of the view, and so does the row's new left edge.
+    item.rect.setLeft(int(item.rect.left() + firstX));
+}
+
+const EventLogDelegate::Advances& EventLogDelegate::advancesFor(const QFont& font) const
+{
+    if (m_advances.measured && m_advances.font == font)
+        return m_advances;
+    Advances a;
+    a.font = font;
+    a.measured = true;
+    a.additive = true;
     int narrowest = INT_MAX;
-    for (char16_t c = 0x20; c <= 0xff; ++c) {
+    const QFontMetrics metrics(font);
+    const QSizeF anchor = LaidOut(QStringLiteral("A"), font);
+    const qreal pair = LaidOut(QStringLiteral("AA"), font).width();
+    for (char16_t c = kFirstPrintable; c <= 0xff; ++c) {
+        const qreal inside = LaidOut(QStringLiteral("A%1A").arg(QChar(c)), font).width() - pair;
+        const qreal atEnd =
+            LaidOut(QStringLiteral("A%1").arg(QChar(c)), font).width() - anchor.width();
+        a.inside[c] = qRound(inside);
+        a.atEnd[c] = qRound(atEnd);
+        a.additive = a.additive && a.inside[c] == inside && a.atEnd[c] == atEnd;
+        a.widest = qMax(a.widest, qMax(a.inside[c], a.atEnd[c]));
         if (DrawnInCodePage(c))
             narrowest = qMin(narrowest, metrics.horizontalAdvance(QChar(c)));
     }
-    m_measuredFont = font;
-    m_narrowest = qMax(1, narrowest);
-    return m_narrowest;
+    a.narrowest = qMax(1, narrowest);
+    a.ellipsis = qCeil(qMax(LaidOut(QString(QChar(0x2026)), font).width(),
+                            LaidOut(QStringLiteral("..."), font).width()));
+    // Whether neighbours change an advance (kerning, ligatures) or some character takes a line
+    // higher (another font standing in): one line holding every pair tells.
+    if (a.additive) {
+        const QString pairs = EveryPair();
+        qint64 sum = a.atEnd[pairs.back().unicode()];
+        for (qsizetype i = 0; i + 1 < pairs.size(); ++i)
+            sum += a.inside[pairs.at(i).unicode()];
+        const QSizeF all = LaidOut(pairs, font);
+        a.additive = all.width() == qreal(sum) && all.height() == anchor.height();
+    }
+    m_advances = a;
+    return m_advances;
 }

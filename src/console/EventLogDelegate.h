@@ -3,9 +3,16 @@
 #include <QFont>
 #include <QStyledItemDelegate>
 
-// Paints an event log line with only as much of its text as the row can show. A reply line can
-// hold many thousands of characters, and laying out all of them for every repaint cost more than
-// everything else the terminal does while a stream comes in; what is painted is unchanged.
+#include <array>
+
+// Sizes and paints an event log line without laying out more of it than the view can show. A
+// reply line can hold more than a million characters; the text engine took most of a second
+// to lay one out whole just to learn its width, and as long again to paint it scrolled to its
+// end. In a font whose 8-bit code page characters each keep one whole-pixel advance whatever
+// stands beside them (the log's own font does), a line's width is the sum of those advances,
+// and a line drawn from any of its characters on puts every glyph where the whole line would.
+// In any other font, or for a line with characters outside the code page, the line is sized
+// by the text engine and painted from its first character to the view's right edge.
 class EventLogDelegate : public QStyledItemDelegate
 {
 public:
@@ -13,6 +20,7 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // The first characters of text that can fill width pixels when no character of the 8-bit
     // code page that is drawn at all is narrower than narrowest pixels. Others may be drawn as
@@ -20,8 +28,22 @@ public:
     static qsizetype VisibleLength(const QString& text, int width, int narrowest);
 
 private:
-    int narrowestAdvance(const QFontMetrics& metrics, const QFont& font) const;
+    // The advances of the code page's printable characters (from the blank up) in one font,
+    // as the text engine lays them out: inside a line, and as a line's last character.
+    struct Advances {
+        QFont font;
+        bool measured = false;
+        bool additive = false; // whether a line's width is the sum of its advances
+        std::array<int, 256> inside{};
+        std::array<int, 256> atEnd{};
+        int widest = 0;
+        int ellipsis = 0;
+        int narrowest = 1;
+    };
 
-    mutable QFont m_measuredFont;
-    mutable int m_narrowest = 0; // in m_measuredFont, 0 until measured
+    const Advances& advancesFor(const QFont& font) const;
+    static bool SizedByAdvances(const QStyleOptionViewItem& item, const Advances& advances);
+    static void CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin);
+
+    mutable Advances m_advances;
 };

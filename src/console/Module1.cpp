@@ -41,7 +41,7 @@ QString FallbackCaptureFile()
         .filePath(QStringLiteral("accessterm/SaveFile.TXT"));
 }
 
-bool AppendCaptureLine(QString& path, const QString& text, QString* why)
+bool AppendCaptureLine(QString& path, QStringView text, QString* why)
 {
     const QByteArray line = text.toLatin1() + "\r\n";
     if (!path.isEmpty())

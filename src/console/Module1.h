@@ -13,4 +13,8 @@ QString FallbackCaptureFile();
 // program's capture file, or the fallback one (its directory made as needed) when the program's
 // directory is not writable; path then says which. A line that could not be written is lost,
 // and the next call tries afresh; false says so, with the reason in why when given.
-bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr);
+bool AppendCaptureLine(QString& path, QStringView text, QString* why = nullptr);
+inline bool AppendCaptureLine(QString& path, const QString& text, QString* why = nullptr)
+{
+    return AppendCaptureLine(path, QStringView(text), why);
+}

@@ -9,6 +9,12 @@
 #include "notation/NumericValue.h"
 #include "notation/RenderReceivedData.h"
 
+#include <QTimer>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace
 {
 
@@ -29,10 +35,33 @@ std::optional<qint32> RoundedValue(const QString& text)
     return RoundToInt32(NumericValue(text.toStdString()));
 }
 
-QString Rendered(const QByteArray& reply)
+const QString kInputMarker = QStringLiteral("[Input]------");
+
+// The log line for a reply, built in one piece: a reply can run to megabytes, and every copy of
+// it on the way to the log costs as much as rendering it.
+QString InputLine(const QByteArray& reply)
 {
-    const std::string text = RenderReceivedData(ByteText(reply.constData(), size_t(reply.size())));
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    const std::string_view bytes(reply.constData(), size_t(reply.size()));
+    const qsizetype length = kInputMarker.size() + qsizetype(RenderedLength(bytes));
+    QString line(length + 3, Qt::Uninitialized);
+    std::copy(kInputMarker.cbegin(), kInputMarker.cend(), line.begin());
+    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
+    line.truncate(length);
+    return line;
+}
+
+// A reply of megabytes passes through buffers (the socket's above all) whose pages the C
+// library keeps once they are freed, in holes it does not hand back by itself; they are handed
+// back on the next event-loop turn, so that what stays is the log line, and the window answers
+// in between.
+void ReturnFreedMemory(qsizetype replySize)
+{
+#if defined(__GLIBC__)
+    if (replySize >= (1 << 20))
+        QTimer::singleShot(0, [] { malloc_trim(0); });
+#else
+    Q_UNUSED(replySize);
+#endif
 }
 
 } // namespace
@@ -184,12 +213,12 @@ void TerminalController::cmdClear_Click()
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
 {
-    const QString text = Rendered(reply);
-    m_log.AddLine(QStringLiteral("[Input]------") + text);
+    const QString line = InputLine(reply);
+    m_log.AddLine(line);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
-    if (!AppendCaptureLine(path, text, &why)) {
+    if (!AppendCaptureLine(path, QStringView(line).sliced(kInputMarker.size()), &why)) {
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
     } else if (!m_toldCaptureFile && path != ProgramCaptureFile()) {
         // Once a run, so the operator can find captures that are not beside the program.
@@ -197,6 +226,7 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
         m_log.AddLine(QStringLiteral("Capture file: ") + path +
                       QStringLiteral(" (the program's directory is not writable)"));
     }
+    ReturnFreedMemory(reply.size());
 }
 
 void TerminalController::TcpLink_Connected()
@@ -206,7 +236,8 @@ void TerminalController::TcpLink_Connected()
 
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
 {
-    m_log.AddLine(QStringLiteral("[Input]------") + Rendered(reply));
+    m_log.AddLine(InputLine(reply));
+    ReturnFreedMemory(reply.size());
 }
 
 void TerminalController::TcpLink_SocketError(int number, const QString& description)

@@ -5,8 +5,23 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QtTest>
+
+// Notes the longest text the style is handed to paint an item with.
+class LongestItemText : public QProxyStyle
+{
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option))
+            longest = qMax(longest, item->text.size());
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+    mutable qsizetype longest = 0;
+};
 
 class TestEventLog : public QObject
 {
@@ -23,6 +38,7 @@ private slots:
     void visibleLengthCountsDrawnCharacters_data();
     void visibleLengthCountsDrawnCharacters();
     void copiesSelectedLinesWholeAndStillFollows();
+    void aLongLineIsNeverLaidOutWhole();
 };
 
 void TestEventLog::addsAndClears()
@@ -140,6 +156,10 @@ void TestEventLog::longLinesLookAsIfDrawnWhole_data()
     QTest::newRow("scrolled right") << 2000 << false;
     QTest::newRow("in the log's own font") << 0 << true;
     QTest::newRow("in the log's own font, scrolled") << 3000 << true;
+    QTest::newRow("scrolled to the right end") << -1 << false;
+    QTest::newRow("in the log's own font, scrolled to the right end") << -1 << true;
+    // Counted from the right end: the rows cut at the view's width show their ellipsis.
+    QTest::newRow("in the log's own font, an ellipsis just in view") << -19 << true;
 }
 
 void TestEventLog::longLinesLookAsIfDrawnWhole()
@@ -169,7 +189,8 @@ void TestEventLog::longLinesLookAsIfDrawnWhole()
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view));
         view->scrollToBottom();
-        view->horizontalScrollBar()->setValue(scrolledRight);
+        QScrollBar* bar = view->horizontalScrollBar();
+        bar->setValue(scrolledRight < 0 ? bar->maximum() + 1 + scrolledRight : scrolledRight);
     }
     QCOMPARE(log.horizontalScrollBar()->value(), whole.horizontalScrollBar()->value());
     const QImage shown = log.grab().toImage();
@@ -247,6 +268,36 @@ void TestEventLog::copiesSelectedLinesWholeAndStillFollows()
     clipboard->setText("kept");
     copy->trigger();
     QCOMPARE(clipboard->text(), QStringLiteral("kept"));
+}
+
+void TestEventLog::aLongLineIsNeverLaidOutWhole()
+{
+    LongestItemText style;
+    EventLog log;
+    log.setStyle(&style);
+    QFont font(QStringLiteral("AR PL UMing TW"), 9);
+    font.setBold(true);
+    log.setFont(font);
+    // Wider than the text engine lays out on one line: laid out whole, it would come back
+    // wrapped, two rows high and cut short.
+    const QString line(1500000, QLatin1Char('A'));
+    log.AddLine(QStringLiteral("A"));
+    log.AddLine(line);
+    log.resize(548, 316);
+    log.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&log));
+    QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 2, 5000);
+    const QSize one = log.sizeHintForIndex(log.model()->index(0, 0));
+    const QSize whole = log.sizeHintForIndex(log.model()->index(1, 0));
+    QCOMPARE(whole.height(), one.height());
+    QCOMPARE(whole.width() - one.width(),
+             (line.size() - 1) * QFontMetrics(font).horizontalAdvance('A'));
+    QScrollBar* bar = log.horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    QCOMPARE(bar->value() + log.viewport()->width(), whole.width());
+    log.grab();
+    // Painted at its end, the style was never handed more than a view's width of the line.
+    QVERIFY2(style.longest < 1000, qPrintable(QString::number(style.longest)));
 }
 
 QTEST_MAIN(TestEventLog)

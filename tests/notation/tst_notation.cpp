@@ -136,6 +136,7 @@ private slots:
     void findsFaultsAtEveryOffset_data();
     void findsFaultsAtEveryOffset();
     void rendersAsOneByteAtATime();
+    void rendersToUtf16AsToTheCodePage();
     void zeroPads_data();
     void zeroPads();
     void readsNumbers_data();
@@ -367,6 +368,18 @@ void TestNotation::rendersAsOneByteAtATime()
         QCOMPARE(QByteArray::fromStdString(RenderReceivedData(reply)),
                  QByteArray::fromStdString(RenderOneByOne(reply)));
     }
+}
+
+void TestNotation::rendersToUtf16AsToTheCodePage()
+{
+    ByteText all;
+    for (int c = 0; c < 512; ++c)
+        all += char(c);
+    std::u16string utf16(RenderedLength(all) + 3, u'?');
+    utf16.resize(RenderReceivedDataInto(all, utf16.data()));
+    const std::string rendered = RenderReceivedData(all);
+    QCOMPARE(QString::fromStdU16String(utf16),
+             QString::fromLatin1(rendered.data(), qsizetype(rendered.size())));
 }
 
 void TestNotation::zeroPads_data()

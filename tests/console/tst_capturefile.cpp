@@ -2,17 +2,6 @@
 
 #include <QtTest>
 
-namespace
-{
-
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 class TestCaptureFile : public QObject
 {
     Q_OBJECT
@@ -30,25 +19,31 @@ private slots:
         for (int c = 128; c < 256; ++c)
             high += QChar(c);
         QVERIFY(AppendCaptureLine(path, high));
-        QCOMPARE(Contents(path), "<02>AB<03><0D><0A>\r\n" + high.toLatin1() + "\r\n");
+        QCOMPARE(contents(path), "<02>AB<03><0D><0A>\r\n" + high.toLatin1() + "\r\n");
         QVERIFY(QFile::remove(path));
         QVERIFY(AppendCaptureLine(path, "again"));
-        QCOMPARE(Contents(path), QByteArray("again\r\n"));
-        QFile::remove(path);
+        QCOMPARE(contents(path), QByteArray("again\r\n"));
     }
 
     void reportsALostLineAndRecovers()
     {
-        QTemporaryDir dir;
-        QString path = dir.filePath("SaveFile.TXT");
         // A directory where the file should be: the line is lost, and the caller is told why.
-        QVERIFY(QDir(dir.path()).mkdir("SaveFile.TXT"));
+        QString path = QDir(QCoreApplication::applicationDirPath()).filePath("SaveFile.TXT");
+        QFile::remove(path);
+        QVERIFY(QDir().mkdir(path));
         QString why;
         QVERIFY(!AppendCaptureLine(path, "lost", &why));
         QVERIFY(!why.isEmpty());
         QVERIFY(QDir(path).removeRecursively());
         QVERIFY(AppendCaptureLine(path, "kept"));
-        QCOMPARE(Contents(path), QByteArray("kept\r\n"));
+        QCOMPARE(contents(path), QByteArray("kept\r\n"));
+    }
+
+private:
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
 

@@ -158,19 +158,32 @@ private slots:
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost); // a port nobody listens on once probe is gone
-        const QString refused = QString::number(probe.serverPort());
+        const QByteArray refused = QByteArray::number(probe.serverPort());
         probe.close();
-        for (const auto& [port, number] :
-             {std::pair(refused, "10061"), std::pair(QString("99999999999"), "10049")}) {
+        // clang-format off
+        const char* const cases[][3] = {{"127.0.0.1", refused, "10061"}, {"", "80", "10049"},
+            {"127.0.0.1", "0", "10049"}, {"127.0.0.1", "-1", "10049"}, {"127.0.0.1", "65536", "10049"},
+            {"127.0.0.1", "99999999999", "10049"}, {"no-such-host.invalid", "80", "11001"}};
+        // clang-format on
+        for (const auto& [host, port, number] : cases) {
             init();
+            t->fields.host = host;
             t->fields.port = port;
             t->controller.CmdConnect_Click();
-            QTRY_COMPARE(lines().size(), 3);
-            QVERIFY2(lines().last().startsWith(QString("Socket Error:%1 ").arg(number)),
+            QTRY_COMPARE_WITH_TIMEOUT(lines().size(), 3, 25000);
+            QVERIFY2(lines().last().startsWith(QString("Socket Error:%1 ").arg(number)) &&
+                         lines().last().size() > 19,
                      qPrintable(lines().last()));
             send("A");
             QCOMPARE(lines().last(), "Connect State:Error");
         }
+        // A failure queued for an attempt given up is not reported.
+        init();
+        t->fields.port = "0";
+        t->controller.CmdConnect_Click();
+        t->fields.port = QString::number(m_server.serverPort());
+        QVERIFY(connectPeer());
+        QCOMPARE(lines().filter("Socket Error:").size(), 0);
     }
 
     void peerClosesInTheMiddleOfABurst()

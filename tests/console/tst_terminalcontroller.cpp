@@ -3,6 +3,8 @@
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
+#include "notation/RenderReceivedData.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -25,15 +27,51 @@ private slots:
 
     void wholeRoadOverTcp()
     {
-        QTcpSocket* peer = connectPeer();
-        QVERIFY(peer);
-        QCOMPARE(lines(), QStringList({"Close Comport", "Connecting.....", "Connect Succeed"}));
+        // An address is connected to at once, a name is looked up first.
+        QTcpSocket* peer = nullptr;
+        for (const auto& [host, state] :
+             {std::pair(" 127.0.0.1 ", "Connectin"), std::pair("localhost", "ResolvingHost")}) {
+            init();
+            t->fields.host = host;
+            t->controller.CmdConnect_Click();
+            send("AB<02>C<0D>");
+            QVERIFY(peer = acceptPeer(0));
+            QCOMPARE(lines(),
+                     QStringList({"Close Comport", "Connecting.....", "[Output]------AB<02>C<0D>",
+                                  QString("Connect State:") + state, "Connect Succeed"}));
+        }
         send("AB<02>C<0D>");
         QCOMPARE(Received(peer, 5), "AB\002C\r");
         QCOMPARE(lines().last(), "[Output]------AB<02>C<0D>");
-        peer->write("\002AB\003\r\n");
+        // A reply in pieces within the settle wait is one line, shown no sooner than 300 ms on.
+        QElapsedTimer sinceSent;
+        qint64 shownAfter = -1;
+        connect(&t->tcp, &TcpLink::ReplyArrived, this, [&] { shownAfter = sinceSent.elapsed(); });
+        sinceSent.start();
+        peer->write("\002A");
+        QTimer::singleShot(80, peer, [peer] { peer->write("B\003"); });
+        QTimer::singleShot(160, peer, [peer] { peer->write("\r\n"); });
         QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><0D><0A>");
+        QVERIFY2(shownAfter >= 300, qPrintable(QString::number(shownAfter)));
         QVERIFY(!QFile::exists(CaptureFile()));
+        // Every byte value both ways.
+        QString command;
+        QByteArray bytes;
+        for (int c = 0; c < 256; ++c) {
+            command += QString::asprintf("<%02x>", c);
+            bytes += char(c);
+        }
+        send(command);
+        QCOMPARE(Received(peer, 256), bytes);
+        peer->write(bytes);
+        QTRY_COMPARE(lines().last(), "[Input]------" + QString::fromLatin1(RenderReceivedData(
+                                                           bytes.toStdString())));
+        const QStringList names =
+            QString::fromUtf8("Closed|Open|Listening....|Connection Pending|ResolvingHost|"
+                              "HostResolved|Connectin|Connected|這台電腦正在關閉連線|Error")
+                .split('|');
+        for (int state = -1; state <= 10; ++state)
+            QCOMPARE(TcpLink::StateName(state), names.value(state));
     }
 
     void wholeRoadOverSerial()
@@ -246,6 +284,12 @@ private:
     {
         const qsizetype before = lines().count("Connect Succeed");
         t->controller.CmdConnect_Click();
+        return acceptPeer(before);
+    }
+
+    // The peer's end of the connection the terminal makes once it has connected more than before.
+    QTcpSocket* acceptPeer(qsizetype before)
+    {
         if (!QTest::qWaitFor([&] { return lines().count("Connect Succeed") > before; }) ||
             !(m_server.hasPendingConnections() || m_server.waitForNewConnection(5000)))
             return nullptr;

@@ -28,7 +28,6 @@ public:
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    bool isValid() const { return !m_slavePath.isEmpty(); }
     QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
     // Writes all bytes as the far device; while the line is full the link reads meanwhile.

@@ -1,5 +1,6 @@
-// The controller driven with the real links, a loopback TCP peer and a pseudo-terminal, along the
-// operator's roads and through the faults that come from outside on them.
+// The terminal without its window: the controller with the real links, driven along the
+// operator's roads against a loopback TCP peer and a pseudo-terminal (the far device on its master
+// end), and through the faults that come from outside on them.
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
@@ -8,6 +9,33 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+
+#include <sys/resource.h>
+
+namespace
+{
+
+double CpuSeconds()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+speed_t LineSpeed(const PtyPair& pty)
+{
+    termios tio{}; // the master end's ioctls act on the slave's line settings
+    tcgetattr(pty.masterFd(), &tio);
+    return cfgetospeed(&tio);
+}
+
+QString Rendered(const QByteArray& bytes)
+{
+    return QString::fromLatin1(RenderReceivedData(bytes.toStdString()));
+}
+
+} // namespace
 
 class tst_TerminalController : public QObject
 {
@@ -86,13 +114,39 @@ private slots:
         send("  AB<02>C<0D>  ");
         QCOMPARE(pty.readExactly(5), "AB\002C\r");
         QCOMPARE(lines().last(), "[Output]------AB<02>C<0D>");
-        QVERIFY(pty.write("\002AB\003\r\n"));
-        QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><0D><0A>");
+        // A reply in pieces within the settle wait is one line, shown no sooner than 300 ms on.
+        QElapsedTimer sinceSent;
+        qint64 shownAfter = -1;
+        connect(&t->serial, &SerialLink::ReplyArrived, this,
+                [&] { shownAfter = sinceSent.elapsed(); });
+        QTimer::singleShot(90, this, [&] { pty.write(QByteArray("\003\0", 2)); });
+        QTimer::singleShot(180, this, [&] { pty.write("\r\n"); });
+        const double cpu = CpuSeconds();
+        sinceSent.start();
+        QVERIFY(pty.write("\002AB"));
+        QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><00><0D><0A>");
+        QVERIFY2(shownAfter >= 300, qPrintable(QString::number(shownAfter)));
+        QVERIFY2(CpuSeconds() - cpu < 0.1, "the settle wait sleeps rather than spinning");
         QVERIFY(pty.write("2nd"));
         QTRY_COMPARE(lines().last(), "[Input]------2nd");
         QFile capture(CaptureFile());
         QVERIFY(capture.open(QIODevice::ReadOnly));
-        QCOMPARE(capture.readAll(), "<02>AB<03><0D><0A>\r\n2nd\r\n");
+        QCOMPARE(capture.readAll(), "<02>AB<03><00><0D><0A>\r\n2nd\r\n");
+        // Every byte value both ways, more than the line holds at once: each shown once, in order.
+        QString command;
+        QByteArray bytes;
+        for (int c = 0; c < 256; ++c) {
+            command += QString::asprintf("<%02x>", c);
+            bytes += char(c);
+        }
+        send(command);
+        QCOMPARE(pty.readExactly(256), bytes);
+        const int before = int(lines().size());
+        QVERIFY(pty.write(bytes.repeated(64) + "END"));
+        QTRY_VERIFY(lines().last().endsWith("END"));
+        QCOMPARE(lines().mid(before).join("").remove("[Input]------"),
+                 Rendered(bytes.repeated(64) + "END"));
+
         // A capture file that cannot be written: the reply is in the log, and a line says why.
         QVERIFY(capture.remove() && QDir().mkpath(CaptureFile()));
         QVERIFY(pty.write("3rd"));
@@ -112,6 +166,37 @@ private slots:
         t->controller.Option1_Click();
         QVERIFY(!t->serial.IsOpen());
         QCOMPARE(t->controller.transportMode(), 2);
+    }
+
+    void serialLineSettings()
+    {
+        PtyPair pty;
+        openSerial(pty, 5);
+        // 4800 baud, 8 data bits, no parity, one stop bit from the start.
+        termios tio{};
+        QVERIFY(tcgetattr(pty.masterFd(), &tio) == 0 && cfgetospeed(&tio) == B4800);
+        QCOMPARE(tio.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
+        // Someone else changes the line: choosing the open port again reopens it as it was.
+        cfsetospeed(&tio, B9600);
+        tcsetattr(pty.masterFd(), TCSANOW, &tio);
+        t->controller.CmbComPort_Click();
+        QCOMPARE(LineSpeed(pty), speed_t(B4800));
+        t->fields.baud = "115200";
+        t->controller.Combo2_Change();
+        QCOMPARE(LineSpeed(pty), speed_t(B115200));
+        MSComm& comm = t->serial.MSComm1();
+        for (const char* refused : {"", ",n,8,1", "0,n,8,1", "-9600,n,8,1", "9600,x,8,1",
+                                    "9600,n,9,1", "9600,n,4,1", "9600,n,8,3", "9600,n,8"})
+            QVERIFY2(!comm.SetSettings(refused).ok() && comm.Settings() == "115200,n,8,1", refused);
+        QCOMPARE(LineSpeed(pty), speed_t(B115200));
+        // Kept while closed and through opening another port number on the same device.
+        t->controller.Option1_Click();
+        t->fields.baud = "1200";
+        t->controller.Combo2_Change();
+        openSerial(pty, 6);
+        QCOMPARE(LineSpeed(pty), speed_t(B1200));
+        send("OK");
+        QCOMPARE(pty.readExactly(2), "OK");
     }
 
     void keypadPairsDigitsAndSendBeforeAnyChoice()
@@ -152,27 +237,95 @@ private slots:
 
     void serialPortsThatDoNotOpenOrTakeTheBaudRate()
     {
+        // Port numbers count the ports present, unless a port's override names its device.
+        for (int port = -1; port <= 5; ++port)
+            qunsetenv(qPrintable(QString("ACCESSTERM_COM%1").arg(port)));
+        SetPortDevice(2, "/dev/pts/78");
+        const QStringList present = {"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB3", "/dev/ttyACM0"};
+        const QStringList expected = {
+            "", "", "/dev/ttyS0", "/dev/pts/78", "/dev/ttyUSB3", "/dev/ttyACM0", ""};
+        for (int port = -1; port <= 5; ++port)
+            QCOMPARE(MSComm::DeviceForPort(port, present), expected.at(port + 1));
+        QCOMPARE(MSComm::DescribeOpenFailure(1, "/dev/ttyUSB0", QSerialPort::PermissionError,
+                                             "Permission denied"),
+                 QString::fromUtf8("Comport 1 (/dev/ttyUSB0): Permission denied — add your user to "
+                                   "the dialout group"));
+
         t->controller.CmbComPort_Change(); // nothing selected
         QCOMPARE(lines(), QStringList({"Connect Close"}));
         t->controller.Option2_Click();
         send("A");
         QCOMPARE(lines().last(), "Nothing sent: port is not open");
-        SetPortDevice(7, "/dev/accessterm-no-such-device");
-        t->fields.portIndex = 6;
-        t->controller.CmbComPort_Change();
-        QCOMPARE(lines().last(), "Connect Close");
-        QCOMPARE(t->fields.messages.size(), 1);
-        QVERIFY(t->fields.messages.first().contains("/dev/accessterm-no-such-device"));
-        // With the far end gone the line refuses every new setting: one line says so.
+        // A missing device, and one that another open holds: the operator is told which and why,
+        // and the port open before is closed.
         PtyPair pty;
-        openSerial(pty, 6);
-        pty.closeMaster();
+        SerialLink holder;
+        SetPortDevice(8, pty.slavePath());
+        QVERIFY(holder.OpenPort(8).ok());
+        const QTemporaryDir dir;
+        SetPortDevice(7, dir.filePath("ttyGone"));
+        PtyPair other;
+        for (const auto& [port, device, reason] :
+             {std::tuple(7, dir.filePath("ttyGone"), "No such device"),
+              std::tuple(8, pty.slavePath(), "Device already in use")}) {
+            openSerial(other, 4);
+            t->fields.portIndex = port - 1;
+            t->controller.CmbComPort_Change();
+            const QString shown = t->fields.messages.last();
+            QVERIFY2(
+                shown.startsWith(QString("Comport %1 (%2): %3").arg(port).arg(device, reason)) &&
+                    !shown.contains("dialout"),
+                qPrintable(shown));
+            QVERIFY(!t->serial.IsOpen());
+            QCOMPARE(lines().last(), "Connect Close");
+        }
+        QCOMPARE(t->fields.messages.size(), 2);
+        // The open that holds the device is not disturbed.
+        QSignalSpy held(&holder, &SerialLink::ReplyArrived);
+        QVERIFY(pty.write("still here") && held.wait(5000));
+        QCOMPARE(Joined(held), "still here");
+        // With the far end gone the line refuses every new setting: one line says so.
+        openSerial(other, 4);
+        other.closeMaster();
         t->fields.baud = "9600";
         t->controller.Combo2_Click();
         QVERIFY2(lines().last().contains("9600") && !lines().last().startsWith("Comport Setting:"),
                  qPrintable(lines().last()));
         QCOMPARE(t->serial.MSComm1().Settings(), "4800,n,8,1");
-        QCOMPARE(t->fields.messages.size(), 1);
+        QCOMPARE(t->fields.messages.size(), 2);
+    }
+
+    void serialFarEndGoneDuringTheSettleWait()
+    {
+        auto pty = std::make_unique<PtyPair>();
+        openSerial(*pty, 3);
+        double cpuAtClose = -1;
+        QElapsedTimer sinceClose;
+        QTimer::singleShot(100, this, [&] {
+            cpuAtClose = CpuSeconds();
+            sinceClose.start();
+            pty->closeMaster();
+        });
+        QVERIFY(pty->write("ABC"));
+        QTRY_VERIFY(cpuAtClose >= 0 && !t->serial.IsOpen());
+        // Watch a while longer: a line that is gone must not keep the process busy.
+        QTest::qWait(1000);
+        const double cpu = CpuSeconds() - cpuAtClose;
+        QVERIFY2(cpu < 0.0005 * double(sinceClose.elapsed()), qPrintable(QString::number(cpu)));
+        // What the port had read before the line went is shown and captured once.
+        QCOMPARE(shownInput(), "ABC");
+        QFile capture(CaptureFile());
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QCOMPARE(capture.readAll(), "ABC\r\n");
+        send("X");
+        QVERIFY2(lines().last().startsWith("Nothing sent: port is not open") &&
+                     lines().last().contains("was lost"),
+                 qPrintable(lines().last()));
+        // The terminal carries on: a new line on the same port number works.
+        pty = std::make_unique<PtyPair>();
+        openSerial(*pty, 3);
+        send("Y");
+        QCOMPARE(pty->readExactly(1), "Y");
     }
 
     void commandsThatCannotGo()

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QIODevice>
-#include <QSignalSpy>
 #include <QTest>
 
 // The window's fields as plain values, so the controller can be driven without the window.
@@ -44,15 +43,6 @@ struct Terminal {
 inline QString CaptureFile()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
-}
-
-// Every reply a spy on ReplyArrived caught, joined in order.
-inline QByteArray Joined(const QSignalSpy& spy)
-{
-    QByteArray all;
-    for (const QList<QVariant>& call : spy)
-        all += call.at(0).toByteArray();
-    return all;
 }
 
 // Points serial port number port at device for the opens that follow.

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 // A real pseudo-terminal pair for serial tests: the link opens slavePath() as its device (through
 // the ACCESSTERM_COM<n> override), the test plays the far device on the master end.
@@ -54,12 +55,7 @@ public:
         return out.left(got);
     }
     // The far end of the line goes away.
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
+    void closeMaster() { ::close(std::exchange(m_master, -1)); }
 
 private:
     int m_master;

@@ -1,15 +1,56 @@
-// The controller driven with the real links: a loopback TCP peer and a pseudo-terminal.
+// The terminal without its window: the controller with the real links, driven along the
+// operator's roads against a loopback TCP peer and a pseudo-terminal (the far device on its master
+// end), and through the faults that come from outside on them.
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
-#include <QDir>
-#include <QFile>
+#include "notation/RenderReceivedData.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 namespace
 {
+
+double CpuSeconds()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+speed_t LineSpeed(const PtyPair& pty)
+{
+    termios tio{}; // the master end's ioctls act on the slave's line settings
+    tcgetattr(pty.masterFd(), &tio);
+    return cfgetospeed(&tio);
+}
+
+QString Rendered(const QByteArray& bytes)
+{
+    return QString::fromLatin1(RenderReceivedData(bytes.toStdString()));
+}
+
+// The bytes as a command of one token each.
+QString Tokens(const QByteArray& bytes)
+{
+    QString text;
+    for (const char c : bytes)
+        text += QString::asprintf("<%02X>", quint8(c));
+    return text;
+}
+
+QByteArray EveryByte()
+{
+    QByteArray bytes;
+    for (int c = 0; c < 256; ++c)
+        bytes += char(c);
+    return bytes;
+}
 
 } // namespace
 
@@ -20,259 +61,413 @@ class tst_TerminalController : public QObject
 private slots:
     void init()
     {
+        QDir(CaptureFile()).removeRecursively();
         QFile::remove(CaptureFile());
-        m_terminal = std::make_unique<Terminal>();
-    }
-    void cleanup()
-    {
-        m_terminal.reset();
-        QFile::remove(CaptureFile());
+        t = std::make_unique<Terminal>();
+        m_server.close(); // a new port: no connection left over from the last test
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        t->fields.host = " 127.0.0.1 ";
+        t->fields.port = QString::number(m_server.serverPort());
     }
 
     void wholeRoadOverTcp()
     {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        m_terminal->fields.host = QStringLiteral(" 127.0.0.1 ");
-        m_terminal->fields.port = QString::number(server.serverPort());
-        m_terminal->controller.CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_terminal->log.lines().contains(QStringLiteral("Connect Succeed")), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
-        QTcpSocket* peer = server.nextPendingConnection();
-        QCOMPARE(m_terminal->log.lines(),
-                 QStringList({"Close Comport", "Connecting.....", "Connect Succeed"}));
-
-        m_terminal->fields.command = QStringLiteral("AB<02>C<0D>");
-        m_terminal->controller.Command3_Click();
-        QByteArray received;
-        QTRY_VERIFY_WITH_TIMEOUT((received += peer->readAll()).size() >= 5, 5000);
-        QCOMPARE(received, QByteArray("AB\x02"
-                                      "C\r"));
-        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
-        QCOMPARE(m_terminal->fields.command, QStringLiteral("AB<02>C<0D>"));
-
-        peer->write(QByteArray("\x02"
-                               "AB\x03\r\n"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_terminal->log.lines().last(),
-                                  QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
+        // An address is connected to at once, a name is looked up first.
+        QTcpSocket* peer = nullptr;
+        for (const auto& [host, state] :
+             {std::pair(" 127.0.0.1 ", "Connectin"), std::pair("localhost", "ResolvingHost")}) {
+            init();
+            t->fields.host = host;
+            t->controller.CmdConnect_Click();
+            send("AB<02>C<0D>");
+            QVERIFY(peer = acceptPeer(0));
+            QCOMPARE(lines(),
+                     QStringList({"Close Comport", "Connecting.....", "[Output]------AB<02>C<0D>",
+                                  QString("Connect State:") + state, "Connect Succeed"}));
+        }
+        send("AB<02>C<0D>");
+        QCOMPARE(Received(peer, 5), "AB\002C\r");
+        QCOMPARE(lines().last(), "[Output]------AB<02>C<0D>");
+        // A reply in pieces within the settle wait is one line.
+        peer->write("\002A");
+        QTimer::singleShot(80, peer, [peer] { peer->write("B\003"); });
+        QTimer::singleShot(160, peer, [peer] { peer->write("\r\n"); });
+        QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><0D><0A>");
         QVERIFY(!QFile::exists(CaptureFile()));
+        // Every byte value both ways.
+        const QByteArray bytes = EveryByte();
+        send(Tokens(bytes));
+        QCOMPARE(Received(peer, 256), bytes);
+        peer->write(bytes);
+        QTRY_COMPARE(lines().last(), "[Input]------" + Rendered(bytes));
+        const QStringList names =
+            QString::fromUtf8("Closed|Open|Listening....|Connection Pending|ResolvingHost|"
+                              "HostResolved|Connectin|Connected|這台電腦正在關閉連線|Error")
+                .split('|');
+        for (int state = -1; state <= 10; ++state)
+            QCOMPARE(TcpLink::StateName(state), names.value(state));
     }
 
     void wholeRoadOverSerial()
     {
         PtyPair pty;
-        QVERIFY(pty.isValid());
-        qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
-        m_terminal->fields.portIndex = 4;
-        m_terminal->controller.Option2_Click();
-        QCOMPARE(m_terminal->controller.transportMode(), 1);
-        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close", "Open Comport:Com 5"}));
-        m_terminal->fields.baud = QStringLiteral("9600");
-        m_terminal->controller.Combo2_Click();
-        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("Comport Setting:9600,n,8,1"));
-
-        m_terminal->fields.command = QStringLiteral("  AB<02>C<0D>  ");
-        m_terminal->controller.Command3_Click();
-        QCOMPARE(pty.readExactly(5), QByteArray("AB\x02"
-                                                "C\r"));
-        QCOMPARE(m_terminal->log.lines().last(), QStringLiteral("[Output]------AB<02>C<0D>"));
-
-        QVERIFY(pty.write(QByteArray("\x02"
-                                     "AB\x03\r\n")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_terminal->log.lines().last(),
-                                  QStringLiteral("[Input]------<02>AB<03><0D><0A>"), 5000);
+        openSerial(pty, 5);
+        QCOMPARE(t->controller.transportMode(), 1);
+        t->fields.baud = "9600";
+        t->controller.Combo2_Click();
+        QCOMPARE(lines(), QStringList({"Connect Close", "Open Comport:Com 5",
+                                       "Comport Setting:9600,n,8,1"}));
+        send("  AB<02>C<0D>  ");
+        QCOMPARE(pty.readExactly(5), "AB\002C\r");
+        QCOMPARE(lines().last(), "[Output]------AB<02>C<0D>");
+        // A reply in pieces within the settle wait is one line, shown no sooner than 300 ms on.
+        QElapsedTimer sinceSent;
+        qint64 shownAfter = -1;
+        connect(&t->serial, &SerialLink::ReplyArrived, this,
+                [&] { shownAfter = sinceSent.elapsed(); });
+        QTimer::singleShot(90, this, [&] { pty.write(QByteArray("\003\0", 2)); });
+        QTimer::singleShot(180, this, [&] { pty.write("\r\n"); });
+        const double cpu = CpuSeconds();
+        sinceSent.start();
+        QVERIFY(pty.write("\002AB"));
+        QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><00><0D><0A>");
+        QVERIFY2(shownAfter >= 300, qPrintable(QString::number(shownAfter)));
+        QVERIFY2(CpuSeconds() - cpu < 0.1, "the settle wait sleeps rather than spinning");
+        QVERIFY(pty.write("2nd"));
+        QTRY_COMPARE(lines().last(), "[Input]------2nd");
         QFile capture(CaptureFile());
         QVERIFY(capture.open(QIODevice::ReadOnly));
-        QCOMPARE(capture.readAll(), QByteArray("<02>AB<03><0D><0A>\r\n"));
-        qunsetenv("ACCESSTERM_COM5");
+        QCOMPARE(capture.readAll(), "<02>AB<03><00><0D><0A>\r\n2nd\r\n");
+        // Every byte value both ways, more than the line holds at once: each shown once, in order.
+        const QByteArray bytes = EveryByte();
+        send(Tokens(bytes));
+        QCOMPARE(pty.readExactly(256), bytes);
+        const int before = int(lines().size());
+        QVERIFY(pty.write(bytes.repeated(64) + "END"));
+        QTRY_VERIFY(lines().last().endsWith("END"));
+        QCOMPARE(lines().mid(before).join("").remove("[Input]------"),
+                 Rendered(bytes.repeated(64) + "END"));
+
+        // A capture file that cannot be written: the reply is in the log, and a line says why.
+        QVERIFY(capture.remove() && QDir().mkpath(CaptureFile()));
+        QVERIFY(pty.write("3rd"));
+        QTRY_VERIFY(lines().last().startsWith("Not saved to " + CaptureFile() + ": "));
+        QCOMPARE(lines().at(lines().size() - 2), "[Input]------3rd");
+
+        SetPortDevice(6, pty.slavePath());
+        t->fields.portIndex = 5;
+        t->controller.CmbComPort_Click();
+        QCOMPARE(lines().mid(lines().size() - 2),
+                 QStringList({"Connect Close", "Open Comport:Com 6"}));
+        // Choosing TCP, by Connect or by the option, closes the port.
+        t->controller.CmdConnect_Click();
+        QVERIFY(!t->serial.IsOpen());
+        t->controller.Option2_Click();
+        QVERIFY(t->serial.IsOpen());
+        t->controller.Option1_Click();
+        QVERIFY(!t->serial.IsOpen());
+        QCOMPARE(t->controller.transportMode(), 2);
     }
 
-    void sendBeforeAnyChoiceLogsSocketState()
-    {
-        m_terminal->fields.command = QStringLiteral("A");
-        m_terminal->controller.Command3_Click();
-        QCOMPARE(m_terminal->log.lines(), QStringList({"[Output]------A", "Connect State:Closed"}));
-        QCOMPARE(m_terminal->controller.transportMode(), 0);
-    }
-
-    void keypadPairsDigits()
-    {
-        m_terminal->fields.command = QStringLiteral("X");
-        for (int index : {1, 2, 3})
-            m_terminal->controller.cmdNumber_Click(index);
-        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12>"));
-        QCOMPARE(m_terminal->controller.firstDigit(), QStringLiteral("3"));
-        QCOMPARE(m_terminal->controller.secondDigit(), QString());
-        // The pending digit survives a send and a clear.
-        m_terminal->controller.Command3_Click();
-        m_terminal->controller.cmdClear_Click();
-        QCOMPARE(m_terminal->log.count(), 0);
-        m_terminal->controller.cmdNumber_Click(4);
-        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34>"));
-        m_terminal->controller.cmdNumber_Click(0);
-        m_terminal->controller.cmdNumber_Click(13);
-        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34><0D>"));
-        m_terminal->controller.cmdNumber_Click(15);
-        m_terminal->controller.cmdNumber_Click(10);
-        QCOMPARE(m_terminal->fields.command, QStringLiteral("X<12><34><0D><FA>"));
-    }
-
-    void wrongBaudRate_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("letters") << "abc";
-        QTest::newRow("zero") << "0";
-        QTest::newRow("negative") << "-9600";
-        QTest::newRow("empty") << "";
-        QTest::newRow("beyond 32 bits") << "99999999999";
-    }
-    void wrongBaudRate()
-    {
-        QFETCH(QString, text);
-        const QString before = m_terminal->serial.MSComm1().Settings();
-        m_terminal->fields.baud = text;
-        m_terminal->controller.Combo2_Change();
-        QCOMPARE(m_terminal->fields.messages, QStringList({"Wrong Boad Rate"}));
-        QCOMPARE(m_terminal->fields.baudFocus, 1);
-        QCOMPARE(m_terminal->log.count(), 0);
-        QCOMPARE(m_terminal->serial.MSComm1().Settings(), before);
-    }
-
-    void baudDigitsThenLetters()
-    {
-        m_terminal->fields.baud = QStringLiteral("19200bps");
-        m_terminal->controller.Combo2_Change();
-        QCOMPARE(m_terminal->log.lines(), QStringList({"Comport Setting:19200,n,8,1"}));
-        QCOMPARE(m_terminal->serial.MSComm1().Settings(), QStringLiteral("19200,n,8,1"));
-        QVERIFY(m_terminal->fields.messages.isEmpty());
-    }
-
-    void baudRateThePortRefusesIsOneLine()
+    void serialLineSettings()
     {
         PtyPair pty;
-        QVERIFY(pty.isValid());
-        qputenv("ACCESSTERM_COM2", pty.slavePath().toLocal8Bit());
-        m_terminal->fields.portIndex = 1;
-        m_terminal->controller.Option2_Click();
-        QVERIFY(m_terminal->serial.IsOpen());
-        const QString before = m_terminal->serial.MSComm1().Settings();
-        const int linesBefore = m_terminal->log.count();
-
-        // With the far end gone the line refuses every new setting.
-        pty.closeMaster();
-        m_terminal->fields.baud = QStringLiteral("9600");
-        m_terminal->controller.Combo2_Click();
-        QCOMPARE(m_terminal->log.count(), linesBefore + 1);
-        QVERIFY2(m_terminal->log.lines().last().contains(QStringLiteral("9600")),
-                 qPrintable(m_terminal->log.lines().last()));
-        QVERIFY(!m_terminal->log.lines().last().startsWith(QStringLiteral("Comport Setting:")));
-        QCOMPARE(m_terminal->serial.MSComm1().Settings(), before);
-        QVERIFY(m_terminal->fields.messages.isEmpty());
-        QCOMPARE(m_terminal->controller.transportMode(), 1);
-        qunsetenv("ACCESSTERM_COM2");
+        openSerial(pty, 5);
+        // 4800 baud, 8 data bits, no parity, one stop bit from the start.
+        termios tio{};
+        QVERIFY(tcgetattr(pty.masterFd(), &tio) == 0 && cfgetospeed(&tio) == B4800);
+        QCOMPARE(tio.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
+        // Someone else changes the line: choosing the open port again reopens it as it was.
+        cfsetospeed(&tio, B9600);
+        tcsetattr(pty.masterFd(), TCSANOW, &tio);
+        t->controller.CmbComPort_Click();
+        QCOMPARE(LineSpeed(pty), speed_t(B4800));
+        t->fields.baud = "115200";
+        t->controller.Combo2_Change();
+        QCOMPARE(LineSpeed(pty), speed_t(B115200));
+        // Kept while closed and through opening another port number on the same device; text
+        // that is no line setting is refused and changes nothing.
+        t->controller.Option1_Click();
+        MSComm& comm = t->serial.MSComm1();
+        for (const char* refused : {"", ",n,8,1", "0,n,8,1", "-9600,n,8,1", "9600,x,8,1",
+                                    "9600,n,9,1", "9600,n,4,1", "9600,n,8,3", "9600,n,8"})
+            QVERIFY2(!comm.SetSettings(refused).ok() && comm.Settings() == "115200,n,8,1", refused);
+        t->fields.baud = "1200";
+        t->controller.Combo2_Change();
+        openSerial(pty, 6);
+        QCOMPARE(LineSpeed(pty), speed_t(B1200));
+        send("OK");
+        QCOMPARE(pty.readExactly(2), "OK");
     }
 
-    void portWithNothingSelected()
+    void keypadPairsDigitsAndSendBeforeAnyChoice()
     {
-        m_terminal->controller.CmbComPort_Change();
-        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close"}));
-        QVERIFY(!m_terminal->serial.IsOpen());
-        QVERIFY(m_terminal->fields.messages.isEmpty());
+        t->fields.command = "X";
+        for (int index : {1, 2, 3})
+            t->controller.cmdNumber_Click(index);
+        QCOMPARE(t->fields.command, "X<12>");
+        // The pending digit survives a send and a clear. Before any choice, a send goes nowhere.
+        t->controller.Command3_Click();
+        QCOMPARE(lines(), QStringList({"[Output]------X<12>", "Connect State:Closed"}));
+        QCOMPARE(t->controller.transportMode(), 0);
+        t->controller.cmdClear_Click();
+        QCOMPARE(t->log.count(), 0);
+        for (int index : {4, 0, 13, 15, 10})
+            t->controller.cmdNumber_Click(index);
+        QCOMPARE(t->fields.command, "X<12><34><0D><FA>");
     }
 
-    void failedOpenShowsOneMessage()
+    void baudTexts()
     {
-        qputenv("ACCESSTERM_COM7", QByteArray("/dev/accessterm-no-such-device"));
-        m_terminal->fields.portIndex = 6;
-        m_terminal->controller.Option2_Click();
-        QCOMPARE(m_terminal->log.lines(), QStringList({"Connect Close"}));
-        QCOMPARE(m_terminal->fields.messages.size(), 1);
-        QVERIFY(m_terminal->fields.messages.first().contains(
-            QStringLiteral("/dev/accessterm-no-such-device")));
-        QVERIFY(!m_terminal->serial.IsOpen());
-        qunsetenv("ACCESSTERM_COM7");
+        // A text that is no baud rate: one message, the focus back, nothing else.
+        // clang-format off
+        const char* const cases[][2] = {{"19200bps", "19200"}, {" 2400.4 ", "2400"}, {"abc", ""}, {"0", ""},
+            {"-9600", ""}, {"", ""}, {"2147483648", ""}, {"-2147483649", ""}, {"1e300", ""}};
+        // clang-format on
+        for (const auto& [text, baud] : cases) {
+            init();
+            t->fields.baud = text;
+            t->controller.Combo2_Change();
+            const QString settings = QString(*baud ? baud : "4800") + ",n,8,1";
+            QCOMPARE(lines(), *baud ? QStringList{"Comport Setting:" + settings} : QStringList());
+            QCOMPARE(t->fields.messages, *baud ? QStringList() : QStringList{"Wrong Boad Rate"});
+            QCOMPARE(t->fields.baudFocus, *baud ? 0 : 1);
+            QCOMPARE(t->serial.MSComm1().Settings(), settings);
+        }
     }
 
-    void commandsThatCannotGo_data()
+    void serialPortsThatDoNotOpenOrTakeTheBaudRate()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << "   "
-                               << "empty";
-        QTest::newRow("unclosed") << "AB<0"
-                                  << "3";
-        QTest::newRow("no byte") << QString::fromUtf8("A\u4e2d") << "2";
+        // Without an override, port n is the n-th serial port present.
+        const QStringList present = {"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyACM0"};
+        for (int port : {0, 3, 4})
+            qunsetenv(qPrintable(QString("ACCESSTERM_COM%1").arg(port)));
+        QCOMPARE(QStringList({MSComm::DeviceForPort(0, present), MSComm::DeviceForPort(3, present),
+                              MSComm::DeviceForPort(4, present)}),
+                 QStringList({"", "/dev/ttyACM0", ""}));
+        QCOMPARE(MSComm::DescribeOpenFailure(1, "/dev/ttyUSB0", QSerialPort::PermissionError,
+                                             "Permission denied"),
+                 QString::fromUtf8("Comport 1 (/dev/ttyUSB0): Permission denied — add your user to "
+                                   "the dialout group"));
+
+        t->controller.CmbComPort_Change(); // nothing selected
+        QCOMPARE(lines(), QStringList({"Connect Close"}));
+        t->controller.Option2_Click();
+        send("A");
+        QCOMPARE(lines().last(), "Nothing sent: port is not open");
+        // A missing device, and one that another open holds: the operator is told which and why,
+        // and the port open before is closed.
+        PtyPair pty;
+        SerialLink holder;
+        SetPortDevice(8, pty.slavePath());
+        QVERIFY(holder.OpenPort(8).ok());
+        const QTemporaryDir dir;
+        SetPortDevice(7, dir.filePath("ttyGone"));
+        PtyPair other;
+        for (const auto& [port, device, reason] :
+             {std::tuple(7, dir.filePath("ttyGone"), "No such device"),
+              std::tuple(8, pty.slavePath(), "Device already in use")}) {
+            openSerial(other, 4);
+            t->fields.portIndex = port - 1;
+            t->controller.CmbComPort_Change();
+            const QString shown = t->fields.messages.last();
+            QVERIFY2(
+                shown.startsWith(QString("Comport %1 (%2): %3").arg(port).arg(device, reason)) &&
+                    !shown.contains("dialout"),
+                qPrintable(shown));
+            QVERIFY(!t->serial.IsOpen());
+            QCOMPARE(lines().last(), "Connect Close");
+        }
+        QCOMPARE(t->fields.messages.size(), 2);
+        // The open that holds the device is not disturbed.
+        QSignalSpy held(&holder, &SerialLink::ReplyArrived);
+        QVERIFY(pty.write("still here") && held.wait(5000));
+        QCOMPARE(held.at(0).at(0).toByteArray(), "still here");
+        // With the far end gone the line refuses every new setting: one line says so.
+        openSerial(other, 4);
+        other.closeMaster();
+        t->fields.baud = "9600";
+        t->controller.Combo2_Click();
+        QVERIFY2(lines().last().contains("9600") && !lines().last().startsWith("Comport Setting:"),
+                 qPrintable(lines().last()));
+        QCOMPARE(t->serial.MSComm1().Settings(), "4800,n,8,1");
+        QCOMPARE(t->fields.messages.size(), 2);
     }
+
+    void serialFarEndGoneDuringTheSettleWait()
+    {
+        auto pty = std::make_unique<PtyPair>();
+        openSerial(*pty, 3);
+        double cpuAtClose = -1;
+        QElapsedTimer sinceClose;
+        QTimer::singleShot(100, this, [&] {
+            cpuAtClose = CpuSeconds();
+            sinceClose.start();
+            pty->closeMaster();
+        });
+        QVERIFY(pty->write("ABC"));
+        QTRY_VERIFY(cpuAtClose >= 0 && !t->serial.IsOpen());
+        // Watch a while longer: a line that is gone must not keep the process busy.
+        QTest::qWait(1000);
+        const double cpu = CpuSeconds() - cpuAtClose;
+        QVERIFY2(cpu < 0.0005 * double(sinceClose.elapsed()), qPrintable(QString::number(cpu)));
+        // What the port had read before the line went is shown and captured once.
+        QCOMPARE(shownInput(), "ABC");
+        QFile capture(CaptureFile());
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QCOMPARE(capture.readAll(), "ABC\r\n");
+        send("X");
+        QVERIFY2(lines().last().startsWith("Nothing sent: port is not open") &&
+                     lines().last().contains("was lost"),
+                 qPrintable(lines().last()));
+        // The terminal carries on: a new line on the same port number works.
+        pty = std::make_unique<PtyPair>();
+        openSerial(*pty, 3);
+        send("Y");
+        QCOMPARE(pty->readExactly(1), "Y");
+    }
+
     void commandsThatCannotGo()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, reason);
-        m_terminal->controller.cmdNumber_Click(7);
-        m_terminal->fields.command = command;
-        m_terminal->controller.Command3_Click();
-        QCOMPARE(m_terminal->log.count(), 2);
-        QCOMPARE(m_terminal->log.line(0), QStringLiteral("[Output]------") + command.trimmed());
-        QVERIFY(m_terminal->log.line(1).startsWith(QStringLiteral("Nothing sent: ")));
-        QVERIFY2(m_terminal->log.line(1).contains(reason), qPrintable(m_terminal->log.line(1)));
-        QCOMPARE(m_terminal->controller.transportMode(), 0);
-        QCOMPARE(m_terminal->controller.firstDigit(), QStringLiteral("7"));
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        // clang-format off
+        const char* const cases[][2] = {{"   ", "the command is empty"}, {"AB<0", "position 3"},
+                                        {"<", "position 1"}, {"A中", "position 2"}};
+        // clang-format on
+        for (const auto& [command, reason] : cases) {
+            const int before = int(lines().size());
+            send(QString::fromUtf8(command));
+            QCOMPARE(lines().at(before), "[Output]------" + QString::fromUtf8(command).trimmed());
+            QVERIFY(lines().size() == before + 2 && lines().last().startsWith("Nothing sent: ") &&
+                    lines().last().contains(reason));
+        }
+        // The connection is still good: a following command goes out alone.
+        send("OK");
+        QCOMPARE(Received(peer, 2), "OK");
     }
 
-    void serialWriteWhileClosedIsOneLine()
+    void socketErrorLines()
     {
-        m_terminal->fields.portIndex = -1;
-        m_terminal->controller.Option2_Click(); // "Comport" chosen, but no port selected
-        m_terminal->fields.command = QStringLiteral("A");
-        m_terminal->controller.Command3_Click();
-        QCOMPARE(m_terminal->log.count(), 3);
-        QVERIFY(m_terminal->log.line(2).startsWith(QStringLiteral("Nothing sent: ")));
-        QCOMPARE(m_terminal->controller.transportMode(), 1);
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost); // a port nobody listens on once probe is gone
+        const QByteArray refused = QByteArray::number(probe.serverPort());
+        probe.close();
+        // clang-format off
+        const char* const cases[][3] = {{"127.0.0.1", refused, "10061"}, {"", "80", "10049"},
+            {"127.0.0.1", "0", "10049"}, {"127.0.0.1", "-1", "10049"}, {"127.0.0.1", "65536", "10049"},
+            {"127.0.0.1", "99999999999", "10049"}, {"no-such-host.invalid", "80", "11001"}};
+        // clang-format on
+        for (const auto& [host, port, number] : cases) {
+            init();
+            t->fields.host = host;
+            t->fields.port = port;
+            t->controller.CmdConnect_Click();
+            QTRY_COMPARE_WITH_TIMEOUT(lines().size(), 3, 25000);
+            QVERIFY2(lines().last().startsWith(QString("Socket Error:%1 ").arg(number)) &&
+                         lines().last().size() > 19,
+                     qPrintable(lines().last()));
+            send("A");
+            QCOMPARE(lines().last(), "Connect State:Error");
+        }
+        // A failure queued for an attempt given up is not reported.
+        init();
+        t->fields.port = "0";
+        t->controller.CmdConnect_Click();
+        t->fields.port = QString::number(m_server.serverPort());
+        QVERIFY(connectPeer());
+        QCOMPARE(lines().filter("Socket Error:").size(), 0);
     }
 
-    void refusedConnectionIsASocketErrorLine()
+    void peerClosesInTheMiddleOfABurst()
     {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        const quint16 port = server.serverPort();
-        server.close(); // nothing listens there now
-        m_terminal->fields.host = QStringLiteral("127.0.0.1");
-        m_terminal->fields.port = QString::number(port);
-        m_terminal->controller.CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_terminal->log.count() == 3, 5000);
-        QVERIFY2(m_terminal->log.line(2).startsWith(QStringLiteral("Socket Error:10061 ")),
-                 qPrintable(m_terminal->log.line(2)));
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QByteArray burst;
+        for (int i = 0; burst.size() < 256 * 1024; ++i)
+            burst += QByteArray::number(i).rightJustified(7, '0') + '.';
+        peer->write(burst.left(100 * 1024));
+        // The rest goes out, and the peer closes, while the link is settling on the first part.
+        QTimer::singleShot(100, peer, [peer, burst] {
+            peer->write(burst.mid(100 * 1024));
+            peer->disconnectFromHost();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(shownInput().size() >= burst.size(), 10000);
+        QTRY_COMPARE(t->tcp.GetState(), 8);
+        QVERIFY(shownInput() == burst);
+        QVERIFY(lines().filter("Socket Error:").isEmpty());
+        // The terminal goes on: a send now says the peer has closed, and a new connection works.
+        send("A");
+        QCOMPARE(lines().last(), QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
+        peer = connectPeer();
+        send("again");
+        QCOMPARE(Received(peer, 5), "again");
     }
 
-    void portBeyond32BitsIsASocketErrorLine()
+    void connectPressedDuringTheSettleWait()
     {
-        m_terminal->fields.host = QStringLiteral("127.0.0.1");
-        m_terminal->fields.port = QStringLiteral("99999999999");
-        m_terminal->controller.CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(m_terminal->log.count() == 3, 5000);
-        QVERIFY2(m_terminal->log.line(2).startsWith(QStringLiteral("Socket Error:10049 ")),
-                 qPrintable(m_terminal->log.line(2)));
-    }
-
-    void refusedPortThenAGoodOneConnects()
-    {
-        // The refusal of the first attempt is queued; the second attempt must not inherit it.
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        m_terminal->fields.host = QStringLiteral("127.0.0.1");
-        m_terminal->fields.port = QStringLiteral("0");
-        m_terminal->controller.CmdConnect_Click();
-        m_terminal->fields.port = QString::number(server.serverPort());
-        m_terminal->controller.CmdConnect_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_terminal->log.lines().contains(QStringLiteral("Connect Succeed")), 5000);
-        QCOMPARE(m_terminal->tcp.GetState(), 7);
-        for (const QString& line : m_terminal->log.lines())
-            QVERIFY2(!line.startsWith(QStringLiteral("Socket Error:")), qPrintable(line));
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QSignalSpy closed(peer, &QTcpSocket::disconnected);
+        peer->write("OLD");
+        QTimer::singleShot(100, this, [this] { t->controller.CmdConnect_Click(); });
+        QTRY_COMPARE(lines().count("Connect Succeed"), 2);
+        QVERIFY(m_server.hasPendingConnections() || m_server.waitForNewConnection(5000));
+        QTcpSocket* second = m_server.nextPendingConnection();
+        // The old connection is closed on purpose: its bytes may be dropped, never shown twice or
+        // mixed into the new one.
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(QByteArray("OLD").startsWith(shownInput()));
+        const QByteArray before = shownInput();
+        second->write("NEW");
+        QTRY_COMPARE(shownInput(), before + "NEW");
     }
 
 private:
-    std::unique_ptr<Terminal> m_terminal;
+    QTcpSocket* connectPeer()
+    {
+        const qsizetype before = lines().count("Connect Succeed");
+        t->controller.CmdConnect_Click();
+        return acceptPeer(before);
+    }
+
+    // The peer's end of the connection the terminal makes once it has connected more than before.
+    QTcpSocket* acceptPeer(qsizetype before)
+    {
+        if (!QTest::qWaitFor([&] { return lines().count("Connect Succeed") > before; }) ||
+            !(m_server.hasPendingConnections() || m_server.waitForNewConnection(5000)))
+            return nullptr;
+        return m_server.nextPendingConnection();
+    }
+
+    void openSerial(PtyPair& pty, int port)
+    {
+        SetPortDevice(port, pty.slavePath());
+        t->fields.portIndex = port - 1;
+        t->controller.Option2_Click();
+        QVERIFY(t->serial.IsOpen());
+    }
+
+    void send(const QString& command)
+    {
+        t->fields.command = command;
+        t->controller.Command3_Click();
+    }
+
+    const QStringList& lines() const { return t->log.lines(); }
+
+    // Every reply the log shows, joined; the payloads here are printable, shown as they are.
+    QByteArray shownInput() const
+    {
+        return lines()
+            .filter(QRegularExpression("^\\[Input\\]------"))
+            .join("")
+            .remove("[Input]------")
+            .toLatin1();
+    }
+
+    QTcpServer m_server;
+    std::unique_ptr<Terminal> t;
 };
 
 QTEST_MAIN(tst_TerminalController)

@@ -3,39 +3,16 @@
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
 
+#include "ProcessFigures.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
-
-namespace
-{
-
-double CpuMs()
-{
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
-           (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
-}
-
-double ResidentMb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {

@@ -11,6 +11,8 @@
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
+#include "ProcessFigures.h"
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,35 +45,9 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-double CpuMs(int who)
-{
-    rusage r{};
-    getrusage(who, &r);
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
-           (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
-}
-
-// Of the processor time, what the kernel spent on the caller's behalf.
-double SystemMs(int who)
-{
-    rusage r{};
-    getrusage(who, &r);
-    return r.ru_stime.tv_sec * 1e3 + r.ru_stime.tv_usec / 1e3;
-}
-
 double MsBetween(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double ResidentMb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 // The longest time the UI thread goes without going back to wait for events, nested event loops

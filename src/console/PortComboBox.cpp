@@ -4,8 +4,12 @@
 
 PortComboBox::PortComboBox(QWidget* parent) : QComboBox(parent)
 {
-    // Read only when asked for, never at start-up: listing the system's ports takes time.
-    connect(this, &QComboBox::currentIndexChanged, this, &PortComboBox::updateToolTips);
+    // Read only when asked for, never at start-up (the window fills the list and clears the
+    // choice before it is shown): listing the system's ports takes time.
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        if (isVisible())
+            updateToolTips();
+    });
 }
 
 void PortComboBox::setDeviceSource(DeviceSource source)

@@ -119,6 +119,25 @@ private slots:
         QCOMPARE(m_toolkit.messages.size(), 3);
     }
 
+    void buttonsRunTheirHandlers()
+    {
+        // The keypad pairs two digits into a token; each other button leaves its handler's lines.
+        QTest::mouseClick(m_w->cmdNumber()[0], Qt::LeftButton);
+        QTest::mouseClick(m_w->cmdNumber()[13], Qt::LeftButton);
+        QCOMPARE(m_w->CommandText(), "<0D>");
+        for (const char* name : {"Command2", "Command3", "CmdConnect"})
+            QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton);
+        // No host given: the refusal comes from the event loop.
+        QTRY_COMPARE(log()->lines().size(), 6);
+        QCOMPARE(log()->lines().mid(0, 5),
+                 QString("Connect Close|[Output]------<0D>|Connect State:Closed|Close Comport|"
+                         "Connecting.....")
+                     .split('|'));
+        QVERIFY(log()->lines().last().startsWith("Socket Error:10049 "));
+        QTest::mouseClick(get<QPushButton>("cmdClear"), Qt::LeftButton);
+        QVERIFY(log()->lines().isEmpty());
+    }
+
     // Each caption the operator sees fits the room its control's style gives it; a second run
     // with QT_SCALE_FACTOR=2 checks 200 %.
     void captionsFitTheirControls()

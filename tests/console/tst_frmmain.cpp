@@ -121,19 +121,15 @@ private slots:
 
     void buttonsRunTheirHandlers()
     {
-        // The keypad pairs two digits into a token; each other button leaves its handler's lines.
+        // The keypad pairs two digits into a token; each other button leaves its handler's lines
+        // (Close drops the refusal of the host-less Connect before it arrives).
         QTest::mouseClick(m_w->cmdNumber()[0], Qt::LeftButton);
         QTest::mouseClick(m_w->cmdNumber()[13], Qt::LeftButton);
-        QCOMPARE(m_w->CommandText(), "<0D>");
-        for (const char* name : {"Command2", "Command3", "CmdConnect"})
+        for (const char* name : {"CmdConnect", "Command2", "Command3"})
             QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton);
-        // No host given: the refusal comes from the event loop.
-        QTRY_COMPARE(log()->lines().size(), 6);
-        QCOMPARE(log()->lines().mid(0, 5),
-                 QString("Connect Close|[Output]------<0D>|Connect State:Closed|Close Comport|"
-                         "Connecting.....")
-                     .split('|'));
-        QVERIFY(log()->lines().last().startsWith("Socket Error:10049 "));
+        QCOMPARE(log()->lines(), QString("Close Comport|Connecting.....|Connect Close|"
+                                         "[Output]------<0D>|Connect State:Closed")
+                                     .split('|'));
         QTest::mouseClick(get<QPushButton>("cmdClear"), Qt::LeftButton);
         QVERIFY(log()->lines().isEmpty());
     }
@@ -196,7 +192,6 @@ private slots:
         QCOMPARE(box->itemText(2), QStringLiteral("3"));
         box->setCurrentIndex(1);
         QCOMPARE(box->toolTip(), tip(1));
-        box->hidePopup();
     }
 
 private:

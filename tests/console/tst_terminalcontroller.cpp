@@ -459,11 +459,7 @@ private:
     // Every reply the log shows, joined; the payloads here are printable, shown as they are.
     QByteArray shownInput() const
     {
-        return lines()
-            .filter(QRegularExpression("^\\[Input\\]------"))
-            .join("")
-            .remove("[Input]------")
-            .toLatin1();
+        return lines().filter("[Input]------").join("").remove("[Input]------").toLatin1();
     }
 
     QTcpServer m_server;

@@ -1,0 +1,63 @@
+#include "console/StopSignals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// The write end is read by the handler, so it must be a plain integer set before it is installed.
+volatile sig_atomic_t g_writeEnd = -1;
+int g_readEnd = -1;
+
+void OnStopSignal(int number)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(number);
+    // A full pipe means a stop is already on its way; nothing more to do.
+    [[maybe_unused]] const ssize_t written = ::write(g_writeEnd, &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+StopSignals::StopSignals(QObject* parent) : QObject(parent)
+{
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) != 0)
+        return;
+    g_writeEnd = ends[0];
+    g_readEnd = ends[1];
+    m_notifier = new QSocketNotifier(g_readEnd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readSignal);
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : kStopSignals)
+        ::sigaction(number, &action, nullptr);
+}
+
+StopSignals::~StopSignals()
+{
+    if (m_notifier == nullptr)
+        return;
+    for (int number : kStopSignals)
+        ::signal(number, SIG_DFL);
+    delete m_notifier;
+    ::close(g_writeEnd);
+    ::close(g_readEnd);
+    g_writeEnd = -1;
+    g_readEnd = -1;
+}
+
+void StopSignals::readSignal()
+{
+    unsigned char byte = 0;
+    while (::read(g_readEnd, &byte, 1) == 1)
+        emit stopRequested(byte);
+}

@@ -33,10 +33,13 @@ int main(int argc, char* argv[])
                          });
     }
     if (const int port = qEnvironmentVariableIntValue("ACCESSTERM_OPEN_COMPORT"); port > 0) {
-        // For scripted checks of the running program: that port chosen from the list.
-        auto* list = window.findChild<QComboBox*>(QStringLiteral("CmbComPort"));
-        list->setCurrentIndex(port - 1);
-        emit list->activated(port - 1);
+        // For scripted checks of the running program: that port chosen from the list, once the
+        // window runs, as the operator would.
+        QTimer::singleShot(0, &window, [&window, port] {
+            auto* list = window.findChild<QComboBox*>(QStringLiteral("CmbComPort"));
+            list->setCurrentIndex(port - 1);
+            emit list->activated(port - 1);
+        });
     }
     if (qEnvironmentVariableIsSet("ACCESSTERM_STARTUP_PROBE")) {
         // The start-up benchmark: say when the shown window's first events have been handled.

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QIcon>
 #include <QTimer>
 
@@ -6,6 +7,7 @@
 #include <cstdio>
 
 #include "console/EventLog.h"
+#include "console/StopSignals.h"
 #include "console/frmMain.h"
 
 int main(int argc, char* argv[])
@@ -13,6 +15,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("accessterm"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/accessterm.png")));
+    // A stop from outside (a logout, kill, Ctrl+C) ends the program as closing its window does:
+    // the links close, and the serial port's lock goes with them.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, &QCoreApplication::quit);
     frmMain window;
     window.setWindowTitle(QStringLiteral("accessterm - Access Controller Test Terminal"));
     window.show();
@@ -25,6 +31,15 @@ int main(int argc, char* argv[])
                                  std::printf("%s\n", log->line(row).toUtf8().constData());
                              std::fflush(stdout);
                          });
+    }
+    if (const int port = qEnvironmentVariableIntValue("ACCESSTERM_OPEN_COMPORT"); port > 0) {
+        // For scripted checks of the running program: that port chosen from the list, once the
+        // window runs, as the operator would.
+        QTimer::singleShot(0, &window, [&window, port] {
+            auto* list = window.findChild<QComboBox*>(QStringLiteral("CmbComPort"));
+            list->setCurrentIndex(port - 1);
+            emit list->activated(port - 1);
+        });
     }
     if (qEnvironmentVariableIsSet("ACCESSTERM_STARTUP_PROBE")) {
         // The start-up benchmark: say when the shown window's first events have been handled.

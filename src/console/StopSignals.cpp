@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@ namespace
 {
 
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previous[std::size(kStopSignals)]; // put back when the object goes
 
 // The write end is read by the handler, so it must be a plain integer set before it is installed.
 volatile sig_atomic_t g_writeEnd = -1;
@@ -38,16 +40,20 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent)
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int number : kStopSignals)
-        ::sigaction(number, &action, nullptr);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        // A stop the program was started to ignore (nohup, a background job) stays ignored.
+        if (::sigaction(kStopSignals[i], nullptr, &g_previous[i]) == 0 &&
+            g_previous[i].sa_handler != SIG_IGN)
+            ::sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals()
 {
     if (m_notifier == nullptr)
         return;
-    for (int number : kStopSignals)
-        ::signal(number, SIG_DFL);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        ::sigaction(kStopSignals[i], &g_previous[i], nullptr);
     delete m_notifier;
     ::close(g_writeEnd);
     ::close(g_readEnd);

@@ -1,5 +1,7 @@
 #include "links/MSComm.h"
 
+#include "links/SerialPortLock.h"
+
 #include <QFile>
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -201,6 +203,13 @@ LinkResult MSComm::SetPortOpen(bool open)
     if (device.isEmpty()) {
         return LinkResult::Failure(
             DescribeOpenFailure(m_commPort, device, QSerialPort::DeviceNotFoundError, {}));
+    }
+    // Who holds the device is read first: the port's own lock would take over a lock whose
+    // holder runs but keeps no lock of that kind on the file, as programs other than this one do.
+    const QString holder = QFile::exists(device) ? SerialPortLock(device).Refusal() : QString();
+    if (!holder.isEmpty()) {
+        return LinkResult::Failure(
+            DescribeOpenFailure(m_commPort, device, QSerialPort::ResourceError, holder));
     }
     LineSettings line;
     parseSettings(m_settings, line);

@@ -266,7 +266,7 @@ private slots:
         PtyPair other;
         for (const auto& [port, device, reason] :
              {std::tuple(7, dir.filePath("ttyGone"), "No such device"),
-              std::tuple(8, pty.slavePath(), "Device already in use")}) {
+              std::tuple(8, pty.slavePath(), "in use by tst_terminalcontroller (process")}) {
             openSerial(other, 4);
             t->fields.portIndex = port - 1;
             t->controller.CmbComPort_Change();

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 
 namespace
@@ -47,6 +48,14 @@ CommandLine::CommandLine(QLineEdit& edit, Toolkit& toolkit, QObject* parent)
     m_completer = new CommandCompleter(&m_list, this);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_completer->setCompletionRole(Qt::EditRole);
+    // Rows of one height: a name that all of a long list matches is not laid out row by row.
+    auto* popup = new QListView;
+    popup->setUniformItemSizes(true);
+    popup->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    popup->setSelectionBehavior(QAbstractItemView::SelectRows);
+    popup->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_completer->setPopup(popup);
     m_edit.setCompleter(m_completer);
     m_edit.installEventFilter(this);
 }

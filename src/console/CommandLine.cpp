@@ -51,6 +51,7 @@ CommandLine::CommandLine(QLineEdit& edit, Toolkit& toolkit, QObject* parent)
     // Rows of one height: a name that all of a long list matches is not laid out row by row.
     auto* popup = new QListView;
     popup->setUniformItemSizes(true);
+    popup->setFont(m_edit.font()); // a window of its own does not take the command line's font
     popup->setEditTriggers(QAbstractItemView::NoEditTriggers);
     popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     popup->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -62,8 +62,8 @@ private slots:
 
     void commandListCompletesFollowsTheFileAndLogsRefusedLines()
     {
-        write("# door\nopen door = <02>OD<03>\r\nOpen Relay=<02>OR<03>\n\nbroken\n = <02>X<03>\n"
-              "empty =\nbad = <02\n");
+        write("\xEF\xBB\xBFopen door = <02>OD<03>\r\n# door\nOpen Relay=<02>OR<03>\n\nbroken\n"
+              " = <02>X<03>\nempty =\nbad = <02\n"); // as a Windows editor may save it
         open();
         QCOMPARE(log()->lines(),
                  QStringList({R"(Commands.TXT line 5: no "=")", "Commands.TXT line 6: no name",

@@ -52,10 +52,7 @@ CommandLine::CommandLine(QLineEdit& edit, Toolkit& toolkit, QObject* parent)
     auto* popup = new QListView;
     popup->setUniformItemSizes(true);
     popup->setFont(m_edit.font()); // a window of its own does not take the command line's font
-    popup->setEditTriggers(QAbstractItemView::NoEditTriggers);
     popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    popup->setSelectionBehavior(QAbstractItemView::SelectRows);
-    popup->setSelectionMode(QAbstractItemView::SingleSelection);
     m_completer->setPopup(popup);
     m_edit.setCompleter(m_completer);
     m_edit.installEventFilter(this);

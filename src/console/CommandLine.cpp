@@ -3,6 +3,7 @@
 #include "console/Toolkit.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace
 {
@@ -54,6 +56,7 @@ CommandLine::CommandLine(QLineEdit& edit, Toolkit& toolkit, QObject* parent)
     popup->setFont(m_edit.font()); // a window of its own does not take the command line's font
     popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_completer->setPopup(popup);
+    popup->installEventFilter(this); // after the completer's own, so it comes first
     m_edit.setCompleter(m_completer);
     m_edit.installEventFilter(this);
 }
@@ -77,6 +80,9 @@ void CommandLine::put(const QString& command)
 
 bool CommandLine::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_completer->popup())
+        return event->type() == QEvent::MouseButtonPress &&
+               clickBeside(*static_cast<QMouseEvent*>(event));
     if (watched != &m_edit)
         return false;
     if (event->type() == QEvent::ContextMenu) {
@@ -95,6 +101,28 @@ bool CommandLine::eventFilter(QObject* watched, QEvent* event)
         key->key() == Qt::Key_Up ? m_history.Older(m_edit.text()) : m_history.Newer();
     if (recalled)
         m_edit.setText(*recalled);
+    return true;
+}
+
+bool CommandLine::clickBeside(const QMouseEvent& press)
+{
+    // The completion list holds the mouse while it is open, and here a click beside it would only
+    // close it: "Output Command" pressed while names are offered would send nothing. The click
+    // closes the list and goes on to where it was aimed, as if the list had not been open.
+    QWidget* popup = m_completer->popup();
+    if (popup->rect().contains(press.position().toPoint()))
+        return false;
+    popup->hide();
+    const QPointF global = press.globalPosition();
+    if (QWidget* target = QApplication::widgetAt(global.toPoint())) {
+        const QPointF at = target->mapFromGlobal(global);
+        QMouseEvent down(QEvent::MouseButtonPress, at, global, press.button(), press.buttons(),
+                         press.modifiers());
+        QMouseEvent up(QEvent::MouseButtonRelease, at, global, press.button(), Qt::NoButton,
+                       press.modifiers());
+        QApplication::sendEvent(target, &down);
+        QApplication::sendEvent(target, &up);
+    }
     return true;
 }
 

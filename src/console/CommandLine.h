@@ -9,6 +9,7 @@
 class QCompleter;
 class QLineEdit;
 class QMenu;
+class QMouseEvent;
 class Toolkit;
 
 // What helps the operator compose in the command line, around its plain editing (Enter still only
@@ -41,6 +42,7 @@ protected:
 
 private:
     void put(const QString& command);
+    bool clickBeside(const QMouseEvent& press);
     void addToCommands();
 
     QLineEdit& m_edit;

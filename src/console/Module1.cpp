@@ -30,6 +30,18 @@ bool CanCreateIn(const QString& dir)
 
 } // namespace
 
+QString FallbackFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("accessterm"));
+}
+
+QString TerminalFolder()
+{
+    const QString program = QCoreApplication::applicationDirPath();
+    return CanCreateIn(program) ? program : FallbackFolder();
+}
+
 QString ProgramCaptureFile()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
@@ -37,8 +49,12 @@ QString ProgramCaptureFile()
 
 QString FallbackCaptureFile()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("accessterm/SaveFile.TXT"));
+    return QDir(FallbackFolder()).filePath(QStringLiteral("SaveFile.TXT"));
+}
+
+QString CommandListFile()
+{
+    return QDir(TerminalFolder()).filePath(QStringLiteral("Commands.TXT"));
 }
 
 bool AppendCaptureLine(QString& path, QStringView text, QString* why)
@@ -51,9 +67,9 @@ bool AppendCaptureLine(QString& path, QStringView text, QString* why)
         return true;
     // A file that fails in a writable directory (read-only, a directory in its place) is the
     // operator's to mend and is reported; only an unwritable directory moves the captures.
-    if (CanCreateIn(QCoreApplication::applicationDirPath()))
+    if (TerminalFolder() != FallbackFolder())
         return false;
     path = FallbackCaptureFile();
-    QDir().mkpath(QFileInfo(path).path());
+    QDir().mkpath(FallbackFolder());
     return AppendTo(path, line, why);
 }

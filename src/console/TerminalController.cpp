@@ -181,6 +181,7 @@ void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
     m_log.AddLine(QStringLiteral("[Output]------") + text);
+    emit CommandOutput(text);
     const EncodedCommand command = EncodeCommandText(text.toStdU32String());
     if (!command.ok()) {
         m_log.AddLine(QStringLiteral("Nothing sent: ") +

@@ -32,6 +32,10 @@ public:
     QString firstDigit() const { return m_firstDigit; }
     QString secondDigit() const { return m_secondDigit; }
 
+signals:
+    // "Output Command" has logged this command, whether or not it could be sent.
+    void CommandOutput(const QString& text);
+
 private:
     void SerialLink_ReplyArrived(const QByteArray& reply);
     void TcpLink_Connected();

@@ -1,6 +1,7 @@
 #include "console/Toolkit.h"
 
 #include <QCoreApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -9,6 +10,11 @@
 void Toolkit::ShowMessage(QWidget* parent, const QString& text)
 {
     QMessageBox::information(parent, QCoreApplication::applicationName(), text, QMessageBox::Ok);
+}
+
+QString Toolkit::AskText(QWidget* parent, const QString& label)
+{
+    return QInputDialog::getText(parent, QCoreApplication::applicationName(), label);
 }
 
 void Toolkit::SetFocus(QWidget* widget)

@@ -5,14 +5,16 @@
 
 class QWidget;
 
-// The window toolkit operations the console relies on, as thin wrappers over Qt. The message box
-// and the focus are virtual so that tests can see the text instead of blocking on a dialog.
+// The window toolkit operations the console relies on, as thin wrappers over Qt. The dialogs and
+// the focus are virtual so that tests can see and answer them instead of blocking on a dialog.
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
 
     // A modal message box with an OK button only; returns when the operator has pressed OK.
     virtual void ShowMessage(QWidget* parent, const QString& text);
+    // A modal dialog asking for one line of text; empty when the operator cancels.
+    virtual QString AskText(QWidget* parent, const QString& label);
     // Moves the input focus to the widget.
     virtual void SetFocus(QWidget* widget);
 

@@ -6,6 +6,8 @@
 
 #include "../links/SerialLink.h"
 #include "../links/TcpLink.h"
+#include "CommandLine.h"
+#include "Module1.h"
 #include "TerminalController.h"
 #include "ui_frmMain.h"
 
@@ -40,6 +42,16 @@ frmMain::frmMain(Toolkit& toolkit, QWidget* parent)
     m_controller = new TerminalController(*this, *m_ui->LB, *m_serial, *m_tcp, this);
     Form_Load();
     wireHandlers();
+    // The command line's aids; read the command list only once its refusals reach the log.
+    m_commandLine = new CommandLine(*m_ui->txtChar, m_toolkit, this);
+    connect(m_commandLine, &CommandLine::Problem, m_ui->LB, &EventLog::AddLine);
+    connect(m_controller, &TerminalController::CommandOutput, m_commandLine,
+            &CommandLine::Remember);
+    connect(m_ui->LB, &QAbstractItemView::doubleClicked, m_commandLine,
+            [this](const QModelIndex& index) {
+                m_commandLine->TakeFromLog(m_ui->LB->line(index.row()));
+            });
+    m_commandLine->list().Load(CommandListFile());
     m_ui->LB->setFocus();
 }
 

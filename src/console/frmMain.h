@@ -7,6 +7,7 @@
 #include "ConsoleFields.h"
 #include "Toolkit.h"
 
+class CommandLine;
 class QPushButton;
 class SerialLink;
 class TcpLink;
@@ -36,6 +37,7 @@ public:
 
     Ui::frmMain& ui() const { return *m_ui; }
     TerminalController& controller() const { return *m_controller; }
+    CommandLine& commandLine() const { return *m_commandLine; }
     const std::array<QPushButton*, 16>& cmdNumber() const { return m_cmdNumber; }
 
 protected:
@@ -53,4 +55,5 @@ private:
     SerialLink* m_serial = nullptr;
     TcpLink* m_tcp = nullptr;
     TerminalController* m_controller = nullptr;
+    CommandLine* m_commandLine = nullptr;
 };

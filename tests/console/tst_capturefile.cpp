@@ -1,3 +1,4 @@
+#include "console/CommandList.h"
 #include "console/Module1.h"
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
@@ -46,6 +47,7 @@ private slots:
         terminal.controller.Option2_Click();
         QVERIFY(terminal.serial.IsOpen());
         const QStringList& lines = terminal.log.lines();
+        CommandList list;
         auto reply = [&](const QByteArray& bytes) {
             QVERIFY(pty.write(bytes));
             QTRY_VERIFY_WITH_TIMEOUT(lines.contains("[Input]------" + bytes), 5000);
@@ -62,9 +64,13 @@ private slots:
                     setfsuid(uid_t(fsuid));
                 QFile::setPermissions(dir, kept);
             });
+            list.Load(CommandListFile()); // the command list lives with the captures
+            QVERIFY(list.Append("door", "<02>OD<03>", nullptr));
             reply("R1");
             reply("R2");
         }
+        QCOMPARE(list.path(), data.filePath("accessterm/Commands.TXT"));
+        QCOMPARE(list.commands().size(), 1);
         QCOMPARE(contents(fallback), QByteArray("R1\r\nR2\r\n"));
         QCOMPARE(lines.filter("Capture file: "),
                  QStringList{"Capture file: " + fallback +

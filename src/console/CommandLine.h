@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "CommandHistory.h"
+#include "CommandList.h"
+
+class QCompleter;
+class QLineEdit;
+class QMenu;
+class QMouseEvent;
+class Toolkit;
+
+// What helps the operator compose in the command line, around its plain editing (Enter still only
+// edits): Up and Down recall the commands sent in this run; typing offers the command list's
+// names that start with the text, and choosing one puts its command in place; the context menu
+// adds "Commands", the list, and "Add to Commands…", which keeps the text under a name.
+class CommandLine : public QObject
+{
+    Q_OBJECT
+public:
+    CommandLine(QLineEdit& edit, Toolkit& toolkit, QObject* parent = nullptr);
+
+    CommandList& list() { return m_list; }
+    const CommandHistory& history() const { return m_history; }
+    QCompleter* completer() const { return m_completer; }
+
+    // A command was sent: it can be recalled.
+    void Remember(const QString& command);
+    // Puts the command of an "[Output]" log line in the command line; other lines do nothing.
+    void TakeFromLog(const QString& line);
+    // The context menu, as the operator gets it; the caller owns it.
+    QMenu* ContextMenu();
+
+signals:
+    // A line for the event log about the command list.
+    void Problem(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void put(const QString& command);
+    bool clickBeside(const QMouseEvent& press);
+    void addToCommands();
+
+    QLineEdit& m_edit;
+    Toolkit& m_toolkit;
+    CommandHistory m_history;
+    CommandList m_list;
+    QCompleter* m_completer = nullptr;
+};

@@ -1,0 +1,172 @@
+#include <QtTest>
+#include <QtWidgets>
+
+#include "console/CommandLine.h"
+#include "console/EventLog.h"
+#include "console/Module1.h"
+#include "console/frmMain.h"
+
+#include <cstdio>
+
+// Answers the name dialog instead of blocking on it.
+class AnsweringToolkit : public Toolkit
+{
+public:
+    QString AskText(QWidget*, const QString&) override { return answer; }
+    QString answer;
+};
+
+class tst_CommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup()
+    {
+        m_w.reset();
+        QFile::remove(CommandListFile());
+        QDir(CommandListFile()).removeRecursively();
+    }
+
+    void upAndDownRecallSentCommandsAndTheLogGivesThemBack()
+    {
+        open();
+        // Blanks trimmed as sent; a repeat kept once, nothing empty; a refused command is kept.
+        for (const char* command : {"A", "B", " B ", "", "C<0D"}) {
+            edit()->setText(command);
+            QTest::mouseClick(m_w->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+        }
+        edit()->clear();
+        QTest::keyClicks(edit(), "dra");
+        QStringList seen;
+        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down,
+                            Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QTest::keyClick(edit(), key);
+            seen << edit()->text();
+        }
+        QCOMPARE(seen, QString("C<0D|B|A|A|B|C<0D|dra|dra").split('|'));
+        QTRY_COMPARE(log()->model()->rowCount(), 10);
+        const int lines = log()->count();
+        QTest::keyClick(edit(), Qt::Key_Return); // only edits
+        QCOMPARE(edit()->text(), "dra");
+        auto doubleClick = [this](int row) {
+            // A double-click comes as a click, then the second press.
+            const QPoint at = log()->visualRect(log()->model()->index(row, 0)).center();
+            QTest::mouseClick(log()->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(log()->viewport(), Qt::LeftButton, {}, at);
+            return edit()->text();
+        };
+        QCOMPARE(doubleClick(3), "dra"); // "Connect State:Closed"
+        QCOMPARE(doubleClick(2), "B");   // "[Output]------B"
+        QCOMPARE(log()->count(), lines);
+    }
+
+    void commandListCompletesFollowsTheFileAndLogsRefusedLines()
+    {
+        write("\xEF\xBB\xBFopen door = <02>OD<03>\r\n# door\nOpen Relay=<02>OR<03>\n\nbroken\n"
+              " = <02>X<03>\nempty =\nbad = <02\n"); // as a Windows editor may save it
+        open();
+        QCOMPARE(log()->lines(),
+                 QStringList({R"(Commands.TXT line 5: no "=")", "Commands.TXT line 6: no name",
+                              "Commands.TXT line 7: no command",
+                              R"(Commands.TXT line 8: "<" at position 1 is not closed by ">")"}));
+        QTest::mouseClick(edit(), Qt::LeftButton); // typing goes where the operator clicked
+        QTRY_VERIFY(edit()->hasFocus());
+        QTest::keyClicks(edit(), "oP");
+        QAbstractItemView* popup = m_w->commandLine().completer()->popup();
+        QTRY_VERIFY(popup->isVisible());
+        QCOMPARE(rows(popup->model()), "open door — <02>OD<03>|Open Relay — <02>OR<03>");
+        // A click beside the list, which holds the mouse, closes it and still reaches the button.
+        QWidget* send = m_w->findChild<QPushButton*>("Command3");
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->mapFromGlobal(send->mapToGlobal(QPoint(9, 9))));
+        QVERIFY(!popup->isVisible() && log()->lines().contains("[Output]------oP"));
+        QTest::mouseClick(edit(), Qt::LeftButton);
+        QTest::keyClick(edit(), Qt::Key_Backspace);
+        QTRY_VERIFY(popup->isVisible());
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+            QTest::keyClick(popup, key);
+        QCOMPARE(edit()->text(), "<02>OR<03>");
+        QCOMPARE(log()->count(), 6); // Enter chose, and sent nothing
+
+        // Saved by renaming a new file over it, then in place: each is read again.
+        write("read clock = <02>RC<03>\nbroken\n", true);
+        QTRY_COMPARE(rows(&m_w->commandLine().list()), "read clock — <02>RC<03>");
+        QCOMPARE(log()->lines().mid(6), QStringList{R"(Commands.TXT line 2: no "=")"});
+        write("read clock = <02>RC<03>\nset time=<02>ST<03>");
+        QTRY_COMPARE(rows(&m_w->commandLine().list()),
+                     "read clock — <02>RC<03>|set time — <02>ST<03>");
+
+        // The context menu: the list, and the command line's text kept under a name.
+        edit()->setText("<02>ST<03>01 ");
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                edit()->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(edit(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QMenu* commands = action(menu, "Commands")->menu();
+        QCOMPARE(commands->actions().size(), 2);
+        QCOMPARE(commands->actions()[1]->text(), "set time\t<02>ST<03>");
+        m_toolkit.answer = " set & go ";
+        action(menu, "Add to Commands…")->trigger();
+        commands->actions()[0]->trigger();
+        QCOMPARE(edit()->text(), "<02>RC<03>");
+        menu->close();
+        QCOMPARE(contents(),
+                 "read clock = <02>RC<03>\nset time=<02>ST<03>\nset & go = <02>ST<03>01\n");
+        QCOMPARE(rows(&m_w->commandLine().list()).split('|').last(), "set & go — <02>ST<03>01");
+        QVERIFY(!m_w->commandLine().list().Append("a=b", "X", nullptr)); // would not load so
+    }
+
+    void anUnreadableFileIsOneLogLine()
+    {
+        QVERIFY(QDir().mkpath(CommandListFile()));
+        open();
+        QCOMPARE(log()->count(), 1);
+        QVERIFY2(log()->line(0).startsWith("Commands.TXT not read: "), qPrintable(log()->line(0)));
+    }
+
+private:
+    void open()
+    {
+        m_w = std::make_unique<frmMain>(m_toolkit);
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+    }
+    QLineEdit* edit() const { return m_w->findChild<QLineEdit*>("txtChar"); }
+    EventLog* log() const { return m_w->findChild<EventLog*>("LB"); }
+    static QAction* action(QMenu* menu, const QString& text)
+    {
+        for (QAction* a : menu->actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+    static QString rows(const QAbstractItemModel* model)
+    {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, 0).data().toString();
+        return texts.join('|');
+    }
+    // Writes the file in place, or as a new file renamed over it as many editors save.
+    static void write(const QByteArray& text, bool byRename = false)
+    {
+        const QString path = CommandListFile() + (byRename ? ".new" : "");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) > 0);
+        file.close();
+        if (byRename)
+            QCOMPARE(std::rename(QFile::encodeName(path), QFile::encodeName(CommandListFile())), 0);
+    }
+    static QByteArray contents()
+    {
+        QFile file(CommandListFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    AnsweringToolkit m_toolkit;
+    std::unique_ptr<frmMain> m_w;
+};
+
+QTEST_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"

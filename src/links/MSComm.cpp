@@ -176,7 +176,9 @@ QString MSComm::DescribeOpenFailure(int port, const QString& device,
     if (device.isEmpty()) {
         return QStringLiteral("Comport %1: no serial device for this port").arg(port);
     }
-    QString text = QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
+    QString text = port == 0
+                       ? device + QStringLiteral(": ") + reason
+                       : QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
     if (error == QSerialPort::PermissionError) {
         text += QStringLiteral(" — add your user to the dialout group");
     }
@@ -197,7 +199,13 @@ LinkResult MSComm::SetPortOpen(bool open)
     if (m_port.isOpen()) {
         return LinkResult::Success();
     }
-    const QString device = DeviceForPort(m_commPort, PresentPorts());
+    return OpenDevice(DeviceForPort(m_commPort, PresentPorts()));
+}
+
+LinkResult MSComm::OpenDevice(const QString& device)
+{
+    m_unread.clear();
+    m_lostReason.clear();
     if (device.isEmpty()) {
         return LinkResult::Failure(
             DescribeOpenFailure(m_commPort, device, QSerialPort::DeviceNotFoundError, {}));

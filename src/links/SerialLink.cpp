@@ -25,6 +25,17 @@ LinkResult SerialLink::OpenPort(int port)
     return result;
 }
 
+LinkResult SerialLink::OpenDevice(const QString& device)
+{
+    ClosePort();
+    m_comm.SetCommPort(0);
+    const LinkResult result = m_comm.OpenDevice(device);
+    if (!result.ok()) {
+        ClosePort();
+    }
+    return result;
+}
+
 void SerialLink::ClosePort()
 {
     if (m_comm.PortOpen()) {

@@ -140,6 +140,9 @@ void tst_Shell::refusals_data()
     QTest::newRow("connection refused")
         << QStringList{QStringLiteral("send"), QStringLiteral("--tcp"), closed, QStringLiteral("X")}
         << 2 << "Socket Error:10061 Connection refused\n";
+    QTest::newRow("listen, connection refused")
+        << QStringList{QStringLiteral("listen"), QStringLiteral("--tcp"), closed} << 2
+        << "Socket Error:10061 Connection refused\n";
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
     row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");

@@ -36,7 +36,7 @@ struct Shell {
 };
 
 // A loopback peer that answers the n-th write it gets with replies[n], written in pieces (split
-// at '|') 100 ms apart, within one settle wait; an empty reply is silence.
+// at '|') 40 ms apart, well within one settle wait; an empty reply is silence.
 struct Peer {
     QTcpServer server;
     QTcpSocket* socket = nullptr;
@@ -53,7 +53,7 @@ struct Peer {
                 const QByteArrayList pieces =
                     (replies.isEmpty() ? QByteArray() : replies.takeFirst()).split('|');
                 for (int i = 0; i < pieces.size(); ++i)
-                    QTimer::singleShot(100 * i, socket,
+                    QTimer::singleShot(40 * i, socket,
                                        [this, piece = pieces[i]] { socket->write(piece); });
             });
         });
@@ -73,6 +73,7 @@ private slots:
     void refusals();
     void sendOverSerial_data();
     void sendOverSerial();
+    void sendStoppedBySignal();
     void listenEnds_data();
     void listenEnds();
 };
@@ -184,18 +185,33 @@ void tst_Shell::sendOverSerial()
     QCOMPARE(shell.out(), QStringLiteral("[Output]------AB<00>\n[Input]------<02>OK<03>\n"));
 }
 
+void tst_Shell::sendStoppedBySignal()
+{
+    Peer peer;
+    Shell shell({QStringLiteral("send"), QStringLiteral("--tcp"), peer.address(),
+                 QStringLiteral("--wait"), QStringLiteral("60000"), QStringLiteral("X")});
+    QTRY_COMPARE(peer.received, QByteArray("X"));
+    shell.process.terminate();
+    QCOMPARE(shell.status(), 128 + 15);
+    QTRY_COMPARE(peer.socket->state(), QAbstractSocket::UnconnectedState);
+}
+
 void tst_Shell::listenEnds_data()
 {
-    QTest::addColumn<bool>("bySignal");
-    QTest::newRow("the peer closes") << false;
-    QTest::newRow("SIGTERM") << true;
+    QTest::addColumn<QString>("end");
+    QTest::newRow("the peer closes") << QStringLiteral("close");
+    QTest::newRow("SIGTERM") << QStringLiteral("signal");
+    QTest::newRow("time is up") << QStringLiteral("--for");
 }
 
 void tst_Shell::listenEnds()
 {
-    QFETCH(bool, bySignal);
+    QFETCH(QString, end);
     Peer peer;
-    Shell shell({QStringLiteral("listen"), QStringLiteral("--tcp"), peer.address()});
+    QStringList arguments{QStringLiteral("listen"), QStringLiteral("--tcp"), peer.address()};
+    if (end == QLatin1String("--for"))
+        arguments << end << QStringLiteral("1.5");
+    Shell shell(arguments);
     QTRY_VERIFY(peer.socket != nullptr);
     peer.socket->write("A\r");
     QString out;
@@ -205,12 +221,12 @@ void tst_Shell::listenEnds()
                  .match(out)
                  .hasMatch(),
              qPrintable(out));
-    if (bySignal)
+    if (end == QLatin1String("signal"))
         shell.process.terminate();
-    else
+    else if (end == QLatin1String("close"))
         peer.socket->disconnectFromHost();
     QCOMPARE(shell.status(), 0);
-    // Stopped by a signal, the program closed its end of the connection.
+    // However it ended, the program closed its end of the connection.
     QTRY_COMPARE(peer.socket->state(), QAbstractSocket::UnconnectedState);
 }
 

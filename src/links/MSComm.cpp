@@ -111,6 +111,7 @@ MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this)
                             m_unread += m_port.readAll();
                             m_lostReason = m_port.errorString();
                             m_port.close();
+                            emit PortLost(lostDescription());
                         }
                     },
                     Qt::QueuedConnection);
@@ -243,11 +244,7 @@ LinkResult MSComm::Output(const QByteArray& bytes)
 {
     if (!m_port.isOpen()) {
         if (!m_lostReason.isEmpty()) {
-            return LinkResult::Failure(
-                QStringLiteral("port is not open: Comport %1 (%2) was lost — %3")
-                    .arg(m_commPort)
-                    .arg(m_port.portName())
-                    .arg(m_lostReason));
+            return LinkResult::Failure(QStringLiteral("port is not open: ") + lostDescription());
         }
         return LinkResult::Failure(QStringLiteral("port is not open"));
     }
@@ -268,6 +265,15 @@ QByteArray MSComm::Input()
         bytes += m_port.readAll();
     }
     return bytes;
+}
+
+QString MSComm::lostDescription() const
+{
+    // Port 0 is a device given by its path, named alone.
+    const QString port =
+        m_commPort == 0 ? m_port.portName()
+                        : QStringLiteral("Comport %1 (%2)").arg(m_commPort).arg(m_port.portName());
+    return port + QStringLiteral(" was lost — ") + m_lostReason;
 }
 
 int MSComm::InBufferCount() const

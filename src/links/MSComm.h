@@ -60,8 +60,13 @@ public:
 
 signals:
     void OnComm();
+    // The device went away (unplugged, or the far end of a pseudo-terminal closed) and the port
+    // was closed for it; description says which and why.
+    void PortLost(const QString& description);
 
 private:
+    QString lostDescription() const;
+
     // implementation-defined members
     QSerialPort m_port;
     int m_commPort = 1;

@@ -5,6 +5,7 @@
 SerialLink::SerialLink(QObject* parent) : QObject(parent)
 {
     connect(&m_comm, &MSComm::OnComm, this, &SerialLink::MSComm1_OnComm);
+    connect(&m_comm, &MSComm::PortLost, this, &SerialLink::PortLost);
 }
 
 bool SerialLink::IsOpen() const

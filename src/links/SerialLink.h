@@ -28,6 +28,8 @@ public:
 
 signals:
     void ReplyArrived(const QByteArray& reply);
+    // The open port's device went away, and the port was closed for it.
+    void PortLost(const QString& description);
 
 private:
     void MSComm1_OnComm();

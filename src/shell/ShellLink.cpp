@@ -29,6 +29,7 @@ ShellLink::ShellLink(const ShellOptions& options, QObject* parent)
     connect(&m_tcp, &TcpLink::ReplyArrived, this, &ShellLink::ReplyArrived);
     connect(&m_tcp, &TcpLink::Connected, this, &ShellLink::Opened);
     connect(&m_tcp, &TcpLink::PeerClosed, this, &ShellLink::PeerClosed);
+    connect(&m_serial, &SerialLink::PortLost, this, &ShellLink::Failed);
     connect(&m_tcp, &TcpLink::SocketError, this, [this](int number, const QString& description) {
         // The window's line for a socket error.
         emit Failed(QStringLiteral("Socket Error:") + QString::number(number) + QLatin1Char(' ') +

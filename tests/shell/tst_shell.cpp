@@ -73,6 +73,7 @@ private slots:
     void refusals();
     void sendOverSerial_data();
     void sendOverSerial();
+    void listenEndsWhenTheDeviceGoes();
     void sendStoppedBySignal();
     void listenEnds_data();
     void listenEnds();
@@ -183,6 +184,18 @@ void tst_Shell::sendOverSerial()
     QVERIFY(line.write("\x02OK\x03"));
     QCOMPARE(shell.status(), 0);
     QCOMPARE(shell.out(), QStringLiteral("[Output]------AB<00>\n[Input]------<02>OK<03>\n"));
+}
+
+void tst_Shell::listenEndsWhenTheDeviceGoes()
+{
+    PtyPair line;
+    Shell shell({QStringLiteral("listen"), QStringLiteral("--serial"), line.slavePath()});
+    QVERIFY(line.write("OK"));
+    QTRY_VERIFY(shell.process.canReadLine());
+    line.closeMaster();
+    QCOMPARE(shell.status(), 2);
+    QVERIFY(shell.out().endsWith(QStringLiteral("[Input]------OK\n")));
+    QVERIFY(shell.err().contains(QStringLiteral("was lost")));
 }
 
 void tst_Shell::sendStoppedBySignal()

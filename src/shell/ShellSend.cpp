@@ -34,12 +34,14 @@ void ShellSend::Start()
 
 void ShellSend::Stop(int signalNumber)
 {
+    // A reply still settling is printed, but no command goes out after it.
+    m_stopping = true;
     m_link.WhenIdle([this, signalNumber] { finish(128 + signalNumber); });
 }
 
 void ShellSend::sendNext()
 {
-    if (m_finished)
+    if (m_finished || m_stopping)
         return;
     if (m_next == m_bytes.size()) {
         finish(m_status);

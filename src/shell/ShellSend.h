@@ -37,6 +37,7 @@ private:
     int m_next = 0;            // the command whose reply is awaited, or the next to go out
     int m_status = 0;
     bool m_awaiting = false;
+    bool m_stopping = false;
     bool m_finished = false;
     QTimer m_wait;
 };

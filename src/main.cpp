@@ -9,9 +9,14 @@
 #include "console/EventLog.h"
 #include "console/StopSignals.h"
 #include "console/frmMain.h"
+#include "shell/ShellMain.h"
+#include "shell/ShellOptions.h"
 
 int main(int argc, char* argv[])
 {
+    // send, listen, --help and --version run without a window or a display.
+    if (IsShellCommand(argc, argv))
+        return RunShell(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("accessterm"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/accessterm.png")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "links/LineSink.h"
+
 #include <QAbstractListModel>
 #include <QElapsedTimer>
 #include <QListView>
@@ -43,13 +45,13 @@ private:
 // The event log list: plain text lines, the newest kept in view while the operator has not
 // scrolled up to read. The operator selects lines (click, Shift, Ctrl, Ctrl+A) and copies them
 // whole with Ctrl+C or the context menu.
-class EventLog : public QListView
+class EventLog : public QListView, public LineSink
 {
     Q_OBJECT
 public:
     explicit EventLog(QWidget* parent = nullptr);
 
-    void AddLine(const QString& text);
+    void AddLine(const QString& text) override;
     void Clear();
 
     int count() const { return int(m_model.lines().size()); }

@@ -3,11 +3,9 @@
 #include "ConsoleFields.h"
 #include "EventLog.h"
 #include "Module1.h"
+#include "TrafficLines.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
-#include "notation/EncodeCommandText.h"
-#include "notation/NumericValue.h"
-#include "notation/RenderReceivedData.h"
 
 #include <QTimer>
 
@@ -17,38 +15,6 @@
 
 namespace
 {
-
-// Only blanks are trimmed: a tab at either end is part of the command.
-QString TrimBlanks(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
-std::optional<qint32> RoundedValue(const QString& text)
-{
-    return RoundToInt32(NumericValue(text.toStdString()));
-}
-
-const QString kInputMarker = QStringLiteral("[Input]------");
-
-// The log line for a reply, built in one piece: a reply can run to megabytes, and every copy of
-// it on the way to the log costs as much as rendering it.
-QString InputLine(const QByteArray& reply)
-{
-    const std::string_view bytes(reply.constData(), size_t(reply.size()));
-    const qsizetype length = kInputMarker.size() + qsizetype(RenderedLength(bytes));
-    QString line(length + 3, Qt::Uninitialized);
-    std::copy(kInputMarker.cbegin(), kInputMarker.cend(), line.begin());
-    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
-    line.truncate(length);
-    return line;
-}
 
 // A reply of megabytes passes through buffers (the socket's above all) whose pages the C
 // library keeps once they are freed, in holes it does not hand back by itself; they are handed
@@ -180,20 +146,14 @@ void TerminalController::cmdNumber_Click(int Index)
 void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
-    m_log.AddLine(QStringLiteral("[Output]------") + text);
+    m_log.AddLine(kOutputMarker + text);
     emit CommandOutput(text);
-    const EncodedCommand command = EncodeCommandText(text.toStdU32String());
+    const CommandBytes command = EncodeForSending(text);
     if (!command.ok()) {
-        m_log.AddLine(QStringLiteral("Nothing sent: ") +
-                      QString::fromStdString(command.error->Describe()));
+        m_log.AddLine(command.refusal);
         return;
     }
-    if (command.bytes.empty()) {
-        m_log.AddLine(QStringLiteral("Nothing sent: the command is empty"));
-        return;
-    }
-    const QByteArray bytes(reinterpret_cast<const char*>(command.bytes.data()),
-                           qsizetype(command.bytes.size()));
+    const QByteArray& bytes = command.bytes;
     if (m_transportMode == 1) {
         const LinkResult written = m_serial.Write(bytes);
         if (!written.ok())

@@ -113,6 +113,7 @@ MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this)
                             m_unread += m_port.readAll();
                             m_lostReason = m_port.errorString();
                             m_port.close();
+                            emit PortLost(lostDescription());
                         }
                     },
                     Qt::QueuedConnection);
@@ -178,7 +179,9 @@ QString MSComm::DescribeOpenFailure(int port, const QString& device,
     if (device.isEmpty()) {
         return QStringLiteral("Comport %1: no serial device for this port").arg(port);
     }
-    QString text = QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
+    QString text = port == 0
+                       ? device + QStringLiteral(": ") + reason
+                       : QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
     if (error == QSerialPort::PermissionError) {
         text += QStringLiteral(" — add your user to the dialout group");
     }
@@ -199,7 +202,13 @@ LinkResult MSComm::SetPortOpen(bool open)
     if (m_port.isOpen()) {
         return LinkResult::Success();
     }
-    const QString device = DeviceForPort(m_commPort, PresentPorts());
+    return OpenDevice(DeviceForPort(m_commPort, PresentPorts()));
+}
+
+LinkResult MSComm::OpenDevice(const QString& device)
+{
+    m_unread.clear();
+    m_lostReason.clear();
     if (device.isEmpty()) {
         return LinkResult::Failure(
             DescribeOpenFailure(m_commPort, device, QSerialPort::DeviceNotFoundError, {}));
@@ -244,11 +253,7 @@ LinkResult MSComm::Output(const QByteArray& bytes)
 {
     if (!m_port.isOpen()) {
         if (!m_lostReason.isEmpty()) {
-            return LinkResult::Failure(
-                QStringLiteral("port is not open: Comport %1 (%2) was lost — %3")
-                    .arg(m_commPort)
-                    .arg(m_port.portName())
-                    .arg(m_lostReason));
+            return LinkResult::Failure(QStringLiteral("port is not open: ") + lostDescription());
         }
         return LinkResult::Failure(QStringLiteral("port is not open"));
     }
@@ -269,6 +274,15 @@ QByteArray MSComm::Input()
         bytes += m_port.readAll();
     }
     return bytes;
+}
+
+QString MSComm::lostDescription() const
+{
+    // Port 0 is a device given by its path, named alone.
+    const QString port =
+        m_commPort == 0 ? m_port.portName()
+                        : QStringLiteral("Comport %1 (%2)").arg(m_commPort).arg(m_port.portName());
+    return port + QStringLiteral(" was lost — ") + m_lostReason;
 }
 
 int MSComm::InBufferCount() const

@@ -33,6 +33,8 @@ public:
     bool PortOpen() const;
     // Opening maps CommPort to its device; a failure names the port, the device and the reason.
     LinkResult SetPortOpen(bool open);
+    // Opens device itself, in place of the device CommPort maps to (CommPort 0 names no port).
+    LinkResult OpenDevice(const QString& device);
 
     LinkResult Output(const QByteArray& bytes);
     QByteArray Input();
@@ -52,13 +54,19 @@ public:
     static QStringList PresentPorts();
     static QList<SerialDevice> PresentDevices();
     // The operator's text for an open that failed; an empty device means nothing maps to the port.
+    // Port 0 is a device given by its path, named alone.
     static QString DescribeOpenFailure(int port, const QString& device,
                                        QSerialPort::SerialPortError error, const QString& reason);
 
 signals:
     void OnComm();
+    // The device went away (unplugged, or the far end of a pseudo-terminal closed) and the port
+    // was closed for it; description says which and why.
+    void PortLost(const QString& description);
 
 private:
+    QString lostDescription() const;
+
     // implementation-defined members
     QSerialPort m_port;
     int m_commPort = 1;

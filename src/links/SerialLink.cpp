@@ -5,6 +5,7 @@
 SerialLink::SerialLink(QObject* parent) : QObject(parent)
 {
     connect(&m_comm, &MSComm::OnComm, this, &SerialLink::MSComm1_OnComm);
+    connect(&m_comm, &MSComm::PortLost, this, &SerialLink::PortLost);
 }
 
 bool SerialLink::IsOpen() const
@@ -21,6 +22,17 @@ LinkResult SerialLink::OpenPort(int port)
     const LinkResult result = m_comm.SetPortOpen(true);
     if (!result.ok() && m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
+    }
+    return result;
+}
+
+LinkResult SerialLink::OpenDevice(const QString& device)
+{
+    ClosePort();
+    m_comm.SetCommPort(0);
+    const LinkResult result = m_comm.OpenDevice(device);
+    if (!result.ok()) {
+        ClosePort();
     }
     return result;
 }

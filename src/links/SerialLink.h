@@ -16,14 +16,20 @@ public:
 
     bool IsOpen() const;
     LinkResult OpenPort(int port);
+    // The same open for a device given by its path rather than a port number.
+    LinkResult OpenDevice(const QString& device);
     void ClosePort();
     LinkResult ApplySettings(qint32 baud);
     LinkResult Write(const QByteArray& bytes);
 
     MSComm& MSComm1() { return m_comm; }
+    // Whether an arrival is in its settle wait: a reply is on its way.
+    bool Gathering() const { return m_collecting; }
 
 signals:
     void ReplyArrived(const QByteArray& reply);
+    // The open port's device went away, and the port was closed for it.
+    void PortLost(const QString& description);
 
 private:
     void MSComm1_OnComm();

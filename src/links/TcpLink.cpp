@@ -1,13 +1,13 @@
 #include "links/TcpLink.h"
 
-#include "console/EventLog.h"
 #include "links/SettleDelay.h"
 
-TcpLink::TcpLink(EventLog& log, QObject* parent) : QObject(parent), m_log(log)
+TcpLink::TcpLink(LineSink& log, QObject* parent) : QObject(parent), m_log(log)
 {
     connect(&m_socket, &Winsock::ConnectEvent, this, &TcpLink::Connected);
     connect(&m_socket, &Winsock::DataArrival, this, &TcpLink::Winsock1_DataArrival);
     connect(&m_socket, &Winsock::Error, this, &TcpLink::SocketError);
+    connect(&m_socket, &Winsock::PeerClosed, this, &TcpLink::PeerClosed);
 }
 
 void TcpLink::ConnectTo(const QString& host, qint64 port)
@@ -73,9 +73,11 @@ QString TcpLink::StateName(int state)
 void TcpLink::Winsock1_DataArrival(qint32)
 {
     // Let the rest of the burst come in, then take everything received so far in one read.
+    m_gathering = true;
     SettleDelay(300);
     QByteArray reply;
     m_socket.GetData(reply);
+    m_gathering = false;
     if (!reply.isEmpty())
         emit ReplyArrived(reply);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "links/LineSink.h"
 #include "links/LinkResult.h"
 #include "links/Winsock.h"
 
@@ -7,14 +8,13 @@
 #include <QObject>
 #include <QString>
 
-class EventLog;
-
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
 // Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError.
-class TcpLink : public QObject {
+class TcpLink : public QObject
+{
     Q_OBJECT
 public:
-    explicit TcpLink(EventLog& log, QObject* parent = nullptr);
+    explicit TcpLink(LineSink& log, QObject* parent = nullptr);
 
     void ConnectTo(const QString& host, qint64 port);
     void Disconnect();
@@ -22,6 +22,8 @@ public:
     LinkResult Send(const QByteArray& bytes);
     // Adds "Connect State:" followed by the state's name to the event log.
     void LogSocketState();
+    // Whether an arrival is in its settle wait: a reply is on its way.
+    bool Gathering() const { return m_gathering; }
 
     Winsock& Winsock1() { return m_socket; }
 
@@ -31,10 +33,13 @@ signals:
     void Connected();
     void ReplyArrived(const QByteArray& reply);
     void SocketError(int number, const QString& description);
+    // The peer closed the connection; what it sent before is still delivered.
+    void PeerClosed();
 
 private:
     void Winsock1_DataArrival(qint32 bytesTotal);
 
-    EventLog& m_log;
+    LineSink& m_log;
     Winsock m_socket;
+    bool m_gathering = false;
 };

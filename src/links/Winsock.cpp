@@ -55,12 +55,12 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     });
     connect(&m_socket, &QAbstractSocket::disconnected, this, [this] {
         // The peer closed: the bytes it sent stay readable, and the state stays "closing".
-        if (m_state == 7)
-            m_state = 8;
+        peerClosed();
     });
     connect(&m_socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
                 if (error == QAbstractSocket::RemoteHostClosedError && m_state >= 7) {
+                    peerClosed();
                     m_state = 8;
                     return;
                 }
@@ -157,4 +157,12 @@ void Winsock::fail(int number, const QString& description)
 {
     m_state = 9;
     emit Error(number, description);
+}
+
+void Winsock::peerClosed()
+{
+    if (m_state != 7)
+        return;
+    m_state = 8;
+    emit PeerClosed();
 }

@@ -36,9 +36,12 @@ signals:
     void ConnectEvent();
     void DataArrival(qint32 bytesTotal);
     void Error(int number, const QString& description);
+    // The peer closed a connection that was up (the state became 8).
+    void PeerClosed();
 
 private:
     void fail(int number, const QString& description);
+    void peerClosed();
 
     QTcpSocket m_socket;
     QTimer m_connectTimer;

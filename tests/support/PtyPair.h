@@ -11,11 +11,12 @@
 #include <utility>
 
 // A real pseudo-terminal pair for serial tests: the link opens slavePath() as its device (through
-// the ACCESSTERM_COM<n> override), the test plays the far device on the master end.
+// the ACCESSTERM_COM<n> override), the test plays the far device on the master end. A program the
+// test starts does not inherit the master, so closing it takes the line away.
 class PtyPair
 {
 public:
-    PtyPair() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK))
+    PtyPair() : m_master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
     {
         // Raw on the master side too, so no byte is translated on the way to the test.
         termios tio{};

@@ -1,0 +1,49 @@
+#include "console/TrafficLines.h"
+
+#include "notation/EncodeCommandText.h"
+#include "notation/NumericValue.h"
+#include "notation/RenderReceivedData.h"
+
+#include <algorithm>
+#include <string_view>
+
+QString TrimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+std::optional<std::int32_t> RoundedValue(const QString& text)
+{
+    return RoundToInt32(NumericValue(text.toStdString()));
+}
+
+QString InputLine(const QByteArray& reply)
+{
+    const std::string_view bytes(reply.constData(), size_t(reply.size()));
+    const qsizetype length = kInputMarker.size() + qsizetype(RenderedLength(bytes));
+    QString line(length + 3, Qt::Uninitialized);
+    std::copy(kInputMarker.cbegin(), kInputMarker.cend(), line.begin());
+    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
+    line.truncate(length);
+    return line;
+}
+
+CommandBytes EncodeForSending(const QString& text)
+{
+    const EncodedCommand command = EncodeCommandText(text.toStdU32String());
+    if (!command.ok())
+        return {{},
+                QStringLiteral("Nothing sent: ") +
+                    QString::fromStdString(command.error->Describe())};
+    if (command.bytes.empty())
+        return {{}, QStringLiteral("Nothing sent: the command is empty")};
+    return {QByteArray(reinterpret_cast<const char*>(command.bytes.data()),
+                       qsizetype(command.bytes.size())),
+            {}};
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+class ShellLink;
+struct ShellOptions;
+
+// accessterm listen: every reply burst as it comes, as the log's "[Input]------" line after its
+// local time, until the time given has passed, the peer closes or a stop signal comes.
+class ShellListen : public QObject
+{
+    Q_OBJECT
+public:
+    ShellListen(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+
+    // Opens the link and listens; Finished follows.
+    void Start();
+    // Ends listening (exit status 0) once a reply on its way has been printed; a stop signal's
+    // number makes no difference.
+    void Stop(int signalNumber = 0);
+
+signals:
+    // 0 when listening ended as asked or the peer closed, 2 when the link failed.
+    void Finished(int status);
+
+private:
+    void finish(int status);
+
+    const ShellOptions& m_options;
+    ShellLink& m_link;
+    QTimer m_for;
+    bool m_finished = false;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a shell mode was asked to do, read from the command line.
+struct ShellOptions {
+    enum class Mode { Help, Version, Send, Listen };
+    Mode mode = Mode::Help;
+
+    // The link: a TCP peer when host is set, otherwise a serial port by number (1-16) or, when
+    // serialPort is 0, the serial device at serialDevice.
+    QString host;
+    int tcpPort = 0;
+    int serialPort = 0;
+    QString serialDevice;
+    qint32 baud = 4800;
+
+    int waitMs = 2000;    // send: how long to wait for a reply's first byte
+    int forMs = -1;       // listen: how long to listen; -1 until stopped or closed
+    bool hex = false;     // replies as hex pairs instead of the notation
+    QStringList commands; // send: the command texts, in order
+};
+
+// Whether these arguments ask for a shell mode rather than the window: a first argument of
+// "send", "listen", or a request for help or the version.
+bool IsShellCommand(int argc, char* argv[]);
+
+// Reads arguments (the program's name first). false with a one-line reason in error when they
+// make no sense.
+bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QString& error);
+
+// The whole help text, and the short usage that follows an error.
+QString ShellHelpText();
+QString ShellUsage();

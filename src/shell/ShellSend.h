@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+class ShellLink;
+struct ShellOptions;
+
+// accessterm send: each command in turn is logged, written, and answered by the reply burst
+// that follows it within the wait, or noted as unanswered.
+class ShellSend : public QObject
+{
+    Q_OBJECT
+public:
+    ShellSend(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+
+    // Checks every command, then opens the link and sends; Finished follows.
+    void Start();
+    // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
+    void Stop(int signalNumber);
+
+signals:
+    // 0 every command got a reply, 1 one got none, 2 nothing could be sent.
+    void Finished(int status);
+
+private:
+    void sendNext();
+    void replyArrived(const QByteArray& reply);
+    void waitOver();
+    void finish(int status);
+
+    const ShellOptions& m_options;
+    ShellLink& m_link;
+    QList<QByteArray> m_bytes; // of each command, in order
+    int m_next = 0;            // the command whose reply is awaited, or the next to go out
+    int m_status = 0;
+    bool m_awaiting = false;
+    bool m_stopping = false;
+    bool m_finished = false;
+    QTimer m_wait;
+};

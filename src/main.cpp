@@ -18,6 +18,8 @@ int main(int argc, char* argv[])
     if (IsShellCommand(argc, argv))
         return RunShell(argc, argv);
     QApplication app(argc, argv);
+    // The icon lives in the core library's resources, which the linker drops unless named.
+    Q_INIT_RESOURCE(accessterm);
     QApplication::setApplicationName(QStringLiteral("accessterm"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/accessterm.png")));
     // A stop from outside (a logout, kill, Ctrl+C) ends the program as closing its window does:

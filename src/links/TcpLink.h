@@ -11,7 +11,8 @@ class EventLog;
 
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
 // Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError.
-class TcpLink : public QObject {
+class TcpLink : public QObject
+{
     Q_OBJECT
 public:
     explicit TcpLink(EventLog& log, QObject* parent = nullptr);
@@ -37,4 +38,5 @@ private:
 
     EventLog& m_log;
     Winsock m_socket;
+    quint64 m_connection = 0; // counts ConnectTo and Disconnect calls
 };

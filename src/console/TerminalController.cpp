@@ -50,18 +50,21 @@ QString InputLine(const QByteArray& reply)
     return line;
 }
 
-// A reply of megabytes passes through buffers (the socket's above all) whose pages the C
-// library keeps once they are freed, in holes it does not hand back by itself; they are handed
-// back on the next event-loop turn, so that what stays is the log line, and the window answers
-// in between.
-void ReturnFreedMemory(qsizetype replySize)
+// A reply of megabytes passes through buffers (the socket's above all), and a cleared log leaves
+// its lines, whose pages the C library keeps once they are freed, in holes it does not hand back
+// by itself; they are handed back on the next event-loop turn, once the view has let go of the
+// lines too, and the window answers in between.
+void ReturnFreedMemory()
 {
 #if defined(__GLIBC__)
-    if (replySize >= (1 << 20))
-        QTimer::singleShot(0, [] { malloc_trim(0); });
-#else
-    Q_UNUSED(replySize);
+    QTimer::singleShot(0, [] { malloc_trim(0); });
 #endif
+}
+
+void ReturnFreedMemoryAfter(const QByteArray& reply)
+{
+    if (reply.size() >= (1 << 20))
+        ReturnFreedMemory();
 }
 
 } // namespace
@@ -209,6 +212,7 @@ void TerminalController::Command3_Click()
 void TerminalController::cmdClear_Click()
 {
     m_log.Clear();
+    ReturnFreedMemory();
 }
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
@@ -226,7 +230,7 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
         m_log.AddLine(QStringLiteral("Capture file: ") + path +
                       QStringLiteral(" (the program's directory is not writable)"));
     }
-    ReturnFreedMemory(reply.size());
+    ReturnFreedMemoryAfter(reply);
 }
 
 void TerminalController::TcpLink_Connected()
@@ -237,7 +241,7 @@ void TerminalController::TcpLink_Connected()
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
 {
     m_log.AddLine(InputLine(reply));
-    ReturnFreedMemory(reply.size());
+    ReturnFreedMemoryAfter(reply);
 }
 
 void TerminalController::TcpLink_SocketError(int number, const QString& description)

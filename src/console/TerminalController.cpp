@@ -215,6 +215,13 @@ void TerminalController::cmdClear_Click()
     ReturnFreedMemory();
 }
 
+void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
+{
+    m_log.AddLine(QStringLiteral("Paste cut to fit the command line: %1 of %2 characters kept")
+                      .arg(kept)
+                      .arg(offered));
+}
+
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
 {
     const QString line = InputLine(reply);

@@ -28,6 +28,8 @@ public:
     void cmdNumber_Click(int Index);
     void Command3_Click(); // "Output Command"
     void cmdClear_Click(); // "Clear Screen"
+    // A paste into txtChar longer than the room it had: kept of offered characters went in.
+    void txtChar_PasteCut(qsizetype kept, qsizetype offered);
 
     qint32 transportMode() const { return m_transportMode; }
     QString firstDigit() const { return m_firstDigit; }

@@ -9,6 +9,7 @@
 #include "notation/NumericValue.h"
 #include "notation/RenderReceivedData.h"
 
+#include <QStringListModel>
 #include <QTimer>
 
 #if defined(__GLIBC__)
@@ -59,6 +60,16 @@ void ReturnFreedMemory()
 #if defined(__GLIBC__)
     QTimer::singleShot(0, [] { malloc_trim(0); });
 #endif
+}
+
+// An item delegate keeps the data of the last row it was handed (for a reply of megabytes, the
+// whole line) until it is handed another: an empty row lets a cleared log's last line go.
+void ForgetLastRowHandedOn(QAbstractItemView& view)
+{
+    const QStringListModel empty({QString()});
+    QStyleOptionViewItem option;
+    option.font = view.font();
+    view.itemDelegate()->sizeHint(option, empty.index(0));
 }
 
 void ReturnFreedMemoryAfter(const QByteArray& reply)
@@ -212,6 +223,7 @@ void TerminalController::Command3_Click()
 void TerminalController::cmdClear_Click()
 {
     m_log.Clear();
+    ForgetLastRowHandedOn(m_log);
     ReturnFreedMemory();
 }
 

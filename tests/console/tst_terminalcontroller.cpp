@@ -217,6 +217,15 @@ private slots:
         QCOMPARE(t->fields.command, "X<12><34><0D><FA>");
     }
 
+    void clearScreenLetsGoOfTheLines()
+    {
+        const QString line = "[Input]------" + QString(1 << 20, 'A');
+        t->log.AddLine(line);
+        QTRY_COMPARE(t->log.model()->rowCount(), 1);
+        t->controller.cmdClear_Click();
+        QVERIFY(line.isDetached()); // the test's own copy is the only one left
+    }
+
     void baudTexts()
     {
         // A text that is no baud rate: one message, the focus back, nothing else.

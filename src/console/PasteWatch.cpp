@@ -36,6 +36,8 @@ bool PasteWatch::eventFilter(QObject*, QEvent* event)
     case QEvent::Drop:
         offered = static_cast<QDropEvent*>(event)->mimeData()->text();
         break;
+    case QEvent::InputMethod: // typed, like a key
+        break;
     default:
         return false;
     }

@@ -1,8 +1,8 @@
 #pragma once
 
+// The longest stall of the window's thread, and the clock the benchmarks read.
 #include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QObject>
+#include <QApplication>
 
 #include <algorithm>
 #include <chrono>

@@ -7,6 +7,7 @@
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
 
+#include <QStringListModel>
 #include <QTimer>
 
 #if defined(__GLIBC__)
@@ -16,18 +17,31 @@
 namespace
 {
 
-// A reply of megabytes passes through buffers (the socket's above all) whose pages the C
-// library keeps once they are freed, in holes it does not hand back by itself; they are handed
-// back on the next event-loop turn, so that what stays is the log line, and the window answers
-// in between.
-void ReturnFreedMemory(qsizetype replySize)
+// A reply of megabytes passes through buffers (the socket's above all), and a cleared log leaves
+// its lines, whose pages the C library keeps once they are freed, in holes it does not hand back
+// by itself; they are handed back on the next event-loop turn, once the view has let go of the
+// lines too, and the window answers in between.
+void ReturnFreedMemory()
 {
 #if defined(__GLIBC__)
-    if (replySize >= (1 << 20))
-        QTimer::singleShot(0, [] { malloc_trim(0); });
-#else
-    Q_UNUSED(replySize);
+    QTimer::singleShot(0, [] { malloc_trim(0); });
 #endif
+}
+
+// An item delegate keeps the data of the last row it was handed (for a reply of megabytes, the
+// whole line) until it is handed another: an empty row lets a cleared log's last line go.
+void ForgetLastRowHandedOn(QAbstractItemView& view)
+{
+    const QStringListModel empty({QString()});
+    QStyleOptionViewItem option;
+    option.font = view.font();
+    view.itemDelegate()->sizeHint(option, empty.index(0));
+}
+
+void ReturnFreedMemoryAfter(const QByteArray& reply)
+{
+    if (reply.size() >= (1 << 20))
+        ReturnFreedMemory();
 }
 
 } // namespace
@@ -170,6 +184,15 @@ void TerminalController::Command3_Click()
 void TerminalController::cmdClear_Click()
 {
     m_log.Clear();
+    ForgetLastRowHandedOn(m_log);
+    ReturnFreedMemory();
+}
+
+void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
+{
+    m_log.AddLine(QStringLiteral("Paste cut to fit the command line: %1 of %2 characters kept")
+                      .arg(kept)
+                      .arg(offered));
 }
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
@@ -187,7 +210,7 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
         m_log.AddLine(QStringLiteral("Capture file: ") + path +
                       QStringLiteral(" (the program's directory is not writable)"));
     }
-    ReturnFreedMemory(reply.size());
+    ReturnFreedMemoryAfter(reply);
 }
 
 void TerminalController::TcpLink_Connected()
@@ -198,7 +221,7 @@ void TerminalController::TcpLink_Connected()
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
 {
     m_log.AddLine(InputLine(reply));
-    ReturnFreedMemory(reply.size());
+    ReturnFreedMemoryAfter(reply);
 }
 
 void TerminalController::TcpLink_SocketError(int number, const QString& description)

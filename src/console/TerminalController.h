@@ -10,14 +10,15 @@ class SerialLink;
 class TcpLink;
 
 // The handlers of every operator action and link event, with the little state they share.
-class TerminalController : public QObject {
+class TerminalController : public QObject
+{
     Q_OBJECT
 public:
     TerminalController(ConsoleFields& window, EventLog& LB, SerialLink& serial, TcpLink& tcp,
                        QObject* parent = nullptr);
 
-    void Option2_Click();  // "Comport": choose serial
-    void Option1_Click();  // "TCP/IP": choose TCP
+    void Option2_Click(); // "Comport": choose serial
+    void Option1_Click(); // "TCP/IP": choose TCP
     void CmbComPort_Change();
     void CmbComPort_Click();
     void Combo2_Change();
@@ -27,6 +28,8 @@ public:
     void cmdNumber_Click(int Index);
     void Command3_Click(); // "Output Command"
     void cmdClear_Click(); // "Clear Screen"
+    // A paste into txtChar longer than the room it had: kept of offered characters went in.
+    void txtChar_PasteCut(qsizetype kept, qsizetype offered);
 
     qint32 transportMode() const { return m_transportMode; }
     QString firstDigit() const { return m_firstDigit; }

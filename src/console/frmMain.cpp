@@ -8,6 +8,7 @@
 #include "../links/TcpLink.h"
 #include "CommandLine.h"
 #include "Module1.h"
+#include "PasteWatch.h"
 #include "TerminalController.h"
 #include "ui_frmMain.h"
 
@@ -93,6 +94,8 @@ void frmMain::wireHandlers()
     connect(m_ui->Command2, &QPushButton::clicked, c, &TerminalController::Command2_Click);
     connect(m_ui->Command3, &QPushButton::clicked, c, &TerminalController::Command3_Click);
     connect(m_ui->cmdClear, &QPushButton::clicked, c, &TerminalController::cmdClear_Click);
+    connect(new PasteWatch(*m_ui->txtChar), &PasteWatch::PasteCut, c,
+            &TerminalController::txtChar_PasteCut);
     for (int i = 0; i < 16; ++i)
         connect(m_cmdNumber[i], &QPushButton::clicked, c, [c, i] { c->cmdNumber_Click(i); });
 }

@@ -15,6 +15,7 @@ bool SerialLink::IsOpen() const
 
 LinkResult SerialLink::OpenPort(int port)
 {
+    ++m_opening;
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
@@ -39,6 +40,7 @@ LinkResult SerialLink::OpenDevice(const QString& device)
 
 void SerialLink::ClosePort()
 {
+    ++m_opening;
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
@@ -64,7 +66,18 @@ void SerialLink::MSComm1_OnComm()
         return;
     }
     m_collecting = true;
-    SettleDelay(300);
+    // Only what came on the opening the wait began on: when the port is opened again meanwhile,
+    // what the new opening has already received gets a wait of its own.
+    for (;;) {
+        const quint64 opening = m_opening;
+        SettleDelay(300);
+        if (opening == m_opening)
+            break;
+        if (m_comm.InBufferCount() == 0) {
+            m_collecting = false;
+            return;
+        }
+    }
     QByteArray reply = m_comm.Input();
     while (m_comm.InBufferCount() != 0) {
         reply += m_comm.Input();

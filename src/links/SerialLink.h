@@ -36,4 +36,5 @@ private:
 
     MSComm m_comm;
     bool m_collecting = false;
+    quint64 m_opening = 0; // counts OpenPort and ClosePort calls
 };

@@ -12,6 +12,7 @@ TcpLink::TcpLink(LineSink& log, QObject* parent) : QObject(parent), m_log(log)
 
 void TcpLink::ConnectTo(const QString& host, qint64 port)
 {
+    ++m_connection;
     m_socket.Close();
     m_socket.SetLocalPort(0);
     m_socket.SetRemoteHost(host);
@@ -21,6 +22,7 @@ void TcpLink::ConnectTo(const QString& host, qint64 port)
 
 void TcpLink::Disconnect()
 {
+    ++m_connection;
     m_socket.Close();
 }
 
@@ -72,9 +74,20 @@ QString TcpLink::StateName(int state)
 
 void TcpLink::Winsock1_DataArrival(qint32)
 {
-    // Let the rest of the burst come in, then take everything received so far in one read.
+    // Let the rest of the burst come in, then take everything received so far in one read, on
+    // the connection the wait began on. The socket announces nothing more while this runs, so
+    // what a connection made meanwhile has already sent gets a wait of its own here.
     m_gathering = true;
-    SettleDelay(300);
+    for (;;) {
+        const quint64 connection = m_connection;
+        SettleDelay(300);
+        if (connection == m_connection)
+            break;
+        if (m_socket.BytesReceived() == 0) {
+            m_gathering = false;
+            return;
+        }
+    }
     QByteArray reply;
     m_socket.GetData(reply);
     m_gathering = false;

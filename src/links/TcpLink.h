@@ -42,4 +42,5 @@ private:
     LineSink& m_log;
     Winsock m_socket;
     bool m_gathering = false;
+    quint64 m_connection = 0; // counts ConnectTo and Disconnect calls
 };

@@ -148,6 +148,11 @@ void Winsock::GetData(QByteArray& data)
     data = m_socket.isOpen() ? m_socket.readAll() : QByteArray();
 }
 
+qint32 Winsock::BytesReceived() const
+{
+    return m_socket.isOpen() ? qint32(qMin<qint64>(m_socket.bytesAvailable(), INT32_MAX)) : 0;
+}
+
 QString Winsock::ErrorString() const
 {
     return m_socket.errorString();

@@ -29,6 +29,8 @@ public:
     // false when the bytes could not be handed to the socket.
     bool SendData(const QByteArray& bytes);
     void GetData(QByteArray& data);
+    // The bytes received and not yet taken by GetData.
+    qint32 BytesReceived() const;
     // The socket's description of its last failure.
     QString ErrorString() const;
 

@@ -180,8 +180,11 @@ void TerminalController::cmdNumber_Click(int Index)
 void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
-    m_log.AddLine(QStringLiteral("[Output]------") + text);
+    // Encoded first, so that the command's line keeps the bytes it stands for.
     const EncodedCommand command = EncodeCommandText(text.toStdU32String());
+    const QByteArray bytes(reinterpret_cast<const char*>(command.bytes.data()),
+                           qsizetype(command.bytes.size()));
+    m_log.AddCommand(QStringLiteral("[Output]------") + text, bytes);
     if (!command.ok()) {
         m_log.AddLine(QStringLiteral("Nothing sent: ") +
                       QString::fromStdString(command.error->Describe()));
@@ -191,8 +194,6 @@ void TerminalController::Command3_Click()
         m_log.AddLine(QStringLiteral("Nothing sent: the command is empty"));
         return;
     }
-    const QByteArray bytes(reinterpret_cast<const char*>(command.bytes.data()),
-                           qsizetype(command.bytes.size()));
     if (m_transportMode == 1) {
         const LinkResult written = m_serial.Write(bytes);
         if (!written.ok())
@@ -211,10 +212,10 @@ void TerminalController::cmdClear_Click()
     m_log.Clear();
 }
 
-void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
+void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
     const QString line = InputLine(reply);
-    m_log.AddLine(line);
+    m_log.AddReply(line, reply, answerMs);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
@@ -234,9 +235,9 @@ void TerminalController::TcpLink_Connected()
     m_log.AddLine(QStringLiteral("Connect Succeed"));
 }
 
-void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
+void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
-    m_log.AddLine(InputLine(reply));
+    m_log.AddReply(InputLine(reply), reply, answerMs);
     ReturnFreedMemory(reply.size());
 }
 

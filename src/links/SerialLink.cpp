@@ -17,6 +17,7 @@ LinkResult SerialLink::OpenPort(int port)
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
+    m_sinceWrite.invalidate();
     m_comm.SetCommPort(port);
     const LinkResult result = m_comm.SetPortOpen(true);
     if (!result.ok() && m_comm.PortOpen()) {
@@ -27,6 +28,7 @@ LinkResult SerialLink::OpenPort(int port)
 
 void SerialLink::ClosePort()
 {
+    m_sinceWrite.invalidate();
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
@@ -39,7 +41,10 @@ LinkResult SerialLink::ApplySettings(qint32 baud)
 
 LinkResult SerialLink::Write(const QByteArray& bytes)
 {
-    return m_comm.Output(bytes);
+    const LinkResult written = m_comm.Output(bytes);
+    if (written.ok())
+        m_sinceWrite.start();
+    return written;
 }
 
 void SerialLink::MSComm1_OnComm()
@@ -52,6 +57,8 @@ void SerialLink::MSComm1_OnComm()
         return;
     }
     m_collecting = true;
+    // Timed at the first piece: the settle wait is the terminal's, not the controller's.
+    const qint64 answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
     SettleDelay(300);
     QByteArray reply = m_comm.Input();
     while (m_comm.InBufferCount() != 0) {
@@ -59,6 +66,6 @@ void SerialLink::MSComm1_OnComm()
     }
     m_collecting = false;
     if (!reply.isEmpty()) {
-        emit ReplyArrived(reply);
+        emit ReplyArrived(reply, answerMs);
     }
 }

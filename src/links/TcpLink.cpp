@@ -13,6 +13,7 @@ TcpLink::TcpLink(EventLog& log, QObject* parent) : QObject(parent), m_log(log)
 void TcpLink::ConnectTo(const QString& host, qint64 port)
 {
     m_socket.Close();
+    m_sinceWrite.invalidate();
     m_socket.SetLocalPort(0);
     m_socket.SetRemoteHost(host);
     m_socket.SetRemotePort(port);
@@ -22,6 +23,7 @@ void TcpLink::ConnectTo(const QString& host, qint64 port)
 void TcpLink::Disconnect()
 {
     m_socket.Close();
+    m_sinceWrite.invalidate();
 }
 
 int TcpLink::GetState() const
@@ -34,6 +36,7 @@ LinkResult TcpLink::Send(const QByteArray& bytes)
     if (!m_socket.SendData(bytes))
         return LinkResult::Failure(QStringLiteral("The connection did not take the command: ") +
                                    m_socket.ErrorString());
+    m_sinceWrite.start();
     return LinkResult::Success();
 }
 
@@ -72,10 +75,12 @@ QString TcpLink::StateName(int state)
 
 void TcpLink::Winsock1_DataArrival(qint32)
 {
-    // Let the rest of the burst come in, then take everything received so far in one read.
+    // Timed at the first piece; then let the rest of the burst come in, and take everything
+    // received so far in one read.
+    const qint64 answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
     SettleDelay(300);
     QByteArray reply;
     m_socket.GetData(reply);
     if (!reply.isEmpty())
-        emit ReplyArrived(reply);
+        emit ReplyArrived(reply, answerMs);
 }

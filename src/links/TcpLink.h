@@ -4,13 +4,16 @@
 #include "links/Winsock.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 class EventLog;
 
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
-// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError.
+// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError. A reply
+// comes with how long after the connection's last write its first byte came, -1 when nothing
+// was written on it.
 class TcpLink : public QObject {
     Q_OBJECT
 public:
@@ -29,7 +32,7 @@ public:
 
 signals:
     void Connected();
-    void ReplyArrived(const QByteArray& reply);
+    void ReplyArrived(const QByteArray& reply, qint64 answerMs);
     void SocketError(int number, const QString& description);
 
 private:
@@ -37,4 +40,5 @@ private:
 
     EventLog& m_log;
     Winsock m_socket;
+    QElapsedTimer m_sinceWrite; // invalid until a write on the connection made now
 };

@@ -454,7 +454,7 @@ private:
         t->controller.Command3_Click();
     }
 
-    const QStringList& lines() const { return t->log.lines(); }
+    QStringList lines() const { return t->log.lines(); }
 
     // Every reply the log shows, joined; the payloads here are printable, shown as they are.
     QByteArray shownInput() const

@@ -29,10 +29,16 @@ QString LogSaver::Write(const QString& path, const QList<Entry>& lines)
     qint64 second = -1;
     QByteArray stamp;
     QByteArray chunk;
+    // A short write leaves the reason to the next one.
     const auto flush = [&] {
-        const bool written = file.write(chunk) == chunk.size();
+        for (qsizetype at = 0; at < chunk.size();) {
+            const qint64 written = file.write(chunk.constData() + at, chunk.size() - at);
+            if (written <= 0)
+                return false;
+            at += written;
+        }
         chunk.clear();
-        return written;
+        return true;
     };
     for (const Entry& line : lines) {
         if (line.timeMs / 1000 != second) {

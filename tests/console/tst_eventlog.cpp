@@ -269,6 +269,48 @@ private slots:
         terminal.reset(); // the byte windows go with the terminal's
         QVERIFY(kept.isNull());
     }
+
+    void savesEveryLineOrLeavesTheFileAsItWas()
+    {
+        EventLog log;
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("session.log");
+        QString proposed;
+        log.setSavePathAsker([&](const QString& offered) { return (proposed = offered), path; });
+        log.AddLine(QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
+        log.AddCommand("[Output]------A", "A");
+        QAction* save = log.actions().value(4);
+        save->trigger();
+        QVERIFY(QRegularExpression(QDir::homePath() + "/accessterm-\\d{8}-\\d{6}\\.log")
+                    .match(proposed)
+                    .hasMatch());
+        QTRY_COMPARE(log.line(2), "Log saved: " + path + " (2 lines)");
+        QString expected;
+        for (int row : {0, 1})
+            expected += QDateTime::fromMSecsSinceEpoch(log.record(row).timeMs())
+                            .toString("yyyy-MM-dd hh:mm:ss.zzz  ") +
+                        log.line(row) + '\n';
+        const auto contents = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        QCOMPARE(contents(), expected);
+        // Again over that file, with writing refused past 64 KiB: the old file stays whole.
+        log.AddLine(QString(1 << 20, 'x'));
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit unlimited = limit;
+        limit.rlim_cur = 1 << 16;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_FSIZE, &unlimited); });
+        save->trigger();
+        QTRY_COMPARE(log.line(log.count() - 1).left(200),
+                     "Log not saved: " + path + QString::fromUtf8(" — File too large"));
+        QCOMPARE(proposed.section('/', 0, -2), dir.path()); // the folder last used
+        QCOMPARE(contents(), expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"session.log"});
+    }
 };
 
 QTEST_MAIN(TestEventLog)

@@ -216,18 +216,13 @@ void EventLog::saveLogAs()
 
 void EventLog::saveLog(const QString& path)
 {
-    // The lines as they stand now; the log may grow or be cleared while they are written.
-    QList<LogSaver::Entry> entries;
-    entries.reserve(count());
-    for (const LogLine& line : m_model.lines())
-        entries.append({line.timeMs(), line.text()});
-    auto* saver = new LogSaver(path, std::move(entries), this);
+    auto* saver = new LogSaver(path, m_model, this);
     connect(saver, &LogSaver::finished, this,
             [this, saver](const QString& file, qsizetype lines, const QString& error) {
+                saver->deleteLater();
                 if (error.isEmpty())
                     AddLine(QStringLiteral("Log saved: %1 (%2 lines)").arg(file).arg(lines));
                 else
                     AddLine(QStringLiteral("Log not saved: %1 \u2014 %2").arg(file, error));
-                saver->deleteLater();
             });
 }

@@ -86,7 +86,7 @@ public:
     ByteDumpWindow* showBytes();
     // Asks where to save the log, proposing a new file in the folder last used, then saves.
     void saveLogAs();
-    // Writes every line to path in the background; a log line tells how it went.
+    // Writes every line to path, between the window's other events; a log line tells how it went.
     void saveLog(const QString& path);
     // Replaces the save dialog: given the proposed path, returns the chosen one (empty: none).
     void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }

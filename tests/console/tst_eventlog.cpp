@@ -295,6 +295,13 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         };
         QCOMPARE(contents(), expected);
+        save->trigger(); // and "Clear Screen" before it is done: nothing half-saved replaces it
+        log.Clear();
+        QTRY_COMPARE(
+            log.lines(),
+            QStringList{"Log not saved: " + path +
+                        QString::fromUtf8(" — the log was cleared while it was being saved")});
+        QCOMPARE(contents(), expected);
         // Again over that file, with writing refused past 64 KiB: the old file stays whole.
         log.AddLine(QString(1 << 20, 'x'));
         rlimit limit{};

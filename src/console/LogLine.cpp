@@ -17,27 +17,31 @@ LogLine LogLine::Status(const QString& text, qint64 timeMs)
 LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs)
 {
     LogLine line = Status(text, timeMs);
-    line.m_traffic.reset(new Traffic{Kind::Output, -1, bytes.size(), 0, bytes, {}});
+    auto traffic = std::make_unique<Traffic>();
+    traffic->kind = Kind::Output;
+    traffic->byteCount = bytes.size();
+    traffic->bytes = bytes;
+    line.m_traffic = std::move(traffic);
     return line;
 }
 
 LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs)
 {
     LogLine line = Status(text, timeMs);
+    auto traffic = std::make_unique<Traffic>();
+    traffic->kind = Kind::Input;
+    traffic->answerMs = answerMs;
+    traffic->byteCount = reply.size();
     const std::string_view view(reply.data(), size_t(reply.size()));
-    auto traffic = std::make_unique<Traffic>(Traffic{Kind::Input,
-                                                     answerMs,
-                                                     reply.size(),
-                                                     text.size() - qsizetype(RenderedLength(view)),
-                                                     {},
-                                                     {}});
+    traffic->renderedFrom = text.size() - qsizetype(RenderedLength(view));
     // Most replies hold no "<" at all, and then need no bit.
-    const char* at = static_cast<const char*>(std::memchr(reply.data(), '<', size_t(reply.size())));
-    if (at) {
-        traffic->literalLess.resize(reply.size());
-        for (; at; at = static_cast<const char*>(
-                       std::memchr(at + 1, '<', size_t(reply.data() + reply.size() - at - 1))))
-            traffic->literalLess.setBit(at - reply.data());
+    const char* const begin = reply.data();
+    const char* const end = begin + reply.size();
+    for (const char* at = begin;
+         (at = static_cast<const char*>(std::memchr(at, '<', size_t(end - at)))); ++at) {
+        if (traffic->literalLess.isEmpty())
+            traffic->literalLess.resize(reply.size());
+        traffic->literalLess.setBit(at - begin);
     }
     line.m_traffic = std::move(traffic);
     return line;

@@ -68,6 +68,8 @@ public:
     void AddReply(const QString& text, QByteArrayView reply, qint64 answerMs);
     void Clear();
 
+    // The lines, those not yet shown included: how many, one's text (empty past the end), one's
+    // whole record, and every text in order.
     int count() const { return int(m_model.lines().size()); }
     QString line(int row) const
     {

@@ -1,18 +1,39 @@
-// The settle wait's processor cost and overshoot, and the event log's cost for a million lines.
-// Run headless with QT_QPA_PLATFORM=offscreen.
+// The settle wait's processor cost and overshoot, the event log's cost for a million lines and
+// for saving them, and Show Bytes on a 16 MiB reply. Run headless with QT_QPA_PLATFORM=offscreen.
+#include "console/ByteDumpWindow.h"
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
+#include "notation/RenderReceivedData.h"
 
 #include "ProcessFigures.h"
+#include "StallWatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListView>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
+
+namespace
+{
+
+// Runs the event loop until done() holds, or for 60 s at most.
+template <typename Done> void WaitFor(Done done)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (!done() && deadline.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -59,5 +80,50 @@ int main(int argc, char* argv[])
     std::printf("log_1m_lines_shown: %d rows\n", log.model()->rowCount());
     std::printf("log_1m_lines_rss_mb: %.1f MB\n", ResidentMb());
     std::printf("log_1m_lines_rss_growth_mb: %.1f MB\n", ResidentMb() - rssBefore);
+
+    // Saving those lines, from the request until the log says they are saved.
+    StallWatch stall;
+    const QTemporaryDir dir;
+    const int lines = log.count();
+    stall.start();
+    QElapsedTimer save;
+    save.start();
+    log.saveLog(dir.filePath(QStringLiteral("bench.log")));
+    WaitFor([&] { return log.count() > lines; });
+    std::printf("save_log_1m_lines_ms: %lld ms\n", save.elapsed());
+    std::printf("save_log_1m_lines_stall_ms: %.1f ms\n", stall.longestMs());
+    std::printf("save_log_1m_lines_file_mb: %.1f MB\n",
+                QFileInfo(dir.filePath(QStringLiteral("bench.log"))).size() / 1e6);
+    log.Clear();
+
+    // Show Bytes on a 16 MiB reply of random bytes, until its window has been drawn.
+    std::mt19937 random(16);
+    QByteArray reply(16 << 20, Qt::Uninitialized);
+    for (char& c : reply)
+        c = char(random());
+    const std::string rendered = RenderReceivedData(reply.toStdString());
+    log.AddReply(QStringLiteral("[Input]------") + QString::fromLatin1(rendered), reply, 42);
+    WaitFor([&] { return log.model()->rowCount() == 1; });
+    log.setCurrentIndex(log.model()->index(0, 0));
+    QApplication::processEvents();
+    stall.start();
+    QElapsedTimer open;
+    open.start();
+    ByteDumpWindow* dump = log.showBytes();
+    bool drawn = false;
+    struct PaintSeen : QObject {
+        bool& drawn;
+        explicit PaintSeen(bool& seen) : drawn(seen) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            drawn |= event->type() == QEvent::Paint;
+            return false;
+        }
+    } seen(drawn);
+    dump->view()->viewport()->installEventFilter(&seen);
+    WaitFor([&] { return drawn; });
+    std::printf("bytes_view_16mib_open_ms: %lld ms\n", open.elapsed());
+    std::printf("bytes_view_16mib_stall_ms: %.1f ms\n", stall.longestMs());
+    std::printf("bytes_view_16mib_rows: %d rows\n", dump->view()->model()->rowCount());
     return 0;
 }

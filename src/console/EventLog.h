@@ -1,6 +1,7 @@
 #pragma once
 
 #include "links/LineSink.h"
+#include "console/LogLine.h"
 
 #include <QAbstractListModel>
 #include <QElapsedTimer>
@@ -8,6 +9,12 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+
+#include <functional>
+#include <vector>
+
+class ByteDumpWindow;
+class QItemSelectionModel;
 
 // The lines of the event log, newest last; unbounded. Appended lines are held back from the
 // view and announced together: the list view lays out every row again after each insertion, so
@@ -21,12 +28,13 @@ public:
     explicit EventLogModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The line's text, and as its tooltip what it is and when it came.
     QVariant data(const QModelIndex& index, int role) const override;
 
-    void append(const QString& line);
+    void append(LogLine line);
     void clear();
     // Every line, those not yet announced to the view included.
-    const QStringList& lines() const { return m_lines; }
+    const std::vector<LogLine>& lines() const { return m_lines; }
 
 signals:
     // Emitted once the held-back lines have become rows.
@@ -35,7 +43,7 @@ signals:
 private:
     void showPending();
 
-    QStringList m_lines;
+    std::vector<LogLine> m_lines;
     int m_shown = 0; // the rows the view knows of: the first m_shown lines
     QTimer m_showTimer;
     QElapsedTimer m_clock;
@@ -44,25 +52,55 @@ private:
 
 // The event log list: plain text lines, the newest kept in view while the operator has not
 // scrolled up to read. The operator selects lines (click, Shift, Ctrl, Ctrl+A) and copies them
-// whole with Ctrl+C or the context menu.
+// whole with Ctrl+C, or their bytes as hex with Ctrl+Shift+C; Ctrl+B shows the current line's
+// bytes in a window of their own, and Ctrl+S saves the whole log to a file. The context menu
+// offers each of them.
 class EventLog : public QListView, public LineSink
 {
     Q_OBJECT
 public:
     explicit EventLog(QWidget* parent = nullptr);
 
+    // A status line.
     void AddLine(const QString& text) override;
+    // A command's line, with the bytes it encodes to (none when it could not be encoded).
+    void AddCommand(const QString& text, const QByteArray& bytes);
+    // A reply's line as rendered, with its bytes and the time it took to come (-1 for none).
+    void AddReply(const QString& text, QByteArrayView reply, qint64 answerMs);
     void Clear();
 
+    // The lines, those not yet shown included: how many, one's text (empty past the end), one's
+    // whole record, and every text in order.
     int count() const { return int(m_model.lines().size()); }
-    QString line(int row) const { return m_model.lines().value(row); }
-    const QStringList& lines() const { return m_model.lines(); }
+    QString line(int row) const
+    {
+        return row >= 0 && row < count() ? record(row).text() : QString();
+    }
+    const LogLine& record(int row) const { return m_model.lines().at(size_t(row)); }
+    QStringList lines() const;
 
     // The selected lines, whole and in log order, one per line of the text.
     QString selectedText() const;
     void copySelection() const;
+    // The selected lines' bytes as upper-case hex pairs, one line each; status lines left out.
+    QString selectedHex() const;
+    void copySelectionAsHex() const;
+    // Opens a window on the current line's bytes; none when the line stands for no bytes.
+    ByteDumpWindow* showBytes();
+    // Asks where to save the log, proposing a new file in the folder last used, then saves.
+    void saveLogAs();
+    // Writes every line to path, between the window's other events; a log line tells how it went.
+    void saveLog(const QString& path);
+    // Replaces the save dialog: given the proposed path, returns the chosen one (empty: none).
+    void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }
 
 private:
     EventLogModel m_model;
     bool m_followNewest = true; // whether the last row was in view when rows came
+    QString m_saveFolder;       // where the last save went, for this run only
+    std::function<QString(const QString&)> m_askPath;
 };
+
+// The rows of a selection, in order and each once, taken from its ranges rather than an index
+// per row: Ctrl+A on a long list is one range.
+QList<int> SelectedRows(const QItemSelectionModel& selection);

@@ -160,9 +160,10 @@ void TerminalController::cmdNumber_Click(int Index)
 void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
-    m_log.AddLine(kOutputMarker + text);
-    emit CommandOutput(text);
     const CommandBytes command = EncodeForSending(text);
+    // The command's line keeps the bytes it stands for.
+    m_log.AddCommand(kOutputMarker + text, command.bytes);
+    emit CommandOutput(text);
     if (!command.ok()) {
         m_log.AddLine(command.refusal);
         return;
@@ -195,10 +196,10 @@ void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
                       .arg(offered));
 }
 
-void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply)
+void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
     const QString line = InputLine(reply);
-    m_log.AddLine(line);
+    m_log.AddReply(line, reply, answerMs);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
@@ -218,9 +219,9 @@ void TerminalController::TcpLink_Connected()
     m_log.AddLine(QStringLiteral("Connect Succeed"));
 }
 
-void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply)
+void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
-    m_log.AddLine(InputLine(reply));
+    m_log.AddReply(InputLine(reply), reply, answerMs);
     ReturnFreedMemoryAfter(reply);
 }
 

@@ -40,9 +40,9 @@ signals:
     void CommandOutput(const QString& text);
 
 private:
-    void SerialLink_ReplyArrived(const QByteArray& reply);
+    void SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs);
     void TcpLink_Connected();
-    void TcpLink_ReplyArrived(const QByteArray& reply);
+    void TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs);
     void TcpLink_SocketError(int number, const QString& description);
 
     void openChosenSerialPort();

@@ -19,6 +19,7 @@ LinkResult SerialLink::OpenPort(int port)
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
+    m_sinceWrite.invalidate();
     m_comm.SetCommPort(port);
     const LinkResult result = m_comm.SetPortOpen(true);
     if (!result.ok() && m_comm.PortOpen()) {
@@ -41,6 +42,7 @@ LinkResult SerialLink::OpenDevice(const QString& device)
 void SerialLink::ClosePort()
 {
     ++m_opening;
+    m_sinceWrite.invalidate();
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
@@ -53,7 +55,10 @@ LinkResult SerialLink::ApplySettings(qint32 baud)
 
 LinkResult SerialLink::Write(const QByteArray& bytes)
 {
-    return m_comm.Output(bytes);
+    const LinkResult written = m_comm.Output(bytes);
+    if (written.ok())
+        m_sinceWrite.start();
+    return written;
 }
 
 void SerialLink::MSComm1_OnComm()
@@ -66,10 +71,13 @@ void SerialLink::MSComm1_OnComm()
         return;
     }
     m_collecting = true;
-    // Only what came on the opening the wait began on: when the port is opened again meanwhile,
-    // what the new opening has already received gets a wait of its own.
+    // Timed at the first piece: the settle wait is the terminal's, not the controller's. Only
+    // what came on the opening the wait began on: when the port is opened again meanwhile, what
+    // the new opening has already received gets a wait of its own.
+    qint64 answerMs = -1;
     for (;;) {
         const quint64 opening = m_opening;
+        answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
         SettleDelay(300);
         if (opening == m_opening)
             break;
@@ -84,6 +92,6 @@ void SerialLink::MSComm1_OnComm()
     }
     m_collecting = false;
     if (!reply.isEmpty()) {
-        emit ReplyArrived(reply);
+        emit ReplyArrived(reply, answerMs);
     }
 }

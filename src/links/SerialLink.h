@@ -4,10 +4,13 @@
 #include "links/MSComm.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 
 // The terminal's one serial port. It owns MSComm1 and turns each arrival into one reply burst:
-// settle 300 ms, then drain, then notify ReplyArrived with a non-empty reply.
+// settle 300 ms, then drain, then notify ReplyArrived with a non-empty reply and how long after
+// the port's last write (since it opened) the reply's first byte came, -1 when nothing was
+// written.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -27,7 +30,7 @@ public:
     bool Gathering() const { return m_collecting; }
 
 signals:
-    void ReplyArrived(const QByteArray& reply);
+    void ReplyArrived(const QByteArray& reply, qint64 answerMs);
     // The open port's device went away, and the port was closed for it.
     void PortLost(const QString& description);
 
@@ -37,4 +40,5 @@ private:
     MSComm m_comm;
     bool m_collecting = false;
     quint64 m_opening = 0; // counts OpenPort and ClosePort calls
+    QElapsedTimer m_sinceWrite; // invalid until a write on the port as now opened
 };

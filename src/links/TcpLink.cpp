@@ -14,6 +14,7 @@ void TcpLink::ConnectTo(const QString& host, qint64 port)
 {
     ++m_connection;
     m_socket.Close();
+    m_sinceWrite.invalidate();
     m_socket.SetLocalPort(0);
     m_socket.SetRemoteHost(host);
     m_socket.SetRemotePort(port);
@@ -24,6 +25,7 @@ void TcpLink::Disconnect()
 {
     ++m_connection;
     m_socket.Close();
+    m_sinceWrite.invalidate();
 }
 
 int TcpLink::GetState() const
@@ -36,6 +38,7 @@ LinkResult TcpLink::Send(const QByteArray& bytes)
     if (!m_socket.SendData(bytes))
         return LinkResult::Failure(QStringLiteral("The connection did not take the command: ") +
                                    m_socket.ErrorString());
+    m_sinceWrite.start();
     return LinkResult::Success();
 }
 
@@ -74,12 +77,15 @@ QString TcpLink::StateName(int state)
 
 void TcpLink::Winsock1_DataArrival(qint32)
 {
-    // Let the rest of the burst come in, then take everything received so far in one read, on
-    // the connection the wait began on. The socket announces nothing more while this runs, so
-    // what a connection made meanwhile has already sent gets a wait of its own here.
+    // Timed at the first piece; then let the rest of the burst come in, and take everything
+    // received so far in one read, on the connection the wait began on. The socket announces
+    // nothing more while this runs, so what a connection made meanwhile has already sent gets a
+    // wait of its own here.
     m_gathering = true;
+    qint64 answerMs = -1;
     for (;;) {
         const quint64 connection = m_connection;
+        answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
         SettleDelay(300);
         if (connection == m_connection)
             break;
@@ -92,5 +98,5 @@ void TcpLink::Winsock1_DataArrival(qint32)
     m_socket.GetData(reply);
     m_gathering = false;
     if (!reply.isEmpty())
-        emit ReplyArrived(reply);
+        emit ReplyArrived(reply, answerMs);
 }

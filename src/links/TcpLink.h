@@ -5,11 +5,14 @@
 #include "links/Winsock.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
-// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError.
+// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError. A reply
+// comes with how long after the connection's last write its first byte came, -1 when nothing
+// was written on it.
 class TcpLink : public QObject
 {
     Q_OBJECT
@@ -31,7 +34,7 @@ public:
 
 signals:
     void Connected();
-    void ReplyArrived(const QByteArray& reply);
+    void ReplyArrived(const QByteArray& reply, qint64 answerMs);
     void SocketError(int number, const QString& description);
     // The peer closed the connection; what it sent before is still delivered.
     void PeerClosed();
@@ -43,4 +46,5 @@ private:
     Winsock m_socket;
     bool m_gathering = false;
     quint64 m_connection = 0; // counts ConnectTo and Disconnect calls
+    QElapsedTimer m_sinceWrite; // invalid until a write on the connection made now
 };

@@ -46,11 +46,10 @@ private slots:
         terminal.fields.portIndex = 0;
         terminal.controller.Option2_Click();
         QVERIFY(terminal.serial.IsOpen());
-        const QStringList& lines = terminal.log.lines();
         CommandList list;
         auto reply = [&](const QByteArray& bytes) {
             QVERIFY(pty.write(bytes));
-            QTRY_VERIFY_WITH_TIMEOUT(lines.contains("[Input]------" + bytes), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(terminal.log.lines().contains("[Input]------" + bytes), 5000);
         };
         {
             // The program's directory read-only, and as root (who writes anywhere) file access
@@ -72,7 +71,7 @@ private slots:
         QCOMPARE(list.path(), data.filePath("accessterm/Commands.TXT"));
         QCOMPARE(list.commands().size(), 1);
         QCOMPARE(contents(fallback), QByteArray("R1\r\nR2\r\n"));
-        QCOMPARE(lines.filter("Capture file: "),
+        QCOMPARE(terminal.log.lines().filter("Capture file: "),
                  QStringList{"Capture file: " + fallback +
                              " (the program's directory is not writable)"});
         reply("R3"); // writable again: the program's directory comes first

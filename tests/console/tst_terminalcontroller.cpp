@@ -133,6 +133,7 @@ private slots:
         QTRY_COMPARE(lines().last(), "[Input]------<02>AB<03><00><0D><0A>");
         QVERIFY2(shownAfter >= 300, qPrintable(QString::number(shownAfter)));
         QVERIFY2(CpuSeconds() - cpu < 0.1, "the settle wait sleeps rather than spinning");
+        QVERIFY(last().answerMs() >= 0 && last().answerMs() < 300);
         QVERIFY(pty.write("2nd"));
         QTRY_COMPARE(lines().last(), "[Input]------2nd");
         QFile capture(CaptureFile());
@@ -159,6 +160,9 @@ private slots:
         t->controller.CmbComPort_Click();
         QCOMPARE(lines().mid(lines().size() - 2),
                  QStringList({"Connect Close", "Open Comport:Com 6"}));
+        QVERIFY(pty.write("4th")); // nothing written on the port as opened now
+        QTRY_COMPARE(lines().at(lines().size() - 2), "[Input]------4th"); // not captured: see above
+        QCOMPARE(t->log.record(t->log.count() - 2).answerMs(), -1);
         // Choosing TCP, by Connect or by the option, closes the port.
         t->controller.CmdConnect_Click();
         QVERIFY(!t->serial.IsOpen());
@@ -413,6 +417,29 @@ private slots:
         QCOMPARE(Received(peer, 5), "again");
     }
 
+    void repliesKeepTheirBytesAndAnswerTime()
+    {
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        peer->write("early"); // nothing written on the connection yet
+        QTRY_COMPARE(lines().last(), "[Input]------early");
+        QCOMPARE(last().answerMs(), -1);
+        send("AB<02>C<0D>");
+        QCOMPARE(last().bytes(), "AB\002C\r");
+        // The peer answers 200 ms after the command has reached it.
+        QCOMPARE(Received(peer, 5), "AB\002C\r");
+        const QByteArray reply = QByteArray::fromHex("0280818D9FE9413C30443E0D03");
+        QTimer::singleShot(200, peer, [peer, reply] { peer->write(reply); });
+        QTRY_COMPARE(last().bytes(), reply);
+        QVERIFY2(last().answerMs() >= 200 && last().answerMs() < 500,
+                 qPrintable(QString::number(last().answerMs())));
+        // A new connection has no write of its own yet.
+        peer = connectPeer();
+        peer->write("x");
+        QTRY_COMPARE(lines().last(), "[Input]------x");
+        QCOMPARE(last().answerMs(), -1);
+    }
+
     void openedAgainDuringTheSettleWait()
     {
         // The new connection or port answers in two pieces: the first while the wait that began
@@ -475,7 +502,8 @@ private:
         t->controller.Command3_Click();
     }
 
-    const QStringList& lines() const { return t->log.lines(); }
+    QStringList lines() const { return t->log.lines(); }
+    const LogLine& last() const { return t->log.record(t->log.count() - 1); }
 
     // Every reply the log shows, joined; the payloads here are printable, shown as they are.
     QByteArray shownInput() const

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QWidget>
+
+class LogLine;
+class QListView;
+
+// A byte string as a hex dump, one row per 16 bytes: the offset in 8 hex digits, the bytes as
+// hex pairs and the same bytes as characters, printable ASCII as itself and "." otherwise. A
+// row's text is made when it is asked for, so a dump of millions of rows costs only its bytes.
+class ByteDumpModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    explicit ByteDumpModel(const QByteArray& bytes, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    QString rowText(int row) const;
+
+private:
+    QByteArray m_bytes;
+};
+
+// One log line's bytes in a window of their own, titled with what the line is and when it came.
+// Not modal: several may be open beside the terminal, and they close with its window. Selected
+// rows copy as text with Ctrl+C or the context menu.
+class ByteDumpWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    ByteDumpWindow(const LogLine& line, QWidget* parent);
+
+    QListView* view() const { return m_view; }
+    // The selected rows in order, one per line of the text.
+    QString selectedText() const;
+
+private:
+    ByteDumpModel m_model;
+    QListView* m_view;
+};

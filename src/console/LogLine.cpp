@@ -1,0 +1,84 @@
+#include "console/LogLine.h"
+
+#include "notation/RenderReceivedData.h"
+
+#include <QDateTime>
+
+#include <cstring>
+
+LogLine LogLine::Status(const QString& text, qint64 timeMs)
+{
+    LogLine line;
+    line.m_text = text;
+    line.m_timeMs = timeMs;
+    return line;
+}
+
+LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs)
+{
+    LogLine line = Status(text, timeMs);
+    auto traffic = std::make_unique<Traffic>();
+    traffic->kind = Kind::Output;
+    traffic->byteCount = bytes.size();
+    traffic->bytes = bytes;
+    line.m_traffic = std::move(traffic);
+    return line;
+}
+
+LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs)
+{
+    LogLine line = Status(text, timeMs);
+    auto traffic = std::make_unique<Traffic>();
+    traffic->kind = Kind::Input;
+    traffic->answerMs = answerMs;
+    traffic->byteCount = reply.size();
+    const std::string_view view(reply.data(), size_t(reply.size()));
+    traffic->renderedFrom = text.size() - qsizetype(RenderedLength(view));
+    // Most replies hold no "<" at all, and then need no bit.
+    const char* const begin = reply.data();
+    const char* const end = begin + reply.size();
+    for (const char* at = begin;
+         (at = static_cast<const char*>(std::memchr(at, '<', size_t(end - at)))); ++at) {
+        if (traffic->literalLess.isEmpty())
+            traffic->literalLess.resize(reply.size());
+        traffic->literalLess.setBit(at - begin);
+    }
+    line.m_traffic = std::move(traffic);
+    return line;
+}
+
+QByteArray LogLine::bytes() const
+{
+    if (!m_traffic || m_traffic->kind != Kind::Input)
+        return m_traffic ? m_traffic->bytes : QByteArray();
+    // The rendering read back: "<hh>" is one byte unless the bit says the "<" came itself.
+    const QBitArray& literal = m_traffic->literalLess;
+    const auto digit = [](char16_t c) { return c <= u'9' ? c - u'0' : c - u'A' + 10; };
+    QByteArray out(m_traffic->byteCount, Qt::Uninitialized);
+    const char16_t* text = reinterpret_cast<const char16_t*>(m_text.constData());
+    const char16_t* end = text + m_text.size();
+    text += m_traffic->renderedFrom;
+    for (qsizetype n = 0; n < out.size() && text < end; ++n) {
+        const bool token =
+            *text == u'<' && end - text >= 4 && (literal.isEmpty() || !literal.testBit(n));
+        out[n] = char(token ? digit(text[1]) * 16 + digit(text[2]) : *text);
+        text += token ? 4 : 1;
+    }
+    return out;
+}
+
+QString LogLine::summary() const
+{
+    const QString time = QDateTime::fromMSecsSinceEpoch(m_timeMs).toString(u"hh:mm:ss.zzz");
+    if (!m_traffic)
+        return time;
+    const qsizetype count = m_traffic->byteCount;
+    const bool reply = m_traffic->kind == Kind::Input;
+    QString text = QStringLiteral("%1, %2 %3, %4")
+                       .arg(reply ? QStringLiteral("Reply") : QStringLiteral("Command"))
+                       .arg(count)
+                       .arg(count == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"), time);
+    if (reply && m_traffic->answerMs >= 0)
+        text += QStringLiteral(", %1 ms after the command").arg(m_traffic->answerMs);
+    return text;
+}

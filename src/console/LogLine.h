@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QBitArray>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+
+// One line of the event log: its text as shown, the wall-clock time it was added and, for a
+// command sent or a reply received, what the line stands for: the bytes, and for a reply how
+// long the controller took to answer. A status line carries nothing beyond its text and time,
+// so a log of a million lines costs little more than their text.
+//
+// A reply's bytes are not held twice: its line keeps the rendered text, which spells every byte
+// but one kind, the "<" of the reply itself, that reads like the start of a token. A bit for
+// each such byte, only when the reply has any, makes the text say exactly which bytes came.
+class LogLine
+{
+public:
+    enum class Kind : quint8 { Status, Output, Input };
+
+    static LogLine Status(const QString& text, qint64 timeMs);
+    // bytes: what the command encodes to; none when it could not be encoded.
+    static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs);
+    // text: the marker followed by the reply as rendered; answerMs: from the link's last write to
+    // the reply's first byte, or -1 when nothing was written on that link since it opened.
+    static LogLine Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs);
+
+    const QString& text() const { return m_text; }
+    qint64 timeMs() const { return m_timeMs; } // milliseconds since the epoch, UTC
+    Kind kind() const { return m_traffic ? m_traffic->kind : Kind::Status; }
+    // Whether the line stands for at least one byte.
+    bool hasBytes() const { return byteCount() > 0; }
+    qsizetype byteCount() const { return m_traffic ? m_traffic->byteCount : 0; }
+    QByteArray bytes() const;
+    qint64 answerMs() const { return m_traffic ? m_traffic->answerMs : -1; }
+
+    // What the line is and when it came: "Reply, 13 bytes, 14:03:07.412, 42 ms after the
+    // command", "Command, 5 bytes, 14:03:07.370", or only the time for a status line.
+    QString summary() const;
+
+private:
+    struct Traffic {
+        Kind kind;
+        qint64 answerMs = -1;
+        qsizetype byteCount = 0;
+        qsizetype renderedFrom = 0; // a reply: where its rendering starts in the text
+        QByteArray bytes;           // a command: its bytes
+        QBitArray literalLess;      // a reply: by byte offset, which bytes are a "<" of its own
+    };
+
+    QString m_text;
+    qint64 m_timeMs = 0;
+    std::unique_ptr<const Traffic> m_traffic; // none for a status line
+};

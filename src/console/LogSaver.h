@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSaveFile>
+#include <QString>
+#include <QTimer>
+
+class EventLogModel;
+class QThread;
+
+// Writes the event log to a file, each line as its local time "yyyy-MM-dd hh:mm:ss.zzz", two
+// blanks and its text, in UTF-8 with LF ends. A log of a million lines takes a good part of a
+// second to write, so it is written a slice at a time between the window's other events. The
+// file is written whole or not at all: an existing file is replaced only once every line is in,
+// and stays as it was otherwise.
+class LogSaver : public QObject
+{
+    Q_OBJECT
+public:
+    // Starts saving the lines log holds now; lines added meanwhile are left for another save.
+    LogSaver(const QString& path, const EventLogModel& log, QObject* parent = nullptr);
+    // Waits for the file to be replaced, if that has begun.
+    ~LogSaver() override;
+
+signals:
+    // error is empty when every line was written.
+    void finished(const QString& path, qsizetype lines, const QString& error);
+
+private:
+    void writeSlice();
+    bool flush();
+    void finish(const QString& error);
+
+    const EventLogModel& m_log;
+    QSaveFile m_file;
+    QTimer m_slices;
+    qsizetype m_count;    // the lines to save
+    qsizetype m_next = 0; // the next of them to write
+    bool m_cleared = false;
+    QThread* m_commit = nullptr; // replaces the file once every line is written
+    bool m_committed = false;
+    qint64 m_second = -1; // the second m_stamp stands for
+    QByteArray m_stamp;   // its local date and time, up to the milliseconds
+    QByteArray m_chunk;   // written lines not yet handed to the file
+};

@@ -198,8 +198,9 @@ void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
+    m_log.AddReply(reply, answerMs);
+    // The capture file takes the reply whole, however many lines the log gives it.
     const QString line = InputLine(reply);
-    m_log.AddReply(line, reply, answerMs);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
@@ -221,7 +222,7 @@ void TerminalController::TcpLink_Connected()
 
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
-    m_log.AddReply(InputLine(reply), reply, answerMs);
+    m_log.AddReply(reply, answerMs);
     ReturnFreedMemoryAfter(reply);
 }
 

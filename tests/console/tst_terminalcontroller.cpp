@@ -6,6 +6,7 @@
 
 #include "notation/RenderReceivedData.h"
 
+#include <QAbstractItemModelTester>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -143,10 +144,19 @@ private slots:
         const QByteArray bytes = EveryByte();
         send(Tokens(bytes));
         QCOMPARE(pty.readExactly(256), bytes);
+        // In lines of 4 KiB in the log, each reply whole in the capture file.
+        t->log.setLimits(1 << 20, 4096);
         const int before = int(lines().size());
         QVERIFY(pty.write(bytes.repeated(64) + "END"));
         QTRY_VERIFY(lines().last().endsWith("END"));
-        QCOMPARE(lines().mid(before).join("").remove("[Input]------"),
+        const QStringList shown = lines().mid(before);
+        QCOMPARE(shown.join("").remove("[Input]------").remove("[Input]+-----"),
+                 Rendered(bytes.repeated(64) + "END"));
+        QVERIFY(shown.filter(QRegularExpression("^\\[Input\\]\\+-----")).size() >= 3);
+        const QByteArray captured = capture.readAll();
+        QCOMPARE(captured.count("\r\n"),
+                 shown.filter(QRegularExpression("^\\[Input\\]---")).size());
+        QCOMPARE(QString::fromLatin1(captured).remove("\r\n"),
                  Rendered(bytes.repeated(64) + "END"));
 
         // A capture file that cannot be written: the reply is in the log, and a line says why.
@@ -469,6 +479,61 @@ private slots:
         QVERIFY(first.write("old"));
         QTRY_COMPARE(lines().filter("[Input]------").join('|'),
                      "[Input]------NEW|[Input]------new");
+    }
+
+    void aFloodKeepsTheLogWithinItsBudget()
+    {
+        // 1 MiB kept in lines of 64 KiB; the peer sends 3 MiB of every byte value.
+        t->log.setLimits(1 << 20, 64 << 10);
+        QAbstractItemModelTester rows(t->log.model());
+        t->log.resize(400, 200);
+        t->log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t->log));
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QByteArray sent;
+        while (sent.size() < 3 << 20)
+            sent += EveryByte().repeated(256);
+        for (int at = 0; at < sent.size(); at += 256 << 10)
+            QTimer::singleShot(at >> 12, peer,
+                               [peer, part = sent.mid(at, 256 << 10)] { peer->write(part); });
+        const EventLogModel& log = t->log.logModel();
+        QByteArray kept;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                kept.clear();
+                for (const LogLine& line : log.lines())
+                    kept += line.bytes();
+                return log.leftBytes() + kept.size() == sent.size();
+            },
+            20000));
+        QVERIFY(kept.size() <= 1 << 20 && kept == sent.right(kept.size()));
+        const QString notice = QStringLiteral("%1 lines (%2 bytes) left the log since it was last "
+                                              "cleared, to keep it within 1 MiB")
+                                   .arg(log.leftLines())
+                                   .arg(log.leftBytes());
+        QCOMPARE(lines().first(), notice);
+        // A continuation follows a full line of the same reply, unless that line has left.
+        for (int row = 2; row < t->log.count(); ++row)
+            if (lines().at(row).startsWith("[Input]+-----"))
+                QCOMPARE(t->log.record(row - 1).byteCount(), 64 << 10);
+        QTRY_COMPARE(t->log.model()->rowCount(), t->log.count());
+        QTRY_VERIFY(t->log.visualRect(t->log.model()->index(t->log.count() - 1, 0))
+                        .intersects(t->log.viewport()->rect()));
+        // Saved: the notice first, then what is kept.
+        const QTemporaryDir dir;
+        const int count = t->log.count();
+        t->log.saveLog(dir.filePath("flood.log"));
+        QTRY_VERIFY(lines().last().startsWith("Log saved: "));
+        QFile file(dir.filePath("flood.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> saved = file.readAll().split('\n');
+        QCOMPARE(saved.size(), count + 1);
+        QCOMPARE(saved.first().mid(25), notice.toUtf8());
+        t->controller.cmdClear_Click();
+        peer->write("x");
+        QTRY_COMPARE(lines(), QStringList{"[Input]------x"});
+        QCOMPARE(log.leftLines() + log.leftBytes(), 0);
     }
 
 private:

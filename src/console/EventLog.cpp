@@ -191,13 +191,13 @@ void EventLog::AddCommand(const QString& text, const QByteArray& bytes)
     m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddReply(QByteArrayView reply, qint64 answerMs)
+void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qsizetype at = 0;
     do {
         const QByteArrayView piece = reply.sliced(at, qMin(m_lineBytes, reply.size() - at));
-        const QString& marker = at == 0 ? kInputMarker : kContinuedMarker;
+        const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
         m_model.append(
             LogLine::Input(InputLine(piece, marker), piece, at == 0 ? answerMs : -1, now));
         at += piece.size();

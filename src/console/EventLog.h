@@ -86,8 +86,9 @@ public:
     void AddCommand(const QString& text, const QByteArray& bytes);
     // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
     // reply longer than the longest line goes on in further lines, each of the next bytes and
-    // begun with kContinuedMarker, so that no line is beyond what the window draws and copies.
-    void AddReply(QByteArrayView reply, qint64 answerMs);
+    // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;
+    // so does the first when the reply continues the one before.
+    void AddReply(QByteArrayView reply, qint64 answerMs, bool continued = false);
     void Clear();
 
     // The reply bytes a line holds at most.

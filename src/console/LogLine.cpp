@@ -28,7 +28,11 @@ LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 tim
 
 LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs)
 {
-    LogLine line = Status(text, timeMs);
+    // A marker and a rendering are all in the code page: a line of millions is not looked at.
+    LogLine line;
+    line.m_text = text;
+    line.m_timeMs = timeMs;
+    line.m_inCodePage = true;
     auto traffic = std::make_unique<Traffic>();
     traffic->kind = Kind::Input;
     traffic->answerMs = answerMs;

@@ -3,7 +3,6 @@
 #include "console/ByteDumpWindow.h"
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
-#include "notation/RenderReceivedData.h"
 
 #include "ProcessFigures.h"
 #include "StallWatch.h"
@@ -101,8 +100,7 @@ int main(int argc, char* argv[])
     QByteArray reply(16 << 20, Qt::Uninitialized);
     for (char& c : reply)
         c = char(random());
-    const std::string rendered = RenderReceivedData(reply.toStdString());
-    log.AddReply(QStringLiteral("[Input]------") + QString::fromLatin1(rendered), reply, 42);
+    log.AddReply(reply, 42);
     WaitFor([&] { return log.model()->rowCount() == 1; });
     log.setCurrentIndex(log.model()->index(0, 0));
     QApplication::processEvents();

@@ -33,16 +33,13 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-// The reply bytes the log's lines hold, for replies without a "<" byte: every other byte shows as
-// one character or as one four-character token.
+// The bytes the log accounts for: those its lines stand for, and those of the lines that have
+// left it to keep it within its budget, by its own count.
 long long BytesInLog(const EventLog& log)
 {
-    long long bytes = 0;
-    for (int row = 0; row < log.count(); ++row) {
-        const QString line = log.line(row);
-        if (line.startsWith(kInputMarker))
-            bytes += line.size() - kInputMarker.size() - 3 * line.count(QLatin1Char('<'));
-    }
+    long long bytes = log.logModel().leftBytes();
+    for (const LogLine& line : log.logModel().lines())
+        bytes += line.byteCount();
     return bytes;
 }
 
@@ -124,7 +121,7 @@ int main(int argc, char* argv[])
         peer.run([&](int fd) { WriteAll(fd, reply.data(), reply.size()); });
         WaitFor([&] { return shown(before + (long long)reply.size()); }, 120000);
         peer.join();
-        std::printf("log_paint_100m_line_replies: %d replies\n", t.log.count() - rows);
+        std::printf("log_paint_100m_line_lines: %d lines\n", t.log.count() - rows);
         t.log.scrollToBottom();
         double paintMs = 0;
         for (int i = 0; i < 5; ++i) {
@@ -186,6 +183,8 @@ int main(int argc, char* argv[])
     std::printf("tcp_flood_60s_stall_ms: %.1f ms\n", stallMs);
     std::printf("tcp_flood_60s_sent_bytes: %lld bytes\n", sent.load());
     std::printf("tcp_flood_60s_accounted_bytes: %lld bytes\n", accounted);
+    std::printf("tcp_flood_60s_left_bytes: %lld bytes\n", t.log.logModel().leftBytes());
+    std::printf("tcp_flood_60s_kept_lines: %d lines\n", t.log.count());
     std::printf("tcp_flood_60s_unaccounted_bytes: %lld bytes\n", std::llabs(sent - accounted));
     return 0;
 }

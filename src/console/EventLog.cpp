@@ -3,6 +3,7 @@
 #include "console/ByteDumpWindow.h"
 #include "console/EventLogDelegate.h"
 #include "console/LogSaver.h"
+#include "console/TrafficLines.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -35,14 +36,70 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const
         return m_lines[size_t(index.row())].text();
     if (role == Qt::ToolTipRole)
         return m_lines[size_t(index.row())].summary();
+    if (role == EventLogDelegate::InCodePageRole)
+        return m_lines[size_t(index.row())].inCodePage();
     return {};
 }
 
 void EventLogModel::append(LogLine line)
 {
+    m_keptBytes += line.byteCount();
     m_lines.push_back(std::move(line));
+    keepWithinBudget();
     if (!m_showTimer.isActive())
         m_showTimer.start(int(qMax<qint64>(0, m_nextShowMs - m_clock.elapsed())));
+}
+
+void EventLogModel::keepWithinBudget()
+{
+    if (m_keptBytes <= m_keptBytesAtMost)
+        return;
+    // The oldest lines after the notice go, the newest line never.
+    const qsizetype first = m_leftLines > 0 ? 1 : 0;
+    qsizetype end = first;
+    for (; m_keptBytes > m_keptBytesAtMost && end + 1 < qsizetype(m_lines.size()); ++end) {
+        const qsizetype bytes = m_lines[size_t(end)].byteCount();
+        m_keptBytes -= bytes;
+        m_leftBytes += bytes;
+    }
+    if (end == first)
+        return;
+    m_leftLines += end - first;
+    m_leftEver += end - first;
+    // Rows the view knows of are removed as rows; lines it has not been shown yet just go.
+    const qsizetype shownGone = qBound(qsizetype(0), qsizetype(m_shown) - first, end - first);
+    if (shownGone > 0)
+        beginRemoveRows(QModelIndex(), int(first), int(first + shownGone - 1));
+    m_lines.erase(m_lines.begin() + first, m_lines.begin() + end);
+    m_shown -= int(shownGone);
+    if (shownGone > 0)
+        endRemoveRows();
+    if (first == 1) {
+        m_lines.front() = LogLine::Status(leftNotice(), QDateTime::currentMSecsSinceEpoch());
+        if (m_shown > 0)
+            emit dataChanged(index(0), index(0));
+        return;
+    }
+    // The notice comes in as a row at once, at the top, ahead of the lines held back.
+    beginInsertRows(QModelIndex(), 0, 0);
+    m_lines.push_front(LogLine::Status(leftNotice(), QDateTime::currentMSecsSinceEpoch()));
+    ++m_shown;
+    endInsertRows();
+}
+
+QString EventLogModel::leftNotice() const
+{
+    const qint64 kib = m_keptBytesAtMost >> 10;
+    const QString budget =
+        m_keptBytesAtMost % (1 << 20) == 0   ? QStringLiteral("%1 MiB").arg(kib >> 10)
+        : m_keptBytesAtMost % (1 << 10) == 0 ? QStringLiteral("%1 KiB").arg(kib)
+                                             : QStringLiteral("%1 bytes").arg(m_keptBytesAtMost);
+    return QStringLiteral("%1 %2 (%3 bytes) left the log since it was last cleared, to keep it "
+                          "within %4")
+        .arg(m_leftLines)
+        .arg(m_leftLines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+        .arg(m_leftBytes)
+        .arg(budget);
 }
 
 void EventLogModel::clear()
@@ -51,6 +108,9 @@ void EventLogModel::clear()
     beginResetModel();
     m_lines.clear();
     m_shown = 0;
+    m_keptBytes = 0;
+    m_leftLines = 0;
+    m_leftBytes = 0;
     endResetModel();
 }
 
@@ -131,9 +191,17 @@ void EventLog::AddCommand(const QString& text, const QByteArray& bytes)
     m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddReply(const QString& text, QByteArrayView reply, qint64 answerMs)
+void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
 {
-    m_model.append(LogLine::Input(text, reply, answerMs, QDateTime::currentMSecsSinceEpoch()));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    qsizetype at = 0;
+    do {
+        const QByteArrayView piece = reply.sliced(at, qMin(m_lineBytes, reply.size() - at));
+        const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
+        m_model.append(
+            LogLine::Input(InputLine(piece, marker), piece, at == 0 ? answerMs : -1, now));
+        at += piece.size();
+    } while (at < reply.size());
 }
 
 void EventLog::Clear()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "links/LineSink.h"
 #include "console/LogLine.h"
+#include "links/LineSink.h"
 
 #include <QAbstractListModel>
 #include <QElapsedTimer>
@@ -10,14 +10,16 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
-#include <vector>
 
 class ByteDumpWindow;
 class QItemSelectionModel;
 
-// The lines of the event log, newest last; unbounded. Appended lines are held back from the
-// view and announced together: the list view lays out every row again after each insertion, so
+// The lines of the event log, newest last. They keep at most a budget of reply (and command)
+// bytes: once more have come, the oldest lines leave, and a first line says how many lines and
+// bytes have left since the log was last cleared. Appended lines are held back from the view and
+// announced together: the list view lays out every row again after each insertion, so
 // announcing each line makes a burst quadratic. A batch goes out on the next event-loop turn,
 // but never sooner after the last one than four times what the last one cost the view, so
 // laying out stays within a fifth of the time however long the log grows.
@@ -25,6 +27,10 @@ class EventLogModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
+    // The bytes the lines keep at most: a peer that floods would otherwise grow the program
+    // until the system stops it. A line of the log takes two to eight bytes a byte.
+    static constexpr qsizetype kKeptBytes = qsizetype(256) << 20;
+
     explicit EventLogModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -34,7 +40,13 @@ public:
     void append(LogLine line);
     void clear();
     // Every line, those not yet announced to the view included.
-    const std::vector<LogLine>& lines() const { return m_lines; }
+    const std::deque<LogLine>& lines() const { return m_lines; }
+    void setKeptBytes(qsizetype bytes) { m_keptBytesAtMost = bytes; }
+    // Since the last clear: the lines and the bytes they stood for that have left the log.
+    qint64 leftLines() const { return m_leftLines; }
+    qint64 leftBytes() const { return m_leftBytes; }
+    // The lines that have left since the model was made, whether cleared since or not.
+    qint64 leftEver() const { return m_leftEver; }
 
 signals:
     // Emitted once the held-back lines have become rows.
@@ -42,8 +54,15 @@ signals:
 
 private:
     void showPending();
+    void keepWithinBudget();
+    QString leftNotice() const;
 
-    std::vector<LogLine> m_lines;
+    std::deque<LogLine> m_lines;
+    qsizetype m_keptBytesAtMost = kKeptBytes;
+    qint64 m_keptBytes = 0; // the bytes the lines stand for
+    qint64 m_leftLines = 0;
+    qint64 m_leftBytes = 0;
+    qint64 m_leftEver = 0;
     int m_shown = 0; // the rows the view knows of: the first m_shown lines
     QTimer m_showTimer;
     QElapsedTimer m_clock;
@@ -65,9 +84,22 @@ public:
     void AddLine(const QString& text) override;
     // A command's line, with the bytes it encodes to (none when it could not be encoded).
     void AddCommand(const QString& text, const QByteArray& bytes);
-    // A reply's line as rendered, with its bytes and the time it took to come (-1 for none).
-    void AddReply(const QString& text, QByteArrayView reply, qint64 answerMs);
+    // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
+    // reply longer than the longest line goes on in further lines, each of the next bytes and
+    // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;
+    // so does the first when the reply continues the one before.
+    void AddReply(QByteArrayView reply, qint64 answerMs, bool continued = false);
     void Clear();
+
+    // The reply bytes a line holds at most.
+    static constexpr qsizetype kLineBytes = qsizetype(16) << 20;
+    // For tests: a smaller budget of kept bytes and a shorter longest line.
+    void setLimits(qsizetype keptBytes, qsizetype lineBytes)
+    {
+        m_model.setKeptBytes(keptBytes);
+        m_lineBytes = qMax<qsizetype>(1, lineBytes);
+    }
+    const EventLogModel& logModel() const { return m_model; }
 
     // The lines, those not yet shown included: how many, one's text (empty past the end), one's
     // whole record, and every text in order.
@@ -96,6 +128,7 @@ public:
 
 private:
     EventLogModel m_model;
+    qsizetype m_lineBytes = kLineBytes;
     bool m_followNewest = true; // whether the last row was in view when rows came
     QString m_saveFolder;       // where the last save went, for this run only
     std::function<QString(const QString&)> m_askPath;

@@ -1,5 +1,7 @@
 #include "console/EventLogDelegate.h"
 
+#include "console/LogLine.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QStyle>
@@ -20,14 +22,12 @@ bool DrawnInCodePage(char16_t c)
     return (c >= 0x20 && c < 0x7f) || (c >= 0xa0 && c <= 0xff && c != 0xad);
 }
 
-// Whether every character is one of the code page's printable ones. No early exit: the loop
-// then runs many characters a step, which matters for a line of millions.
-bool AllPrintable(const QString& text)
+// Whether every character is one of the code page's printable ones: the log's lines know it,
+// those of another model are looked at.
+bool AllPrintable(const QStyleOptionViewItem& item)
 {
-    bool outside = false;
-    for (const QChar c : text)
-        outside |= char16_t(c.unicode() - kFirstPrintable) > 0xff - kFirstPrintable;
-    return !outside;
+    const QVariant known = item.index.data(EventLogDelegate::InCodePageRole);
+    return known.isValid() ? known.toBool() : LogLine::AllInCodePage(item.text);
 }
 
 // The one line the style lays text out on when it sizes an item, in the same font.
@@ -122,7 +122,7 @@ bool EventLogDelegate::SizedByAdvances(const QStyleOptionViewItem& item, const A
     if (!advances.additive || (item.features & others) || item.direction != Qt::LeftToRight ||
         !(item.displayAlignment & Qt::AlignLeft) || item.textElideMode != Qt::ElideRight)
         return false;
-    return AllPrintable(item.text);
+    return AllPrintable(item);
 }
 
 void EventLogDelegate::CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin)

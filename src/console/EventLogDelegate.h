@@ -18,6 +18,10 @@ class EventLogDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The role under which a model may tell whether a row's text is all printable characters
+    // of the 8-bit code page, so that painting need not look at all of it.
+    static constexpr int InCodePageRole = Qt::UserRole + 1;
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -11,6 +11,7 @@ LogLine LogLine::Status(const QString& text, qint64 timeMs)
     LogLine line;
     line.m_text = text;
     line.m_timeMs = timeMs;
+    line.m_inCodePage = AllInCodePage(text);
     return line;
 }
 
@@ -27,7 +28,11 @@ LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 tim
 
 LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs)
 {
-    LogLine line = Status(text, timeMs);
+    // A marker and a rendering are all in the code page: a line of millions is not looked at.
+    LogLine line;
+    line.m_text = text;
+    line.m_timeMs = timeMs;
+    line.m_inCodePage = true;
     auto traffic = std::make_unique<Traffic>();
     traffic->kind = Kind::Input;
     traffic->answerMs = answerMs;
@@ -45,6 +50,15 @@ LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerM
     }
     line.m_traffic = std::move(traffic);
     return line;
+}
+
+bool LogLine::AllInCodePage(QStringView text)
+{
+    // No early exit: the loop then runs many characters a step.
+    bool outside = false;
+    for (const QChar c : text)
+        outside |= char16_t(c.unicode() - u' ') > 0xff - u' ';
+    return !outside;
 }
 
 QByteArray LogLine::bytes() const

@@ -40,6 +40,12 @@ public:
     // command", "Command, 5 bytes, 14:03:07.370", or only the time for a status line.
     QString summary() const;
 
+    // Whether every character is a printable one of the 8-bit code page (from the blank up),
+    // as a reply's rendering always is: such a line is painted a view's width at a time.
+    // Worked out once when the line is made, since a line can run to millions of characters.
+    bool inCodePage() const { return m_inCodePage; }
+    static bool AllInCodePage(QStringView text);
+
 private:
     struct Traffic {
         Kind kind;
@@ -51,6 +57,8 @@ private:
     };
 
     QString m_text;
-    qint64 m_timeMs = 0;
+    // The flag shares the time's word: a log of a million lines costs no more for it.
+    qint64 m_timeMs : 63 = 0;
+    quint64 m_inCodePage : 1 = 0;
     std::unique_ptr<const Traffic> m_traffic; // none for a status line
 };

@@ -7,7 +7,8 @@
 #include <QThread>
 
 LogSaver::LogSaver(const QString& path, const EventLogModel& log, QObject* parent)
-    : QObject(parent), m_log(log), m_file(path), m_count(qsizetype(log.lines().size()))
+    : QObject(parent), m_log(log), m_file(path), m_count(qsizetype(log.lines().size())),
+      m_leftBefore(log.leftEver())
 {
     connect(&log, &QAbstractItemModel::modelReset, this, [this] { m_cleared = true; });
     connect(&m_slices, &QTimer::timeout, this, &LogSaver::writeSlice);
@@ -18,12 +19,15 @@ void LogSaver::writeSlice()
 {
     if (m_cleared)
         return finish(tr("the log was cleared while it was being saved"));
+    // What is written must be what the log held at once, the line that counts what left first.
+    if (m_log.leftEver() != m_leftBefore)
+        return finish(tr("its oldest lines left it while it was being saved"));
     if (m_next == 0 && !m_file.open(QIODevice::WriteOnly))
         return finish(m_file.errorString());
     // A slice stops after a few milliseconds, so the window answers in between.
     QElapsedTimer slice;
     slice.start();
-    const std::vector<LogLine>& lines = m_log.lines();
+    const auto& lines = m_log.lines();
     for (; m_next < m_count && (m_next % 1024 != 0 || slice.elapsed() < 8); ++m_next) {
         const LogLine& line = lines[size_t(m_next)];
         // Lines come many to a second: the local date and time is worked out once a second.

@@ -13,7 +13,7 @@ class QThread;
 // blanks and its text, in UTF-8 with LF ends. A log of a million lines takes a good part of a
 // second to write, so it is written a slice at a time between the window's other events. The
 // file is written whole or not at all: an existing file is replaced only once every line is in,
-// and stays as it was otherwise.
+// and stays as it was otherwise, as when the log is cleared or its oldest lines leave it before.
 class LogSaver : public QObject
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ private:
     QSaveFile m_file;
     QTimer m_slices;
     qsizetype m_count;    // the lines to save
+    qint64 m_leftBefore;  // the lines that had left the log when saving began
     qsizetype m_next = 0; // the next of them to write
     bool m_cleared = false;
     QThread* m_commit = nullptr; // replaces the file once every line is written

@@ -53,6 +53,8 @@ TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, Seri
     connect(&m_serial, &SerialLink::ReplyArrived, this,
             &TerminalController::SerialLink_ReplyArrived);
     connect(&m_tcp, &TcpLink::Connected, this, &TerminalController::TcpLink_Connected);
+    // A peer that floods comes a log line at a time, each handled before the next is read.
+    m_tcp.SetLongestRead(EventLog::kLineBytes);
     connect(&m_tcp, &TcpLink::ReplyArrived, this, &TerminalController::TcpLink_ReplyArrived);
     connect(&m_tcp, &TcpLink::SocketError, this, &TerminalController::TcpLink_SocketError);
 }
@@ -198,8 +200,9 @@ void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
+    m_log.AddReply(reply, answerMs);
+    // The capture file takes the reply whole, however many lines the log gives it.
     const QString line = InputLine(reply);
-    m_log.AddReply(line, reply, answerMs);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
@@ -219,9 +222,10 @@ void TerminalController::TcpLink_Connected()
     m_log.AddLine(QStringLiteral("Connect Succeed"));
 }
 
-void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
+void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs,
+                                              bool continued)
 {
-    m_log.AddReply(InputLine(reply), reply, answerMs);
+    m_log.AddReply(reply, answerMs, continued);
     ReturnFreedMemoryAfter(reply);
 }
 

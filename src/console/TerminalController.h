@@ -42,7 +42,7 @@ signals:
 private:
     void SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs);
     void TcpLink_Connected();
-    void TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs);
+    void TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
     void TcpLink_SocketError(int number, const QString& description);
 
     void openChosenSerialPort();

@@ -23,13 +23,13 @@ std::optional<std::int32_t> RoundedValue(const QString& text)
     return RoundToInt32(NumericValue(text.toStdString()));
 }
 
-QString InputLine(const QByteArray& reply)
+QString InputLine(QByteArrayView reply, const QString& marker)
 {
-    const std::string_view bytes(reply.constData(), size_t(reply.size()));
-    const qsizetype length = kInputMarker.size() + qsizetype(RenderedLength(bytes));
+    const std::string_view bytes(reply.data(), size_t(reply.size()));
+    const qsizetype length = marker.size() + qsizetype(RenderedLength(bytes));
     QString line(length + 3, Qt::Uninitialized);
-    std::copy(kInputMarker.cbegin(), kInputMarker.cend(), line.begin());
-    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + kInputMarker.size());
+    std::copy(marker.cbegin(), marker.cend(), line.begin());
+    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + marker.size());
     line.truncate(length);
     return line;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -11,6 +12,9 @@
 
 inline const QString kOutputMarker = QStringLiteral("[Output]------");
 inline const QString kInputMarker = QStringLiteral("[Input]------");
+// Begins each further line of a reply too long for one: the same length as kInputMarker, so
+// the reply's rendering starts at the same column on every line.
+inline const QString kContinuedMarker = QStringLiteral("[Input]+-----");
 
 // Only blanks are trimmed: a tab at either end is part of the command.
 QString TrimBlanks(const QString& text);
@@ -20,7 +24,7 @@ std::optional<std::int32_t> RoundedValue(const QString& text);
 
 // The log line for a reply, built in one piece: a reply can run to megabytes, and every copy of
 // it on the way to the log costs as much as rendering it.
-QString InputLine(const QByteArray& reply);
+QString InputLine(QByteArrayView reply, const QString& marker = kInputMarker);
 
 // The bytes of a trimmed command text, or, when nothing may be sent, the line that says why
 // ("Nothing sent: " and the reason).

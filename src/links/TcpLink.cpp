@@ -15,6 +15,7 @@ void TcpLink::ConnectTo(const QString& host, qint64 port)
     ++m_connection;
     m_socket.Close();
     m_sinceWrite.invalidate();
+    m_sinceFullRead.invalidate();
     m_socket.SetLocalPort(0);
     m_socket.SetRemoteHost(host);
     m_socket.SetRemotePort(port);
@@ -26,6 +27,13 @@ void TcpLink::Disconnect()
     ++m_connection;
     m_socket.Close();
     m_sinceWrite.invalidate();
+    m_sinceFullRead.invalidate();
+}
+
+void TcpLink::SetLongestRead(qint64 bytes)
+{
+    m_longestRead = bytes;
+    m_socket.SetReadBufferSize(bytes);
 }
 
 int TcpLink::GetState() const
@@ -83,9 +91,11 @@ void TcpLink::Winsock1_DataArrival(qint32)
     // wait of its own here.
     m_gathering = true;
     qint64 answerMs = -1;
+    // Bytes that come within a settle wait of a read that took a whole piece are the same burst.
+    const bool continued = m_sinceFullRead.isValid() && m_sinceFullRead.elapsed() <= 300;
     for (;;) {
         const quint64 connection = m_connection;
-        answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
+        answerMs = m_sinceWrite.isValid() && !continued ? m_sinceWrite.elapsed() : -1;
         SettleDelay(300);
         if (connection == m_connection)
             break;
@@ -97,6 +107,10 @@ void TcpLink::Winsock1_DataArrival(qint32)
     QByteArray reply;
     m_socket.GetData(reply);
     m_gathering = false;
+    if (m_longestRead > 0 && reply.size() >= m_longestRead)
+        m_sinceFullRead.start();
+    else
+        m_sinceFullRead.invalidate();
     if (!reply.isEmpty())
-        emit ReplyArrived(reply, answerMs);
+        emit ReplyArrived(reply, answerMs, continued);
 }

@@ -12,7 +12,8 @@
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
 // Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError. A reply
 // comes with how long after the connection's last write its first byte came, -1 when nothing
-// was written on it.
+// was written on it. A peer may be read a piece at a time (SetLongestRead): a reply that fills a
+// piece goes on in the next, which comes marked as its continuation.
 class TcpLink : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
     LinkResult Send(const QByteArray& bytes);
     // Adds "Connect State:" followed by the state's name to the event log.
     void LogSocketState();
+    // Reads at most bytes in one reply (0: everything that has come), so that a peer that
+    // floods is held back rather than gathered in memory for a whole settle wait.
+    void SetLongestRead(qint64 bytes);
     // Whether an arrival is in its settle wait: a reply is on its way.
     bool Gathering() const { return m_gathering; }
 
@@ -34,7 +38,8 @@ public:
 
 signals:
     void Connected();
-    void ReplyArrived(const QByteArray& reply, qint64 answerMs);
+    // continued: the reply goes on from the one before, which filled the longest read.
+    void ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
     void SocketError(int number, const QString& description);
     // The peer closed the connection; what it sent before is still delivered.
     void PeerClosed();
@@ -45,6 +50,8 @@ private:
     LineSink& m_log;
     Winsock m_socket;
     bool m_gathering = false;
-    quint64 m_connection = 0; // counts ConnectTo and Disconnect calls
+    quint64 m_connection = 0;   // counts ConnectTo and Disconnect calls
     QElapsedTimer m_sinceWrite; // invalid until a write on the connection made now
+    qint64 m_longestRead = 0;
+    QElapsedTimer m_sinceFullRead; // valid after a read that filled m_longestRead
 };

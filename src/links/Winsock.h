@@ -29,6 +29,9 @@ public:
     // false when the bytes could not be handed to the socket.
     bool SendData(const QByteArray& bytes);
     void GetData(QByteArray& data);
+    // Holds at most bytes received and not yet taken (0: no limit); the peer is held back by
+    // the connection's flow control meanwhile.
+    void SetReadBufferSize(qint64 bytes) { m_socket.setReadBufferSize(bytes); }
     // The bytes received and not yet taken by GetData.
     qint32 BytesReceived() const;
     // The socket's description of its last failure.

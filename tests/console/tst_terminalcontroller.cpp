@@ -6,6 +6,7 @@
 
 #include "notation/RenderReceivedData.h"
 
+#include <QAbstractItemModelTester>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -143,11 +144,18 @@ private slots:
         const QByteArray bytes = EveryByte();
         send(Tokens(bytes));
         QCOMPARE(pty.readExactly(256), bytes);
+        // In lines of 4 KiB in the log, each reply whole in the capture file.
+        t->log.setLimits(1 << 20, 4096);
         const int before = int(lines().size());
+        const QString whole = Rendered(bytes.repeated(64) + "END");
         QVERIFY(pty.write(bytes.repeated(64) + "END"));
         QTRY_VERIFY(lines().last().endsWith("END"));
-        QCOMPARE(lines().mid(before).join("").remove("[Input]------"),
-                 Rendered(bytes.repeated(64) + "END"));
+        const QStringList shown = lines().mid(before);
+        QCOMPARE(shown.join("").remove("[Input]------").remove("[Input]+-----"), whole);
+        QVERIFY(shown.filter("[Input]+-----").size() >= 3);
+        const QByteArray captured = capture.readAll();
+        QCOMPARE(captured.count("\r\n"), shown.filter("[Input]------").size());
+        QCOMPARE(QString::fromLatin1(captured).remove("\r\n"), whole);
 
         // A capture file that cannot be written: the reply is in the log, and a line says why.
         QVERIFY(capture.remove() && QDir().mkpath(CaptureFile()));
@@ -469,6 +477,61 @@ private slots:
         QVERIFY(first.write("old"));
         QTRY_COMPARE(lines().filter("[Input]------").join('|'),
                      "[Input]------NEW|[Input]------new");
+    }
+
+    void aFloodKeepsTheLogWithinItsBudget()
+    {
+        // 512 KiB kept in lines of 64 KiB, read 256 KiB at a time; the peer sends 2 MiB of every
+        // byte value in one burst.
+        t->log.setLimits(512 << 10, 64 << 10);
+        t->tcp.SetLongestRead(256 << 10);
+        QAbstractItemModelTester rows(t->log.model());
+        t->log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t->log));
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QSignalSpy replies(&t->tcp, &TcpLink::ReplyArrived);
+        QByteArray sent;
+        while (sent.size() < 2 << 20)
+            sent += EveryByte().repeated(256);
+        peer->write(sent += "END");
+        const EventLogModel& log = t->log.logModel();
+        QByteArray kept;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                kept.clear();
+                for (const LogLine& line : log.lines())
+                    kept += line.bytes();
+                return log.leftBytes() + kept.size() == sent.size();
+            },
+            20000));
+        QVERIFY(kept.size() <= 512 << 10 && kept == sent.right(kept.size()));
+        QCOMPARE(replies.size(), 9);
+        const QString notice = QStringLiteral("%1 lines (%2 bytes) left the log since it was last "
+                                              "cleared, to keep it within 512 KiB")
+                                   .arg(log.leftLines())
+                                   .arg(log.leftBytes());
+        QCOMPARE(lines().first(), notice);
+        // The burst goes on in continuations, each after a full line unless that line has left.
+        QVERIFY(lines().filter("[Input]------").isEmpty());
+        for (int row = 2; row < t->log.count(); ++row)
+            if (lines().at(row).startsWith("[Input]+-----"))
+                QCOMPARE(t->log.record(row - 1).byteCount(), 64 << 10);
+        QTRY_COMPARE(t->log.model()->rowCount(), t->log.count());
+        QTRY_VERIFY(t->log.visualRect(t->log.model()->index(t->log.count() - 1, 0))
+                        .intersects(t->log.viewport()->rect()));
+        // Saved: the notice first, then what is kept.
+        const QTemporaryDir dir;
+        const int count = t->log.count();
+        t->log.saveLog(dir.filePath("flood.log"));
+        QTRY_VERIFY(lines().last().startsWith("Log saved: "));
+        QFile file(dir.filePath("flood.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        QVERIFY(saved.count('\n') == count && saved.mid(25).startsWith(notice.toUtf8() + '\n'));
+        t->controller.cmdClear_Click();
+        peer->write("x");
+        QTRY_COMPARE(lines(), QStringList{"[Input]------x"});
     }
 
 private:

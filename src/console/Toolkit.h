@@ -7,7 +7,8 @@ class QWidget;
 
 // The window toolkit operations the console relies on, as thin wrappers over Qt. The dialogs and
 // the focus are virtual so that tests can see and answer them instead of blocking on a dialog.
-class Toolkit {
+class Toolkit
+{
 public:
     virtual ~Toolkit() = default;
 

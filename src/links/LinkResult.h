@@ -3,7 +3,8 @@
 #include <QString>
 
 // The outcome of a link operation: success, or a failure with a description for the operator.
-class LinkResult {
+class LinkResult
+{
 public:
     static LinkResult Success() { return LinkResult(); }
     static LinkResult Failure(const QString& description) { return LinkResult(description); }

@@ -39,6 +39,6 @@ private:
 
     MSComm m_comm;
     bool m_collecting = false;
-    quint64 m_opening = 0; // counts OpenPort and ClosePort calls
+    quint64 m_opening = 0;      // counts OpenPort and ClosePort calls
     QElapsedTimer m_sinceWrite; // invalid until a write on the port as now opened
 };

@@ -111,9 +111,11 @@ private slots:
         commands->actions()[0]->trigger();
         QCOMPARE(edit()->text(), "<02>RC<03>");
         menu->close();
-        QCOMPARE(contents(),
-                 "read clock = <02>RC<03>\nset time=<02>ST<03>\nset & go = <02>ST<03>01\n");
         QCOMPARE(rows(&m_w->commandLine().list()).split('|').last(), "set & go — <02>ST<03>01");
+        QVERIFY(m_w->commandLine().list().Append("x", "X", nullptr)); // after a whole last line
+        QCOMPARE(contents(),
+                 "read clock = <02>RC<03>\nset time=<02>ST<03>\nset & go = <02>ST<03>01\n"
+                 "x = X\n");
         QVERIFY(!m_w->commandLine().list().Append("a=b", "X", nullptr)); // would not load so
     }
 

@@ -276,14 +276,15 @@ private slots:
         log.setSavePathAsker([&](const QString& offered) { return (proposed = offered), path; });
         log.AddLine(QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
         log.AddCommand("[Output]------A", "A");
+        log.AddLine(QString(3 << 19, 'y')); // written in more than one piece
         QAction* save = log.actions().value(4);
         save->trigger();
         QVERIFY(QRegularExpression(QDir::homePath() + "/accessterm-\\d{8}-\\d{6}\\.log")
                     .match(proposed)
                     .hasMatch());
-        QTRY_COMPARE(log.line(2), "Log saved: " + path + " (2 lines)");
+        QTRY_COMPARE(log.line(3), "Log saved: " + path + " (3 lines)");
         QString expected;
-        for (int row : {0, 1})
+        for (int row : {0, 1, 2})
             expected += QDateTime::fromMSecsSinceEpoch(log.record(row).timeMs())
                             .toString("yyyy-MM-dd hh:mm:ss.zzz  ") +
                         log.line(row) + '\n';

@@ -1,6 +1,7 @@
 #include "console/CommandLine.h"
 
 #include "console/Toolkit.h"
+#include "console/TrafficLines.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -15,8 +16,6 @@
 
 namespace
 {
-
-const QString kOutputMarker = QStringLiteral("[Output]------");
 
 // More entries than this make a menu taller than a screen; typing the name finds the rest.
 constexpr qsizetype kMenuEntries = 50;

@@ -4,6 +4,7 @@
 #include "console/EventLogDelegate.h"
 #include "console/LogSaver.h"
 #include "console/TrafficLines.h"
+#include "links/EventTurn.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -198,8 +199,9 @@ void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
     do {
         const QByteArrayView piece = reply.sliced(at, qMin(m_lineBytes, reply.size() - at));
         const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
-        m_model.append(
-            LogLine::Input(InputLine(piece, marker), piece, at == 0 ? answerMs : -1, now));
+        // Rendered a slice at a time, the window's events handled between.
+        m_model.append(LogLine::Input(InputLine(piece, marker, EventTurn), piece,
+                                      at == 0 ? answerMs : -1, now));
         at += piece.size();
     } while (at < reply.size());
 }

@@ -102,6 +102,19 @@ QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     return size;
 }
 
+void EventLogDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    m_textAsIs = index.data(InCodePageRole).toBool();
+    QStyledItemDelegate::initStyleOption(option, index);
+    m_textAsIs = false;
+}
+
+QString EventLogDelegate::displayText(const QVariant& value, const QLocale& locale) const
+{
+    // Otherwise every paint of a row looks through the whole line for line breaks.
+    return m_textAsIs ? value.toString() : QStyledItemDelegate::displayText(value, locale);
+}
+
 qsizetype EventLogDelegate::VisibleLength(const QString& text, int width, int narrowest)
 {
     const int step = qMax(1, narrowest);

@@ -25,11 +25,15 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
 
     // The first characters of text that can fill width pixels when no character of the 8-bit
     // code page that is drawn at all is narrower than narrowest pixels. Others may be drawn as
     // nothing, so they do not count.
     static qsizetype VisibleLength(const QString& text, int width, int narrowest);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
     // The advances of the code page's printable characters (from the blank up) in one font,
@@ -50,4 +54,7 @@ private:
     static void CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin);
 
     mutable Advances m_advances;
+    // While a row known to be all in the code page is looked at: its text holds no line break
+    // for displayText to stand a line separator in for, so it is taken as it is.
+    mutable bool m_textAsIs = false;
 };

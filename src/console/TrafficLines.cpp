@@ -23,13 +23,20 @@ std::optional<std::int32_t> RoundedValue(const QString& text)
     return RoundToInt32(NumericValue(text.toStdString()));
 }
 
-QString InputLine(QByteArrayView reply, const QString& marker)
+QString InputLine(QByteArrayView reply, const QString& marker,
+                  const std::function<void()>& betweenSlices)
 {
     const std::string_view bytes(reply.data(), size_t(reply.size()));
     const qsizetype length = marker.size() + qsizetype(RenderedLength(bytes));
     QString line(length + 3, Qt::Uninitialized);
     std::copy(marker.cbegin(), marker.cend(), line.begin());
-    RenderReceivedDataInto(bytes, reinterpret_cast<char16_t*>(line.data()) + marker.size());
+    char16_t* out = reinterpret_cast<char16_t*>(line.data()) + marker.size();
+    // Each slice's filler past its end is written over by the next.
+    for (size_t at = 0; at < bytes.size(); at += size_t(kRenderSliceBytes)) {
+        if (at > 0 && betweenSlices)
+            betweenSlices();
+        out += RenderReceivedDataInto(bytes.substr(at, size_t(kRenderSliceBytes)), out);
+    }
     line.truncate(length);
     return line;
 }

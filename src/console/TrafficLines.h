@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The traffic lines of the log and the way from command text to bytes, shared by the window's
@@ -23,8 +24,11 @@ QString TrimBlanks(const QString& text);
 std::optional<std::int32_t> RoundedValue(const QString& text);
 
 // The log line for a reply, built in one piece: a reply can run to megabytes, and every copy of
-// it on the way to the log costs as much as rendering it.
-QString InputLine(QByteArrayView reply, const QString& marker = kInputMarker);
+// it on the way to the log costs as much as rendering it. betweenSlices, when given, is called
+// after each slice of kRenderSliceBytes but the last.
+QString InputLine(QByteArrayView reply, const QString& marker = kInputMarker,
+                  const std::function<void()>& betweenSlices = {});
+inline constexpr qsizetype kRenderSliceBytes = qsizetype(1) << 20;
 
 // The bytes of a trimmed command text, or, when nothing may be sent, the line that says why
 // ("Nothing sent: " and the reason).

@@ -2,6 +2,8 @@
 
 #include "links/SettleDelay.h"
 
+#include <QTimer>
+
 SerialLink::SerialLink(QObject* parent) : QObject(parent)
 {
     connect(&m_comm, &MSComm::OnComm, this, &SerialLink::MSComm1_OnComm);
@@ -90,8 +92,17 @@ void SerialLink::MSComm1_OnComm()
     while (m_comm.InBufferCount() != 0) {
         reply += m_comm.Input();
     }
-    m_collecting = false;
+    // Still collecting while the reply is handed on: the log renders a long one a slice at a
+    // time, and what arrives meanwhile is the next reply, not one nested inside this.
     if (!reply.isEmpty()) {
         emit ReplyArrived(reply, answerMs);
+    }
+    m_collecting = false;
+    // The port announces nothing it took in while the reply was handed on: that gets a round now.
+    if (m_comm.InBufferCount() != 0) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_comm.InBufferCount() != 0)
+                MSComm1_OnComm();
+        });
     }
 }

@@ -1,6 +1,9 @@
 #include "links/TcpLink.h"
 
+#include "links/EventTurn.h"
 #include "links/SettleDelay.h"
+
+#include <QTimer>
 
 TcpLink::TcpLink(LineSink& log, QObject* parent) : QObject(parent), m_log(log)
 {
@@ -85,32 +88,67 @@ QString TcpLink::StateName(int state)
 
 void TcpLink::Winsock1_DataArrival(qint32)
 {
+    // A burst being gathered takes these bytes, or the round after it does.
+    if (m_gathering)
+        return;
     // Timed at the first piece; then let the rest of the burst come in, and take everything
-    // received so far in one read, on the connection the wait began on. The socket announces
-    // nothing more while this runs, so what a connection made meanwhile has already sent gets a
-    // wait of its own here.
+    // received so far, on the connection the wait began on. What a connection made meanwhile has
+    // already sent gets a wait of its own here.
     m_gathering = true;
     qint64 answerMs = -1;
     // Bytes that come within a settle wait of a read that took a whole piece are the same burst.
     const bool continued = m_sinceFullRead.isValid() && m_sinceFullRead.elapsed() <= 300;
+    QByteArray reply;
     for (;;) {
         const quint64 connection = m_connection;
         answerMs = m_sinceWrite.isValid() && !continued ? m_sinceWrite.elapsed() : -1;
         SettleDelay(300);
-        if (connection == m_connection)
-            break;
+        if (connection == m_connection) {
+            reply = takeBurst(connection);
+            if (connection == m_connection)
+                break;
+        }
         if (m_socket.BytesReceived() == 0) {
             m_gathering = false;
             return;
         }
     }
-    QByteArray reply;
-    m_socket.GetData(reply);
-    m_gathering = false;
     if (m_longestRead > 0 && reply.size() >= m_longestRead)
         m_sinceFullRead.start();
     else
         m_sinceFullRead.invalidate();
     if (!reply.isEmpty())
         emit ReplyArrived(reply, answerMs, continued);
+    m_gathering = false;
+    // The socket announces nothing it took in while this ran: what it holds gets a round now.
+    if (m_socket.BytesReceived() > 0)
+        QTimer::singleShot(0, this, [this] {
+            if (m_socket.BytesReceived() > 0)
+                Winsock1_DataArrival(0);
+        });
+}
+
+QByteArray TcpLink::takeBurst(quint64 connection)
+{
+    // A slice at a time, the window's events handled between: a burst of megabytes costs the
+    // window no more than one slice. A burst that a new connection interrupts is dropped with the
+    // old connection.
+    constexpr qint64 kSliceBytes = qint64(1) << 20;
+    qint64 size = m_socket.BytesReceived();
+    if (m_longestRead > 0)
+        size = qMin(size, m_longestRead);
+    QByteArray burst;
+    burst.reserve(size);
+    while (burst.size() < size) {
+        if (!burst.isEmpty()) {
+            EventTurn();
+            if (connection != m_connection)
+                return {};
+        }
+        const qsizetype before = burst.size();
+        m_socket.GetData(burst, qMin(kSliceBytes, size - before));
+        if (burst.size() == before)
+            break;
+    }
+    return burst;
 }

@@ -10,10 +10,10 @@
 #include <QString>
 
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
-// Connected, ReplyArrived (after the 300 ms settle and one GetData) and SocketError. A reply
-// comes with how long after the connection's last write its first byte came, -1 when nothing
-// was written on it. A peer may be read a piece at a time (SetLongestRead): a reply that fills a
-// piece goes on in the next, which comes marked as its continuation.
+// Connected, ReplyArrived (after the 300 ms settle, the burst taken a slice at a time) and
+// SocketError. A reply comes with how long after the connection's last write its first byte came,
+// -1 when nothing was written on it. A peer may be read a piece at a time (SetLongestRead): a reply
+// that fills a piece goes on in the next, which comes marked as its continuation.
 class TcpLink : public QObject
 {
     Q_OBJECT
@@ -46,6 +46,9 @@ signals:
 
 private:
     void Winsock1_DataArrival(qint32 bytesTotal);
+    // What has come on the connection, up to the longest read; empty when the connection is
+    // replaced or closed before it is all taken.
+    QByteArray takeBurst(quint64 connection);
 
     LineSink& m_log;
     Winsock m_socket;

@@ -48,6 +48,9 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     connect(&m_socket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
         m_state = 7;
+        // Each read from the system takes what it holds for the socket, on the window's thread:
+        // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
         emit ConnectEvent();
     });
     connect(&m_socket, &QIODevice::readyRead, this, [this] {
@@ -142,10 +145,14 @@ bool Winsock::SendData(const QByteArray& bytes)
     return m_socket.write(bytes) == bytes.size();
 }
 
-void Winsock::GetData(QByteArray& data)
+void Winsock::GetData(QByteArray& data, qint64 maxLen)
 {
-    // Closed on purpose during a settle wait: what was in flight is dropped with it.
-    data = m_socket.isOpen() ? m_socket.readAll() : QByteArray();
+    if (!m_socket.isOpen() || maxLen <= 0)
+        return;
+    // Read straight into the caller's room: a burst of megabytes is not copied twice.
+    const qsizetype at = data.size();
+    data.resize(at + maxLen);
+    data.truncate(at + qMax<qint64>(0, m_socket.read(data.data() + at, maxLen)));
 }
 
 qint32 Winsock::BytesReceived() const

@@ -28,11 +28,12 @@ public:
     void Close();
     // false when the bytes could not be handed to the socket.
     bool SendData(const QByteArray& bytes);
-    void GetData(QByteArray& data);
+    // Appends at most maxLen of the bytes received to data; nothing once the socket is closed.
+    void GetData(QByteArray& data, qint64 maxLen);
     // Holds at most bytes received and not yet taken (0: no limit); the peer is held back by
     // the connection's flow control meanwhile.
     void SetReadBufferSize(qint64 bytes) { m_socket.setReadBufferSize(bytes); }
-    // The bytes received and not yet taken by GetData.
+    // The bytes received and not yet taken by GetData, at most INT32_MAX.
     qint32 BytesReceived() const;
     // The socket's description of its last failure.
     QString ErrorString() const;

@@ -1,6 +1,8 @@
 #include "console/ByteDumpWindow.h"
 #include "console/EventLog.h"
 #include "console/EventLogDelegate.h"
+#include "console/TrafficLines.h"
+#include "notation/RenderReceivedData.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -12,18 +14,23 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// Notes the longest text the style is handed to paint an item with.
+// Notes the longest text the style is handed to paint an item with, and the line breaks in any.
 class LongestItemText : public QProxyStyle
 {
 public:
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override
     {
-        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option))
+        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option)) {
             longest = qMax(longest, item->text.size());
+            breaks += item->text.count(QChar::LineFeed) + item->text.count(QChar::LineSeparator);
+            separators += item->text.count(QChar::LineSeparator);
+        }
         QProxyStyle::drawControl(element, option, painter, widget);
     }
     mutable qsizetype longest = 0;
+    mutable qsizetype breaks = 0;
+    mutable qsizetype separators = 0;
 };
 
 static void ClickRow(EventLog& log, int row, Qt::KeyboardModifiers modifiers = {})
@@ -136,13 +143,15 @@ private slots:
         // wrapped, two rows high and cut short.
         const QString line(1500000, QLatin1Char('A'));
         log.AddLine(QStringLiteral("A"));
+        // A status line may hold a line break (a path can): it is drawn as a separator.
+        log.AddLine("Log saved: /tmp/a\nb.log (3 lines)");
         log.AddLine(line);
         log.resize(548, 316);
         log.show();
         QVERIFY(QTest::qWaitForWindowExposed(&log));
-        QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(log.model()->rowCount(), 3, 5000);
         const QSize one = log.sizeHintForIndex(log.model()->index(0, 0));
-        const QSize whole = log.sizeHintForIndex(log.model()->index(1, 0));
+        const QSize whole = log.sizeHintForIndex(log.model()->index(2, 0));
         QCOMPARE(whole.height(), one.height());
         QCOMPARE(whole.width() - one.width(),
                  (line.size() - 1) * QFontMetrics(font).horizontalAdvance('A'));
@@ -152,6 +161,34 @@ private slots:
         log.grab();
         // Painted at its end, the style was never handed more than a view's width of the line.
         QVERIFY2(style.longest < 1000, qPrintable(QString::number(style.longest)));
+        QVERIFY(style.separators > 0 && style.breaks == style.separators);
+    }
+
+    void longRepliesAreRenderedASliceAtATime()
+    {
+        // Tokens straddle each slice's end; the line is as if rendered whole.
+        QByteArray every;
+        for (int c = 0; c < 256; ++c)
+            every += char(c);
+        for (const qsizetype size : {kRenderSliceBytes - 1, kRenderSliceBytes,
+                                     kRenderSliceBytes + 1, 2 * kRenderSliceBytes + 5}) {
+            const QByteArray reply = every.repeated(size / 256 + 1).left(size);
+            int between = 0;
+            const QString line = InputLine(reply, kInputMarker, [&] { ++between; });
+            QCOMPARE(between, (size - 1) / kRenderSliceBytes);
+            QVERIFY(line == kInputMarker + QString::fromLatin1(RenderReceivedData(
+                                               std::string_view(reply.data(), reply.size()))));
+        }
+        // The log's events go on between the slices, and the bytes read back exactly.
+        EventLog log;
+        const QByteArray reply = every.repeated(3 * kRenderSliceBytes / 256);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(0);
+        log.AddReply(reply, 7);
+        QVERIFY(ticks > 0);
+        QVERIFY(log.count() == 1 && log.record(0).bytes() == reply);
     }
 
     void copiesSelectedLinesWholeAndStillFollows()

@@ -479,6 +479,35 @@ private slots:
                      "[Input]------NEW|[Input]------new");
     }
 
+    void bytesThatComeWhileAReplyIsHandedOnGetALineOfTheirOwn()
+    {
+        // The link announces nothing that comes while it hands a reply on (a long one takes the
+        // window's events in between); the peer then goes quiet, and the bytes must still show.
+        QObject scope;
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        connect(&t->tcp, &TcpLink::ReplyArrived, &scope, [&](const QByteArray& reply) {
+            if (reply == "first") {
+                peer->write("second");
+                QVERIFY(QTest::qWaitFor([&] { return t->tcp.Winsock1().BytesReceived() > 0; }));
+            }
+        });
+        peer->write("first");
+        QTRY_COMPARE(lines().filter("[Input]").join('|'), "[Input]------first|[Input]------second");
+
+        PtyPair pty;
+        openSerial(pty, 5);
+        connect(&t->serial, &SerialLink::ReplyArrived, &scope, [&](const QByteArray& reply) {
+            if (reply == "one") {
+                pty.write("two");
+                QVERIFY(QTest::qWaitFor([&] { return t->serial.MSComm1().InBufferCount() > 0; }));
+            }
+        });
+        QVERIFY(pty.write("one"));
+        QTRY_COMPARE(lines().filter("[Input]").mid(2).join('|'),
+                     "[Input]------one|[Input]------two");
+    }
+
     void aFloodKeepsTheLogWithinItsBudget()
     {
         // 512 KiB kept in lines of 64 KiB, read 256 KiB at a time; the peer sends 2 MiB of every

@@ -558,6 +558,13 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray saved = file.readAll();
         QVERIFY(saved.count('\n') == count && saved.mid(25).startsWith(notice.toUtf8() + '\n'));
+        // More lines leave: the notice in view says so.
+        QSignalSpy changed(t->log.model(), &QAbstractItemModel::dataChanged);
+        const qint64 leftBefore = log.leftLines();
+        peer->write(EveryByte().repeated(1000)); // less than a whole read: the burst ends
+        QTRY_VERIFY(log.leftLines() > leftBefore);
+        QVERIFY(!changed.isEmpty() && changed.last().at(0).toModelIndex().row() == 0);
+        QVERIFY(lines().first().startsWith(QString::number(log.leftLines()) + " lines"));
         t->controller.cmdClear_Click();
         peer->write("x");
         QTRY_COMPARE(lines(), QStringList{"[Input]------x"});

@@ -106,6 +106,10 @@ void tst_Shell::send_data()
         << QByteArrayList{"", "OK"} << QByteArray("onetwo") << 1
         << "[Output]------one\n[Output]------two\n[Input]------OK\n"
         << "No reply to command 1: one\n";
+    QTest::newRow("no wait at all")
+        << QStringList{QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("one")}
+        << QByteArrayList{""} << QByteArray("one") << 1 << "[Output]------one\n"
+        << "No reply to command 1: one\n";
     QTest::newRow("a refused command: nothing sent")
         << QStringList{QStringLiteral("fine"), QStringLiteral("X<0")} << QByteArrayList{"OK"}
         << QByteArray() << 2 << QString()

@@ -28,7 +28,7 @@ std::optional<std::int32_t> RoundedValue(const QString& text);
 // after each slice of kRenderSliceBytes but the last.
 QString InputLine(QByteArrayView reply, const QString& marker = kInputMarker,
                   const std::function<void()>& betweenSlices = {});
-inline constexpr qsizetype kRenderSliceBytes = qsizetype(1) << 20;
+inline constexpr qsizetype kRenderSliceBytes = qsizetype(256) << 10;
 
 // The bytes of a trimmed command text, or, when nothing may be sent, the line that says why
 // ("Nothing sent: " and the reason).

@@ -132,6 +132,11 @@ private slots:
                                      .split('|'));
         QTest::mouseClick(get<QPushButton>("cmdClear"), Qt::LeftButton);
         QVERIFY(log()->lines().isEmpty());
+        // The two links' buttons choose the link a command goes out on.
+        for (const auto& [name, mode] : {std::pair("Option2", 1), std::pair("Option1", 2)}) {
+            get<QRadioButton>(name)->click();
+            QCOMPARE(m_w->controller().transportMode(), mode);
+        }
     }
 
     void pasteThatDoesNotFitIsCutAndSaysSo()

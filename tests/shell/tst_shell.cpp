@@ -154,6 +154,9 @@ void tst_Shell::refusals_data()
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
     row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");
+    row("a port without its host", "send --tcp 4001 X", 2, "--tcp wants HOST:PORT");
+    row("port 16 is a port", "send --serial 16 X", 2, "Comport 16");
+    row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for wants seconds, for listen");
     row("baud read as the box reads it", "send --serial 1 --baud fast X", 2, "Wrong Boad Rate");
     row("no such device", "send --serial /nonexistent/tty X", 2,
         "/nonexistent/tty: No such device");

@@ -148,6 +148,10 @@ void tst_Shell::refusals_data()
     QTest::newRow("connection refused")
         << QStringList{QStringLiteral("send"), QStringLiteral("--tcp"), closed, QStringLiteral("X")}
         << 2 << "Socket Error:10061 Connection refused\n";
+    QTest::newRow("the host's brackets come off")
+        << QStringList{QStringLiteral("send"), QStringLiteral("--tcp"),
+                       "[127.0.0.1]" + closed.mid(closed.indexOf(':')), QStringLiteral("X")}
+        << 2 << "Socket Error:10061 Connection refused\n";
     QTest::newRow("listen, connection refused")
         << QStringList{QStringLiteral("listen"), QStringLiteral("--tcp"), closed} << 2
         << "Socket Error:10061 Connection refused\n";

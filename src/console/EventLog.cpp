@@ -200,7 +200,7 @@ void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
         const QByteArrayView piece = reply.sliced(at, qMin(m_lineBytes, reply.size() - at));
         const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
         // Rendered a slice at a time, the window's events handled between.
-        m_model.append(LogLine::Input(InputLine(piece, marker, EventTurn), piece,
+        m_model.append(LogLine::Input(InputLine(piece, marker, EventTurn), marker.size(), piece,
                                       at == 0 ? answerMs : -1, now));
         at += piece.size();
     } while (at < reply.size());

@@ -1,7 +1,5 @@
 #include "console/LogLine.h"
 
-#include "notation/RenderReceivedData.h"
-
 #include <QDateTime>
 
 #include <cstring>
@@ -26,7 +24,8 @@ LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 tim
     return line;
 }
 
-LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs)
+LogLine LogLine::Input(const QString& text, qsizetype markerLength, QByteArrayView reply,
+                       qint64 answerMs, qint64 timeMs)
 {
     // A marker and a rendering are all in the code page: a line of millions is not looked at.
     LogLine line;
@@ -37,8 +36,7 @@ LogLine LogLine::Input(const QString& text, QByteArrayView reply, qint64 answerM
     traffic->kind = Kind::Input;
     traffic->answerMs = answerMs;
     traffic->byteCount = reply.size();
-    const std::string_view view(reply.data(), size_t(reply.size()));
-    traffic->renderedFrom = text.size() - qsizetype(RenderedLength(view));
+    traffic->renderedFrom = markerLength;
     // Most replies hold no "<" at all, and then need no bit.
     const char* const begin = reply.data();
     const char* const end = begin + reply.size();

@@ -23,9 +23,11 @@ public:
     static LogLine Status(const QString& text, qint64 timeMs);
     // bytes: what the command encodes to; none when it could not be encoded.
     static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs);
-    // text: the marker followed by the reply as rendered; answerMs: from the link's last write to
-    // the reply's first byte, or -1 when nothing was written on that link since it opened.
-    static LogLine Input(const QString& text, QByteArrayView reply, qint64 answerMs, qint64 timeMs);
+    // text: a marker of markerLength characters followed by the reply as rendered; answerMs: from
+    // the link's last write to the reply's first byte, or -1 when nothing was written on that link
+    // since it opened.
+    static LogLine Input(const QString& text, qsizetype markerLength, QByteArrayView reply,
+                         qint64 answerMs, qint64 timeMs);
 
     const QString& text() const { return m_text; }
     qint64 timeMs() const { return m_timeMs; } // milliseconds since the epoch, UTC

@@ -2,10 +2,10 @@
 // while the operator types a name that every entry starts with, narrows it and picks one. The
 // list lies beside this program, where the window reads it; it is removed at the end. Run
 // headless (QT_QPA_PLATFORM=offscreen).
-#include "console/CommandLine.h"
-#include "console/CommandList.h"
+#include "app/TerminalWindow.h"
+#include "commandline/CommandLine.h"
+#include "commandline/CommandList.h"
 #include "console/Module1.h"
-#include "console/frmMain.h"
 
 #include "StallWatch.h"
 
@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
     std::sort(loads.begin(), loads.end());
     std::printf("command_list_10k_load_ms: %.1f ms\n", loads[loads.size() / 2]);
 
-    frmMain window;
+    TerminalWindow window;
     window.show();
     if (!QTest::qWaitForWindowActive(&window))
         return 1;

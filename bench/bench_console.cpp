@@ -1,8 +1,9 @@
 // The settle wait's processor cost and overshoot, the event log's cost for a million lines and
 // for saving them, and Show Bytes on a 16 MiB reply. Run headless with QT_QPA_PLATFORM=offscreen.
-#include "console/ByteDumpWindow.h"
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
+#include "reading/ByteDumpWindow.h"
+#include "reading/LogActions.h"
 
 #include "ProcessFigures.h"
 #include "StallWatch.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[])
     std::printf("settle_overshoot_ms_max: %.2f ms\n", overshoot.back());
 
     EventLog log;
+    LogActions actions(log);
     log.resize(548, 316);
     log.show();
     QApplication::processEvents();
@@ -87,7 +89,7 @@ int main(int argc, char* argv[])
     stall.start();
     QElapsedTimer save;
     save.start();
-    log.saveLog(dir.filePath(QStringLiteral("bench.log")));
+    actions.saveLog(dir.filePath(QStringLiteral("bench.log")));
     WaitFor([&] { return log.count() > lines; });
     std::printf("save_log_1m_lines_ms: %lld ms\n", save.elapsed());
     std::printf("save_log_1m_lines_stall_ms: %.1f ms\n", stall.longestMs());
@@ -107,7 +109,7 @@ int main(int argc, char* argv[])
     stall.start();
     QElapsedTimer open;
     open.start();
-    ByteDumpWindow* dump = log.showBytes();
+    ByteDumpWindow* dump = actions.showBytes();
     bool drawn = false;
     struct PaintSeen : QObject {
         bool& drawn;

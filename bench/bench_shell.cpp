@@ -9,7 +9,7 @@
 //                          printed whole, less that of a one-byte reply (median of 5 each);
 //   cli_reply_1mib_process_cpu_ms  the whole program's processor time for that send.
 //   bench_shell [path-to-accessterm]
-#include "console/TrafficLines.h"
+#include "terminal/TrafficLines.h"
 
 #include "ProcessFigures.h"
 

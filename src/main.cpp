@@ -6,11 +6,11 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/TerminalWindow.h"
 #include "console/EventLog.h"
-#include "console/StopSignals.h"
-#include "console/frmMain.h"
 #include "shell/ShellMain.h"
 #include "shell/ShellOptions.h"
+#include "terminal/StopSignals.h"
 
 int main(int argc, char* argv[])
 {
@@ -26,7 +26,7 @@ int main(int argc, char* argv[])
     // the links close, and the serial port's lock goes with them.
     StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, &QCoreApplication::quit);
-    frmMain window;
+    TerminalWindow window;
     window.setWindowTitle(QStringLiteral("accessterm - Access Controller Test Terminal"));
     window.show();
     if (qEnvironmentVariableIsSet("ACCESSTERM_LOG_TO_STDOUT")) {

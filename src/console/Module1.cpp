@@ -1,10 +1,7 @@
 #include "console/Module1.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 
 namespace
 {
@@ -20,42 +17,7 @@ bool AppendTo(const QString& path, const QByteArray& line, QString* why)
     return false;
 }
 
-// Whether a file can be made in dir. Tried rather than looked up: only a real attempt is
-// checked as the user the process acts for.
-bool CanCreateIn(const QString& dir)
-{
-    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral("SaveFile.XXXXXX")));
-    return probe.open();
-}
-
 } // namespace
-
-QString FallbackFolder()
-{
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("accessterm"));
-}
-
-QString TerminalFolder()
-{
-    const QString program = QCoreApplication::applicationDirPath();
-    return CanCreateIn(program) ? program : FallbackFolder();
-}
-
-QString ProgramCaptureFile()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("SaveFile.TXT"));
-}
-
-QString FallbackCaptureFile()
-{
-    return QDir(FallbackFolder()).filePath(QStringLiteral("SaveFile.TXT"));
-}
-
-QString CommandListFile()
-{
-    return QDir(TerminalFolder()).filePath(QStringLiteral("Commands.TXT"));
-}
 
 bool AppendCaptureLine(QString& path, QStringView text, QString* why)
 {

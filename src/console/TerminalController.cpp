@@ -1,11 +1,11 @@
-#include "TerminalController.h"
+#include "console/TerminalController.h"
 
-#include "ConsoleFields.h"
-#include "EventLog.h"
-#include "Module1.h"
-#include "TrafficLines.h"
+#include "console/ConsoleFields.h"
+#include "console/EventLog.h"
+#include "console/Module1.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
+#include "terminal/TrafficLines.h"
 
 #include <QStringListModel>
 #include <QTimer>

@@ -1,16 +1,14 @@
-#include "frmMain.h"
+#include "console/frmMain.h"
+
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+#include "ui_frmMain.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QResizeEvent>
-
-#include "../links/SerialLink.h"
-#include "../links/TcpLink.h"
-#include "CommandLine.h"
-#include "Module1.h"
-#include "PasteWatch.h"
-#include "TerminalController.h"
-#include "ui_frmMain.h"
 
 frmMain::frmMain(QWidget* parent) : frmMain(m_defaultToolkit, parent) {}
 
@@ -43,16 +41,6 @@ frmMain::frmMain(Toolkit& toolkit, QWidget* parent)
     m_controller = new TerminalController(*this, *m_ui->LB, *m_serial, *m_tcp, this);
     Form_Load();
     wireHandlers();
-    // The command line's aids; read the command list only once its refusals reach the log.
-    m_commandLine = new CommandLine(*m_ui->txtChar, m_toolkit, this);
-    connect(m_commandLine, &CommandLine::Problem, m_ui->LB, &EventLog::AddLine);
-    connect(m_controller, &TerminalController::CommandOutput, m_commandLine,
-            &CommandLine::Remember);
-    connect(m_ui->LB, &QAbstractItemView::doubleClicked, m_commandLine,
-            [this](const QModelIndex& index) {
-                m_commandLine->TakeFromLog(m_ui->LB->line(index.row()));
-            });
-    m_commandLine->list().Load(CommandListFile());
     m_ui->LB->setFocus();
 }
 
@@ -94,10 +82,17 @@ void frmMain::wireHandlers()
     connect(m_ui->Command2, &QPushButton::clicked, c, &TerminalController::Command2_Click);
     connect(m_ui->Command3, &QPushButton::clicked, c, &TerminalController::Command3_Click);
     connect(m_ui->cmdClear, &QPushButton::clicked, c, &TerminalController::cmdClear_Click);
-    connect(new PasteWatch(*m_ui->txtChar), &PasteWatch::PasteCut, c,
-            &TerminalController::txtChar_PasteCut);
     for (int i = 0; i < 16; ++i)
         connect(m_cmdNumber[i], &QPushButton::clicked, c, [c, i] { c->cmdNumber_Click(i); });
+}
+
+EventLog& frmMain::LB() const
+{
+    return *m_ui->LB;
+}
+QLineEdit& frmMain::txtChar() const
+{
+    return *m_ui->txtChar;
 }
 
 QString frmMain::CommandText() const

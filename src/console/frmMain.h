@@ -4,10 +4,11 @@
 #include <array>
 #include <memory>
 
-#include "ConsoleFields.h"
-#include "Toolkit.h"
+#include "console/ConsoleFields.h"
+#include "console/Toolkit.h"
 
-class CommandLine;
+class EventLog;
+class QLineEdit;
 class QPushButton;
 class SerialLink;
 class TcpLink;
@@ -36,8 +37,11 @@ public:
     void FocusBaudBox() override;
 
     Ui::frmMain& ui() const { return *m_ui; }
+    // The controls the aids around the window attach to.
+    EventLog& LB() const;
+    QLineEdit& txtChar() const;
     TerminalController& controller() const { return *m_controller; }
-    CommandLine& commandLine() const { return *m_commandLine; }
+    Toolkit& toolkit() const { return m_toolkit; }
     const std::array<QPushButton*, 16>& cmdNumber() const { return m_cmdNumber; }
 
 protected:
@@ -55,5 +59,4 @@ private:
     SerialLink* m_serial = nullptr;
     TcpLink* m_tcp = nullptr;
     TerminalController* m_controller = nullptr;
-    CommandLine* m_commandLine = nullptr;
 };

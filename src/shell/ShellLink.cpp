@@ -1,7 +1,7 @@
 #include "shell/ShellLink.h"
 
-#include "console/TrafficLines.h"
 #include "shell/ShellOptions.h"
+#include "terminal/TrafficLines.h"
 
 #include <QTimer>
 

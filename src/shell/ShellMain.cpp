@@ -1,10 +1,10 @@
 #include "shell/ShellMain.h"
 
-#include "console/StopSignals.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellSend.h"
+#include "terminal/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>

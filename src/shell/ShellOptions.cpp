@@ -1,6 +1,6 @@
 #include "shell/ShellOptions.h"
 
-#include "console/TrafficLines.h"
+#include "terminal/TrafficLines.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "shell/ShellSend.h"
 
-#include "console/TrafficLines.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
+#include "terminal/TrafficLines.h"
 
 ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, QObject* parent)
     : QObject(parent), m_options(options), m_link(link)

@@ -1,4 +1,4 @@
-#include "console/CommandList.h"
+#include "commandline/CommandList.h"
 #include "console/Module1.h"
 #include "support/PtyPair.h"
 #include "support/Terminal.h"

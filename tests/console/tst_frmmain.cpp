@@ -139,27 +139,6 @@ private slots:
         }
     }
 
-    void pasteThatDoesNotFitIsCutAndSaysSo()
-    {
-        // The line holds 32,767 characters: a longer paste is cut to the room left, in one line
-        // of the log; one that fits, or a key typed into a full line, adds none.
-        auto* line = get<QLineEdit>("txtChar");
-        const QString big = QString("AB<02>C<0D>").repeated(4000);
-        QGuiApplication::clipboard()->setText(big);
-        QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_w->CommandText(), big.left(32767));
-        line->setSelection(100, 50);
-        QTest::keyClick(line, Qt::Key_Insert, Qt::ShiftModifier);
-        QTest::keyClick(line, Qt::Key_X);
-        QCOMPARE(m_w->CommandText(), big.left(100) + big.left(50) + big.mid(150, 32617));
-        line->setText("A");
-        QGuiApplication::clipboard()->setText("BC");
-        QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_w->CommandText(), "ABC");
-        const QString cut = "Paste cut to fit the command line: %1 of 44000 characters kept";
-        QCOMPARE(log()->lines(), QStringList({cut.arg(32767), cut.arg(50)}));
-    }
-
     // Each caption the operator sees fits the room its control's style gives it; a second run
     // with QT_SCALE_FACTOR=2 checks 200 %.
     void captionsFitTheirControls()

@@ -1,4 +1,4 @@
-#include "console/CommandList.h"
+#include "commandline/CommandList.h"
 
 #include "notation/EncodeCommandText.h"
 

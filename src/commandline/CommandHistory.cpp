@@ -1,4 +1,4 @@
-#include "console/CommandHistory.h"
+#include "commandline/CommandHistory.h"
 
 void CommandHistory::Add(const QString& command)
 {

@@ -1,4 +1,4 @@
-#include "console/StopSignals.h"
+#include "terminal/StopSignals.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
-#include "console/CommandLine.h"
+#include "commandline/CommandLine.h"
 
 #include "console/Toolkit.h"
-#include "console/TrafficLines.h"
+#include "terminal/TrafficLines.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "console/LogSaver.h"
+#include "reading/LogSaver.h"
 
-#include "console/EventLog.h"
+#include "console/EventLogModel.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

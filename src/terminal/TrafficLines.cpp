@@ -1,4 +1,4 @@
-#include "console/TrafficLines.h"
+#include "terminal/TrafficLines.h"
 
 #include "notation/EncodeCommandText.h"
 #include "notation/NumericValue.h"

@@ -1,4 +1,4 @@
-#include "console/PasteWatch.h"
+#include "commandline/PasteWatch.h"
 
 #include <QClipboard>
 #include <QDropEvent>

@@ -1,10 +1,10 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "console/CommandLine.h"
+#include "app/TerminalWindow.h"
+#include "commandline/CommandLine.h"
 #include "console/EventLog.h"
-#include "console/Module1.h"
-#include "console/frmMain.h"
+#include "terminal/TerminalFolders.h"
 
 #include <cstdio>
 
@@ -127,10 +127,32 @@ private slots:
         QVERIFY2(log()->line(0).startsWith("Commands.TXT not read: "), qPrintable(log()->line(0)));
     }
 
+    void pasteThatDoesNotFitIsCutAndSaysSo()
+    {
+        open();
+        // The line holds 32,767 characters: a longer paste is cut to the room left, in one line
+        // of the log; one that fits, or a key typed into a full line, adds none.
+        QLineEdit* line = edit();
+        const QString big = QString("AB<02>C<0D>").repeated(4000);
+        QGuiApplication::clipboard()->setText(big);
+        QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_w->CommandText(), big.left(32767));
+        line->setSelection(100, 50);
+        QTest::keyClick(line, Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::keyClick(line, Qt::Key_X);
+        QCOMPARE(m_w->CommandText(), big.left(100) + big.left(50) + big.mid(150, 32617));
+        line->setText("A");
+        QGuiApplication::clipboard()->setText("BC");
+        QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_w->CommandText(), "ABC");
+        const QString cut = "Paste cut to fit the command line: %1 of 44000 characters kept";
+        QCOMPARE(log()->lines(), QStringList({cut.arg(32767), cut.arg(50)}));
+    }
+
 private:
     void open()
     {
-        m_w = std::make_unique<frmMain>(m_toolkit);
+        m_w = std::make_unique<TerminalWindow>(m_toolkit);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
     }
@@ -167,7 +189,7 @@ private:
     }
 
     AnsweringToolkit m_toolkit;
-    std::unique_ptr<frmMain> m_w;
+    std::unique_ptr<TerminalWindow> m_w;
 };
 
 QTEST_MAIN(tst_CommandLine)

@@ -1,7 +1,7 @@
-#include "console/ByteDumpWindow.h"
+#include "reading/ByteDumpWindow.h"
 
-#include "console/EventLog.h"
 #include "console/LogLine.h"
+#include "console/SelectedRows.h"
 
 #include <QAction>
 #include <QClipboard>

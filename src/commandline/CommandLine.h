@@ -3,8 +3,8 @@
 #include <QObject>
 #include <QString>
 
-#include "CommandHistory.h"
-#include "CommandList.h"
+#include "commandline/CommandHistory.h"
+#include "commandline/CommandList.h"
 
 class QCompleter;
 class QLineEdit;

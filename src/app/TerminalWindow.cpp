@@ -1,0 +1,36 @@
+#include "app/TerminalWindow.h"
+
+#include "commandline/CommandLine.h"
+#include "commandline/PasteWatch.h"
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "reading/LogActions.h"
+#include "terminal/TerminalFolders.h"
+
+TerminalWindow::TerminalWindow(QWidget* parent) : frmMain(parent)
+{
+    attach();
+}
+
+TerminalWindow::TerminalWindow(Toolkit& toolkit, QWidget* parent) : frmMain(toolkit, parent)
+{
+    attach();
+}
+
+void TerminalWindow::attach()
+{
+    EventLog* log = &LB();
+    m_logActions = new LogActions(*log);
+    connect(new PasteWatch(txtChar()), &PasteWatch::PasteCut, &controller(),
+            &TerminalController::txtChar_PasteCut);
+    m_commandLine = new CommandLine(txtChar(), toolkit(), this);
+    connect(m_commandLine, &CommandLine::Problem, log, &EventLog::AddLine);
+    connect(&controller(), &TerminalController::CommandOutput, m_commandLine,
+            &CommandLine::Remember);
+    connect(log, &QAbstractItemView::doubleClicked, m_commandLine,
+            [this, log](const QModelIndex& index) {
+                m_commandLine->TakeFromLog(log->line(index.row()));
+            });
+    // Read the command list only once its refusals reach the log.
+    m_commandLine->list().Load(CommandListFile());
+}

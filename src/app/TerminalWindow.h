@@ -1,0 +1,26 @@
+#pragma once
+
+#include "console/frmMain.h"
+
+class CommandLine;
+class LogActions;
+
+// The window as the operator gets it: frmMain with the aids that live around it attached, the
+// command line's (recall, the command list, paste handling) and the event log's (copying, Show
+// Bytes, Save Log As). Built here, on top, so that the window knows none of them.
+class TerminalWindow : public frmMain
+{
+    Q_OBJECT
+public:
+    explicit TerminalWindow(QWidget* parent = nullptr);
+    explicit TerminalWindow(Toolkit& toolkit, QWidget* parent = nullptr);
+
+    CommandLine& commandLine() const { return *m_commandLine; }
+    LogActions& logActions() const { return *m_logActions; }
+
+private:
+    void attach();
+
+    CommandLine* m_commandLine = nullptr;
+    LogActions* m_logActions = nullptr;
+};

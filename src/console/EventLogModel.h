@@ -1,0 +1,63 @@
+#pragma once
+
+#include "console/LogLine.h"
+
+#include <QAbstractListModel>
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+
+#include <deque>
+
+// The lines of the event log, newest last. They keep at most a budget of reply (and command)
+// bytes: once more have come, the oldest lines leave, and a first line says how many lines and
+// bytes have left since the log was last cleared. Appended lines are held back from the view and
+// announced together: the list view lays out every row again after each insertion, so
+// announcing each line makes a burst quadratic. A batch goes out on the next event-loop turn,
+// but never sooner after the last one than four times what the last one cost the view, so
+// laying out stays within a fifth of the time however long the log grows.
+class EventLogModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    // The bytes the lines keep at most: a peer that floods would otherwise grow the program
+    // until the system stops it. A line of the log takes two to eight bytes a byte.
+    static constexpr qsizetype kKeptBytes = qsizetype(256) << 20;
+
+    explicit EventLogModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The line's text, and as its tooltip what it is and when it came.
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    void append(LogLine line);
+    void clear();
+    // Every line, those not yet announced to the view included.
+    const std::deque<LogLine>& lines() const { return m_lines; }
+    void setKeptBytes(qsizetype bytes) { m_keptBytesAtMost = bytes; }
+    // Since the last clear: the lines and the bytes they stood for that have left the log.
+    qint64 leftLines() const { return m_leftLines; }
+    qint64 leftBytes() const { return m_leftBytes; }
+    // The lines that have left since the model was made, whether cleared since or not.
+    qint64 leftEver() const { return m_leftEver; }
+
+signals:
+    // Emitted once the held-back lines have become rows.
+    void linesShown();
+
+private:
+    void showPending();
+    void keepWithinBudget();
+    QString leftNotice() const;
+
+    std::deque<LogLine> m_lines;
+    qsizetype m_keptBytesAtMost = kKeptBytes;
+    qint64 m_keptBytes = 0; // the bytes the lines stand for
+    qint64 m_leftLines = 0;
+    qint64 m_leftBytes = 0;
+    qint64 m_leftEver = 0;
+    int m_shown = 0; // the rows the view knows of: the first m_shown lines
+    QTimer m_showTimer;
+    QElapsedTimer m_clock;
+    qint64 m_nextShowMs = 0; // on m_clock, the earliest time for the next batch
+};

@@ -1,0 +1,112 @@
+#include "reading/LogActions.h"
+
+#include "console/EventLog.h"
+#include "console/SelectedRows.h"
+#include "reading/ByteDumpWindow.h"
+#include "reading/LogSaver.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+
+LogActions::LogActions(EventLog& log)
+    : QObject(&log), m_log(log), m_saveFolder(QDir::homePath()),
+      m_askPath([this](const QString& proposed) {
+          return QFileDialog::getSaveFileName(&m_log, tr("Save Log As"), proposed,
+                                              tr("Log files (*.log);;All files (*)"));
+      })
+{
+    const auto addAction = [this](const QString& text, const QKeySequence& key, auto slot) {
+        auto* action = new QAction(text, &m_log);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        m_log.addAction(action);
+        return action;
+    };
+    addAction(tr("Copy"), QKeySequence::Copy, &LogActions::copySelection);
+    addAction(tr("Copy as Hex"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+              &LogActions::copySelectionAsHex);
+    addAction(tr("Select All"), QKeySequence::SelectAll, [this] { m_log.selectAll(); });
+    QAction* show =
+        addAction(tr("Show Bytes"), QKeySequence(Qt::CTRL | Qt::Key_B), &LogActions::showBytes);
+    addAction(tr("Save Log As\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S), &LogActions::saveLogAs);
+    // Offered only on a line that stands for bytes.
+    const auto offerBytes = [this, show] {
+        const QModelIndex current = m_log.currentIndex();
+        show->setEnabled(current.isValid() && m_log.record(current.row()).hasBytes());
+    };
+    offerBytes();
+    connect(m_log.selectionModel(), &QItemSelectionModel::currentChanged, this, offerBytes);
+    connect(&m_log.logModel(), &QAbstractItemModel::modelReset, this, offerBytes);
+    m_log.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QString LogActions::selectedText() const
+{
+    QStringList selected;
+    for (int row : SelectedRows(*m_log.selectionModel()))
+        selected << m_log.line(row);
+    return selected.join(QLatin1Char('\n'));
+}
+
+void LogActions::copySelection() const
+{
+    if (m_log.selectionModel()->hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+QString LogActions::selectedHex() const
+{
+    QStringList selected;
+    for (int row : SelectedRows(*m_log.selectionModel())) {
+        if (m_log.record(row).hasBytes())
+            selected << QString::fromLatin1(m_log.record(row).bytes().toHex(' ').toUpper());
+    }
+    return selected.join(QLatin1Char('\n'));
+}
+
+void LogActions::copySelectionAsHex() const
+{
+    const QString hex = selectedHex();
+    if (!hex.isEmpty())
+        QGuiApplication::clipboard()->setText(hex);
+}
+
+ByteDumpWindow* LogActions::showBytes()
+{
+    const QModelIndex current = m_log.currentIndex();
+    if (!current.isValid() || !m_log.record(current.row()).hasBytes())
+        return nullptr;
+    // A window of the terminal's own, so that it closes with it.
+    auto* dump = new ByteDumpWindow(m_log.record(current.row()), m_log.window());
+    dump->show();
+    return dump;
+}
+
+void LogActions::saveLogAs()
+{
+    const QString name = QStringLiteral("accessterm-%1.log")
+                             .arg(QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss"));
+    const QString path = m_askPath(QDir(m_saveFolder).filePath(name));
+    if (path.isEmpty())
+        return;
+    m_saveFolder = QFileInfo(path).absolutePath();
+    saveLog(path);
+}
+
+void LogActions::saveLog(const QString& path)
+{
+    auto* saver = new LogSaver(path, m_log.logModel(), this);
+    connect(saver, &LogSaver::finished, this,
+            [this, saver](const QString& file, qsizetype lines, const QString& error) {
+                saver->deleteLater();
+                if (error.isEmpty())
+                    m_log.AddLine(QStringLiteral("Log saved: %1 (%2 lines)").arg(file).arg(lines));
+                else
+                    m_log.AddLine(QStringLiteral("Log not saved: %1 \u2014 %2").arg(file, error));
+            });
+}

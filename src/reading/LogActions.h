@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class ByteDumpWindow;
+class EventLog;
+
+// What the operator can do with the event log's lines, as actions on the log that carry their
+// keys (so the context menu shows them) and act while the log has the focus: copy the selected
+// lines whole (Ctrl+C) or their bytes as hex (Ctrl+Shift+C), select all, show the current line's
+// bytes in a window of their own (Ctrl+B), and save the whole log to a file (Ctrl+S). The log
+// itself knows nothing of them.
+class LogActions : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LogActions(EventLog& log);
+
+    // The selected lines, whole and in log order, one per line of the text.
+    QString selectedText() const;
+    void copySelection() const;
+    // The selected lines' bytes as upper-case hex pairs, one line each; status lines left out.
+    QString selectedHex() const;
+    void copySelectionAsHex() const;
+    // Opens a window on the current line's bytes; none when the line stands for no bytes.
+    ByteDumpWindow* showBytes();
+    // Asks where to save the log, proposing a new file in the folder last used, then saves.
+    void saveLogAs();
+    // Writes every line to path, between the window's other events; a log line tells how it went.
+    void saveLog(const QString& path);
+    // Replaces the save dialog: given the proposed path, returns the chosen one (empty: none).
+    void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }
+
+private:
+    EventLog& m_log;
+    QString m_saveFolder; // where the last save went, for this run only
+    std::function<QString(const QString&)> m_askPath;
+};

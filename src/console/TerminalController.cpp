@@ -61,7 +61,7 @@ TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, Seri
 
 void TerminalController::Option2_Click()
 {
-    m_transportMode = 1;
+    m_transportMode = kSerialMode;
     openChosenSerialPort();
 }
 
@@ -69,7 +69,7 @@ void TerminalController::Option1_Click()
 {
     if (m_serial.IsOpen())
         m_serial.ClosePort();
-    m_transportMode = 2;
+    m_transportMode = kTcpMode;
 }
 
 void TerminalController::CmbComPort_Change()
@@ -171,11 +171,11 @@ void TerminalController::Command3_Click()
         return;
     }
     const QByteArray& bytes = command.bytes;
-    if (m_transportMode == 1) {
+    if (m_transportMode == kSerialMode) {
         const LinkResult written = m_serial.Write(bytes);
         if (!written.ok())
             m_log.AddLine(QStringLiteral("Nothing sent: ") + written.description());
-    } else if (m_tcp.GetState() == 7) {
+    } else if (m_tcp.GetState() == Winsock::sckConnected) {
         const LinkResult sent = m_tcp.Send(bytes);
         if (!sent.ok())
             m_log.AddLine(QStringLiteral("Nothing sent: ") + sent.description());

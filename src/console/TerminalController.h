@@ -14,6 +14,12 @@ class TerminalController : public QObject
 {
     Q_OBJECT
 public:
+    // transportMode's values: nothing chosen yet, "Comport", "TCP/IP". Every value but
+    // kSerialMode sends over TCP.
+    static constexpr qint32 kNoMode = 0;
+    static constexpr qint32 kSerialMode = 1;
+    static constexpr qint32 kTcpMode = 2;
+
     TerminalController(ConsoleFields& window, EventLog& LB, SerialLink& serial, TcpLink& tcp,
                        QObject* parent = nullptr);
 
@@ -53,7 +59,7 @@ private:
     SerialLink& m_serial;
     TcpLink& m_tcp;
 
-    qint32 m_transportMode = 0;
+    qint32 m_transportMode = kNoMode;
     QString m_firstDigit;
     QString m_secondDigit;
     bool m_toldCaptureFile = false; // the log has named a capture file not beside the program

@@ -7,10 +7,21 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-// The terminal's one serial port. It owns MSComm1 and turns each arrival into one reply burst:
-// settle 300 ms, then drain, then notify ReplyArrived with a non-empty reply and how long after
-// the port's last write (since it opened) the reply's first byte came, -1 when nothing was
-// written.
+// The terminal's one serial port. It owns MSComm1 and turns each arrival into one reply burst.
+//
+// How it works:
+// - The port announces an arrival (OnComm with comEvReceive). The link notes how long after its
+//   last write the first byte came (-1 when nothing was written since the port opened), waits
+//   300 ms with SettleDelay so that the rest of the burst can come, then drains the port and
+//   emits ReplyArrived once with the whole burst.
+// - The settle wait runs the window's events nested inside it: the operator may send, choose
+//   another port, change the baud rate or close the port meanwhile, and further arrivals come.
+//   While m_collecting is set, arrivals belong to the burst being gathered and start nothing.
+// - m_opening counts every open and close. A wait that ends on another opening than it began on
+//   does not read: the new opening's bytes get a wait of their own (or none, when nothing came).
+// - m_collecting stays set while the reply is handed on, as the log renders a long one a slice
+//   at a time; what came meanwhile is the next burst, started on the next turn of the loop.
+// - A device that goes away (unplugged) is closed and announced with PortLost.
 class SerialLink : public QObject
 {
     Q_OBJECT

@@ -61,25 +61,25 @@ void TcpLink::LogSocketState()
 QString TcpLink::StateName(int state)
 {
     switch (state) {
-    case 0:
+    case Winsock::sckClosed:
         return QStringLiteral("Closed");
-    case 1:
+    case Winsock::sckOpen:
         return QStringLiteral("Open");
-    case 2:
+    case Winsock::sckListening:
         return QStringLiteral("Listening....");
-    case 3:
+    case Winsock::sckConnectionPending:
         return QStringLiteral("Connection Pending");
-    case 4:
+    case Winsock::sckResolvingHost:
         return QStringLiteral("ResolvingHost");
-    case 5:
+    case Winsock::sckHostResolved:
         return QStringLiteral("HostResolved");
-    case 6:
+    case Winsock::sckConnecting:
         return QStringLiteral("Connectin");
-    case 7:
+    case Winsock::sckConnected:
         return QStringLiteral("Connected");
-    case 8:
+    case Winsock::sckClosing:
         return QString::fromUtf8("\u9019\u53f0\u96fb\u8166\u6b63\u5728\u95dc\u9589\u9023\u7dda");
-    case 9:
+    case Winsock::sckError:
         return QStringLiteral("Error");
     default:
         return QString();

@@ -10,10 +10,23 @@
 #include <QString>
 
 // The terminal's one TCP client connection. It owns Winsock1 and turns its events into
-// Connected, ReplyArrived (after the 300 ms settle, the burst taken a slice at a time) and
-// SocketError. A reply comes with how long after the connection's last write its first byte came,
-// -1 when nothing was written on it. A peer may be read a piece at a time (SetLongestRead): a reply
-// that fills a piece goes on in the next, which comes marked as its continuation.
+// Connected, ReplyArrived and SocketError.
+//
+// How it works:
+// - DataArrival starts a burst: the link notes how long after the connection's last write the
+//   first byte came (-1 when nothing was written on it), waits 300 ms with SettleDelay, then
+//   takes what has come a slice of 1 MiB at a time (takeBurst), one turn of the event loop
+//   between slices, and emits ReplyArrived once.
+// - The settle wait and the turns run the window's events nested inside them: the operator may
+//   send, connect again or close meanwhile, and more bytes come. While m_gathering is set,
+//   arrivals belong to the burst being gathered and start nothing.
+// - m_connection counts every ConnectTo and Disconnect. A wait or a slice that ends on another
+//   connection than it began on drops what it took with the old connection; the new one's bytes
+//   get a wait of their own.
+// - m_gathering stays set while the reply is handed on; what came meanwhile gets a round of its
+//   own on the next turn, as the socket does not announce it again.
+// - A peer may be read a piece at a time (SetLongestRead): a reply that fills a piece goes on in
+//   the next, which comes marked as its continuation when it follows within a settle wait.
 class TcpLink : public QObject
 {
     Q_OBJECT

@@ -12,18 +12,18 @@ int ErrorNumber(QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
+        return Winsock::sckConnectionRefused;
     case QAbstractSocket::SocketTimeoutError:
-        return 10060;
+        return Winsock::sckTimedOut;
     case QAbstractSocket::HostNotFoundError:
-        return 11001;
+        return Winsock::sckHostNotFound;
     case QAbstractSocket::NetworkError:
-        return 10051;
+        return Winsock::sckNetworkUnreachable;
     case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
+        return Winsock::sckConnectionReset;
     case QAbstractSocket::SocketAddressNotAvailableError:
     case QAbstractSocket::UnsupportedSocketOperationError:
-        return 10049;
+        return Winsock::sckInvalidArgument;
     default:
         return 10000 + int(error);
     }
@@ -36,18 +36,18 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         m_socket.abort();
-        fail(10060, QStringLiteral("Connection timed out"));
+        fail(Winsock::sckTimedOut, QStringLiteral("Connection timed out"));
     });
     connect(&m_socket, &QAbstractSocket::stateChanged, this,
             [this](QAbstractSocket::SocketState state) {
                 if (state == QAbstractSocket::HostLookupState)
-                    m_state = 4;
+                    m_state = sckResolvingHost;
                 else if (state == QAbstractSocket::ConnectingState)
-                    m_state = 6;
+                    m_state = sckConnecting;
             });
     connect(&m_socket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
-        m_state = 7;
+        m_state = sckConnected;
         // Each read from the system takes what it holds for the socket, on the window's thread:
         // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
@@ -62,9 +62,9 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     });
     connect(&m_socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
-                if (error == QAbstractSocket::RemoteHostClosedError && m_state >= 7) {
+                if (error == QAbstractSocket::RemoteHostClosedError && m_state >= sckConnected) {
                     peerClosed();
-                    m_state = 8;
+                    m_state = sckClosing;
                     return;
                 }
                 m_connectTimer.stop();
@@ -119,11 +119,11 @@ void Winsock::Connect()
         // A Close or a new Connect before then makes it stale.
         QTimer::singleShot(0, this, [this, why, attempt = m_attempt] {
             if (attempt == m_attempt)
-                fail(10049, why);
+                fail(sckInvalidArgument, why);
         });
         return;
     }
-    m_state = QHostAddress(m_remoteHost).isNull() ? 4 : 6;
+    m_state = QHostAddress(m_remoteHost).isNull() ? sckResolvingHost : sckConnecting;
     if (m_localPort != 0)
         m_socket.bind(QHostAddress::Any, quint16(m_localPort));
     m_connectTimer.start(ConnectTimeoutMs);
@@ -134,13 +134,13 @@ void Winsock::Close()
 {
     m_connectTimer.stop();
     m_socket.abort();
-    m_state = 0;
+    m_state = sckClosed;
     ++m_attempt;
 }
 
 bool Winsock::SendData(const QByteArray& bytes)
 {
-    if (m_state != 7)
+    if (m_state != sckConnected)
         return false;
     return m_socket.write(bytes) == bytes.size();
 }
@@ -167,14 +167,14 @@ QString Winsock::ErrorString() const
 
 void Winsock::fail(int number, const QString& description)
 {
-    m_state = 9;
+    m_state = sckError;
     emit Error(number, description);
 }
 
 void Winsock::peerClosed()
 {
-    if (m_state != 7)
+    if (m_state != sckConnected)
         return;
-    m_state = 8;
+    m_state = sckClosing;
     emit PeerClosed();
 }

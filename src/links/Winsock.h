@@ -6,14 +6,36 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-// The socket control, on QTcpSocket, with the members the TCP link uses.
-// State numbers: closed 0, resolving 4, connecting 6, connected 7, closing 8 (the peer closed),
-// error 9. Error numbers: refused 10061, timed out 10060, host not found 11001, network unreachable
-// 10051, reset by peer 10054, invalid host or port 10049. A connect gives up after 20 s (10060).
+// The socket control, on QTcpSocket, with the members the TCP link uses. Its states and error
+// numbers are those the log shows ("Connect State:", "Socket Error:"), so they keep their numbers.
+// A connect gives up after 20 s (sckTimedOut).
 class Winsock : public QObject
 {
     Q_OBJECT
 public:
+    // The states this socket passes through are closed, resolving, connecting, connected, closing
+    // (the peer closed) and error; the others are named for the log's names of every number.
+    enum State : int {
+        sckClosed = 0,
+        sckOpen = 1,
+        sckListening = 2,
+        sckConnectionPending = 3,
+        sckResolvingHost = 4,
+        sckHostResolved = 5,
+        sckConnecting = 6,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9
+    };
+    enum Error : int {
+        sckInvalidArgument = 10049, // an invalid host or port
+        sckNetworkUnreachable = 10051,
+        sckConnectionReset = 10054,
+        sckTimedOut = 10060,
+        sckConnectionRefused = 10061,
+        sckHostNotFound = 11001
+    };
+
     explicit Winsock(QObject* parent = nullptr);
 
     QString RemoteHost() const;
@@ -42,7 +64,7 @@ signals:
     void ConnectEvent();
     void DataArrival(qint32 bytesTotal);
     void Error(int number, const QString& description);
-    // The peer closed a connection that was up (the state became 8).
+    // The peer closed a connection that was up (the state became sckClosing).
     void PeerClosed();
 
 private:
@@ -54,6 +76,6 @@ private:
     QString m_remoteHost;
     qint64 m_remotePort = 0;
     qint32 m_localPort = 0;
-    int m_state = 0;
+    int m_state = sckClosed;
     quint64 m_attempt = 0; // counts Close calls, so a refusal queued before one is dropped
 };

@@ -58,7 +58,7 @@ bool ShellLink::Send(const QByteArray& bytes)
     LinkResult result = LinkResult::Success();
     if (m_options.host.isEmpty()) {
         result = m_serial.Write(bytes);
-    } else if (m_tcp.GetState() == 7) {
+    } else if (m_tcp.GetState() == Winsock::sckConnected) {
         result = m_tcp.Send(bytes);
     } else {
         m_tcp.LogSocketState();

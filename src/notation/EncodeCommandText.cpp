@@ -201,3 +201,19 @@ EncodedCommand EncodeCommandText(std::u32string_view text)
         result.bytes.assign(outputBuffer.begin(), outputBuffer.end());
     return result;
 }
+
+EncodedCommand EncodeCommandText(std::u32string_view text, std::vector<std::size_t>& starts)
+{
+    EncodedCommand result = EncodeCommandText(text);
+    starts.clear();
+    if (!result.ok())
+        return result;
+    // Each byte comes from one plain character or from a token, "<" through the first ">" after it.
+    starts.reserve(result.bytes.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        starts.push_back(at);
+        if (text[at] == U'<')
+            at = text.find(U'>', at);
+    }
+    return result;
+}

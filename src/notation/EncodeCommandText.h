@@ -36,3 +36,7 @@ extern ByteText outputBuffer;
 // Turns the trimmed operator text in the bracketed hex notation into the bytes to send.
 // Empty text gives no bytes and no error; the caller treats that as nothing to send.
 EncodedCommand EncodeCommandText(std::u32string_view text);
+
+// The same, and for each byte the 0-based position in text where the characters that produced it
+// start, so that a caller can point back into the text; empty when the text does not encode.
+EncodedCommand EncodeCommandText(std::u32string_view text, std::vector<std::size_t>& starts);

@@ -71,6 +71,14 @@ private slots:
         }
     }
 
+    void marksWhereBytesStart()
+    {
+        std::vector<std::size_t> starts{99};
+        QVERIFY(EncodeCommandText(U32("A<42>C<4142>x<7>1>< 4>"), starts).ok());
+        QCOMPARE(starts, (std::vector<std::size_t>{0, 1, 5, 6, 12, 13, 16, 17, 18}));
+        QVERIFY(!EncodeCommandText(U32("A<0D"), starts).ok() && starts.empty());
+    }
+
     void rendersAndPads()
     {
         QCOMPARE(RenderReceivedData("\002AB\003\r\n"), "<02>AB<03><0D><0A>");

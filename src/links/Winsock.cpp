@@ -6,8 +6,6 @@
 namespace
 {
 
-constexpr int ConnectTimeoutMs = 20000;
-
 int ErrorNumber(QAbstractSocket::SocketError error)
 {
     switch (error) {
@@ -34,6 +32,7 @@ int ErrorNumber(QAbstractSocket::SocketError error)
 Winsock::Winsock(QObject* parent) : QObject(parent)
 {
     m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(20000);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         m_socket.abort();
         fail(Winsock::sckTimedOut, QStringLiteral("Connection timed out"));
@@ -126,7 +125,7 @@ void Winsock::Connect()
     m_state = QHostAddress(m_remoteHost).isNull() ? sckResolvingHost : sckConnecting;
     if (m_localPort != 0)
         m_socket.bind(QHostAddress::Any, quint16(m_localPort));
-    m_connectTimer.start(ConnectTimeoutMs);
+    m_connectTimer.start();
     m_socket.connectToHost(m_remoteHost, quint16(m_remotePort));
 }
 

@@ -57,6 +57,8 @@ public:
     void SetReadBufferSize(qint64 bytes) { m_socket.setReadBufferSize(bytes); }
     // The bytes received and not yet taken by GetData, at most INT32_MAX.
     qint32 BytesReceived() const;
+    // For tests: how long a connect may take before it gives up (20 s).
+    void SetConnectTimeout(int ms) { m_connectTimer.setInterval(ms); }
     // The socket's description of its last failure.
     QString ErrorString() const;
 

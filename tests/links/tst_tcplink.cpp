@@ -6,6 +6,11 @@
 
 #include <QAbstractItemModelTester>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 class tst_TcpLink : public QObject, private TerminalRoads
 {
     Q_OBJECT
@@ -43,6 +48,29 @@ private slots:
         t->fields.port = QString::number(m_server.serverPort());
         QVERIFY(connectPeer());
         QCOMPARE(lines().filter("Socket Error:").size(), 0);
+    }
+
+    void aConnectThatHangsGivesUp()
+    {
+        // A listener whose one-place queue is taken answers no further handshake.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                ::listen(listener, 0) == 0 &&
+                ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+        const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+        QTcpSocket queued;
+        queued.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+        QVERIFY(queued.waitForConnected(5000));
+        t->fields.port = QString::number(ntohs(address.sin_port));
+        t->tcp.Winsock1().SetConnectTimeout(300);
+        t->controller.CmdConnect_Click();
+        QTRY_COMPARE(lines().last(), "Socket Error:10060 Connection timed out");
+        QCOMPARE(t->tcp.GetState(), int(Winsock::sckError));
+        QCOMPARE(lines().count("Connect Succeed"), 0);
     }
 
     void peerClosesInTheMiddleOfABurst()

@@ -56,7 +56,9 @@ private slots:
             return edit()->text();
         };
         QCOMPARE(doubleClick(3), "dra"); // "Connect State:Closed"
-        QCOMPARE(doubleClick(2), "B");   // "[Output]------B"
+        QVERIFY(log()->hasFocus());
+        QCOMPARE(doubleClick(2), "B"); // "[Output]------B", ready to edit
+        QVERIFY(edit()->hasFocus());
         QCOMPARE(log()->count(), lines);
     }
 

@@ -5,6 +5,8 @@
 #include "commandline/CommandLine.h"
 #include "console/EventLog.h"
 #include "console/FrameMenu.h"
+#include "reading/ByteDumpWindow.h"
+#include "reading/LogActions.h"
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
 
@@ -92,6 +94,9 @@ private slots:
             for (int x = 0; x < row.width(); ++x)
                 red += row.pixelColor(x, y).red() > 160 && row.pixelColor(x, y).green() < 90;
         QVERIFY(red > 20);
+        log.setCurrentIndex(reply);
+        std::unique_ptr<QWidget> dump(w.logActions().showBytes());
+        QVERIFY(dump->windowTitle().endsWith("ms after the command, bcc 5A, expected 07"));
         socket->write("\x02OK\x03\x07");
         QTRY_COMPARE(log.logModel().rowCount(), sent + 3);
         QVERIFY(log.logModel()

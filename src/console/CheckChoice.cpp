@@ -2,6 +2,8 @@
 
 #include "checks/CheckPlacement.h"
 #include "checks/CheckVerdict.h"
+#include "console/LogLine.h"
+#include "terminal/TrafficLines.h"
 
 #include <string_view>
 

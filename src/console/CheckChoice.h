@@ -1,11 +1,12 @@
 #pragma once
 
-#include "console/LogLine.h"
-#include "terminal/TrafficLines.h"
-
+#include <QByteArrayView>
 #include <QObject>
+#include <QString>
 
 struct CheckEntry;
+struct CommandBytes;
+struct ReplyCheck;
 
 // The check value the operator has chosen for the commands sent and the replies that come; none
 // at start. With none, commands and replies pass as they are.

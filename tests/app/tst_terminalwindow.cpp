@@ -140,11 +140,19 @@ private slots:
         QVERIFY2(log.lines().last().startsWith("Frame 8E1 refused by " + pty.slavePath() + ": "),
                  qPrintable(log.lines().last()));
         QCOMPARE(Checked(w.frameMenu().ContextMenu(), "Frame"), "8N1");
+        // A device that takes 7 data bits but no parity: the line goes back to the frame it had.
+        qputenv("ACCESSTERM_TCSETATTR_LOG", requests.toLocal8Bit());
+        qputenv("ACCESSTERM_TCSETATTR_REFUSE", "E");
+        Choose(w.frameMenu().ContextMenu(), "Frame", "7E1");
+        qunsetenv("ACCESSTERM_TCSETATTR_REFUSE");
+        QVERIFY(log.lines().last().startsWith("Frame 7E1 refused by " + pty.slavePath() + ": "));
+        QVERIFY(Asked(requests).contains("!8E1"));
+        QCOMPARE(Asked(requests).last(), "8N1");
+        QFile::remove(requests);
         Choose(w.frameMenu().ContextMenu(), "Frame", "8N2");
         QCOMPARE(log.lines().last(), "Comport Setting:4800,n,8,2");
 
         // What the line is asked for, as the shim records it.
-        qputenv("ACCESSTERM_TCSETATTR_LOG", requests.toLocal8Bit());
         Choose(w.frameMenu().ContextMenu(), "Frame", "7E1");
         QCOMPARE(log.lines().last(), "Comport Setting:4800,e,7,1");
         QCOMPARE(Asked(requests).last(), "7E1");

@@ -2,12 +2,15 @@
 // each request's frame is appended to it as a line ("7E1", from c_cflag's CSIZE, PARENB, PARODD,
 // CMSPAR and CSTOPB) and reported done, since a pseudo-terminal refuses parity and 7 data bits.
 // The settings asked for are kept and read back by tcgetattr meanwhile, as from a real line that
-// took them. Otherwise both calls go on to the system's own.
+// took them; a parity letter in ACCESSTERM_TCSETATTR_REFUSE makes a request with it fail with
+// EINVAL instead, recorded with a leading "!". Otherwise both calls go on to the system's own.
 #include <dlfcn.h>
 #include <termios.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
@@ -35,17 +38,23 @@ extern "C" int tcsetattr(int fd, int actions, const termios* tio)
     const char* log = Recording();
     if (!log || fd < 0 || fd >= kDescriptors)
         return System<int (*)(int, int, const termios*)>("tcsetattr")(fd, actions, tio);
-    kept[fd] = *tio;
-    held[fd] = true;
     const tcflag_t c = tio->c_cflag;
     const int bits = (c & CSIZE) == CS5 ? 5 : (c & CSIZE) == CS6 ? 6 : (c & CSIZE) == CS7 ? 7 : 8;
     char parity = 'N';
     if (c & PARENB)
         parity = (c & CMSPAR) ? ((c & PARODD) ? 'M' : 'S') : ((c & PARODD) ? 'O' : 'E');
+    const char* refuse = std::getenv("ACCESSTERM_TCSETATTR_REFUSE");
+    const bool refused = refuse && std::strchr(refuse, parity);
     if (FILE* file = std::fopen(log, "a")) {
-        std::fprintf(file, "%d%c%d\n", bits, parity, (c & CSTOPB) ? 2 : 1);
+        std::fprintf(file, "%s%d%c%d\n", refused ? "!" : "", bits, parity, (c & CSTOPB) ? 2 : 1);
         std::fclose(file);
     }
+    if (refused) {
+        errno = EINVAL;
+        return -1;
+    }
+    kept[fd] = *tio;
+    held[fd] = true;
     return 0;
 }
 

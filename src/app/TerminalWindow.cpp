@@ -27,10 +27,12 @@ void TerminalWindow::attach()
     connect(m_commandLine, &CommandLine::Problem, log, &EventLog::AddLine);
     connect(&controller(), &TerminalController::CommandOutput, m_commandLine,
             &CommandLine::Remember);
+    // A command sent with a check value comes back as typed, without the value.
     connect(log, &QAbstractItemView::doubleClicked, m_commandLine,
             [this, log](const QModelIndex& index) {
-                m_commandLine->TakeFromLog(log->line(index.row()));
+                m_commandLine->TakeFromLog(log->record(index.row()).asTyped());
             });
+    m_commandLine->SetCheckChoice(&controller().checkChoice());
     // Read the command list only once its refusals reach the log.
     m_commandLine->list().Load(CommandListFile());
 }

@@ -1,9 +1,12 @@
 #include "commandline/CommandLine.h"
 
+#include "checks/CheckCatalogue.h"
+#include "console/CheckChoice.h"
 #include "console/Toolkit.h"
 #include "terminal/TrafficLines.h"
 
 #include <QAbstractItemView>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCompleter>
 #include <QContextMenuEvent>
@@ -38,6 +41,26 @@ QString MenuText(const NamedCommand& entry)
         command = command.first(47) + QChar(0x2026);
     return QString(entry.name).replace(QLatin1Char('&'), QStringLiteral("&&")) + QLatin1Char('\t') +
            command.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// "None" and every check value of the catalogue, the one chosen checked.
+void AddChecksumMenu(QMenu& menu, CheckChoice& choice)
+{
+    QMenu* checksum = menu.addMenu(QObject::tr("Checksum"));
+    auto* group = new QActionGroup(checksum);
+    const auto add = [&](const QString& text, const CheckEntry* entry) {
+        QAction* action = checksum->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(choice.check() == entry);
+        group->addAction(action);
+        QObject::connect(action, &QAction::triggered, &choice,
+                         [&choice, entry] { choice.choose(entry); });
+    };
+    add(QObject::tr("None"), nullptr);
+    for (const CheckEntry& entry : CheckCatalogue())
+        add(QString::fromLatin1(entry.name.data(), entry.name.size()) + QStringLiteral(" \u2014 ") +
+                QString::fromLatin1(entry.rule.data(), entry.rule.size()),
+            &entry);
 }
 
 } // namespace
@@ -143,6 +166,8 @@ QMenu* CommandLine::ContextMenu()
         commands->addAction(tr("None in %1").arg(m_list.path()))->setEnabled(false);
     QAction* add = menu->addAction(tr("Add to Commands…"), this, &CommandLine::addToCommands);
     add->setEnabled(!m_edit.text().trimmed().isEmpty());
+    if (m_checks)
+        AddChecksumMenu(*menu, *m_checks);
     return menu;
 }
 

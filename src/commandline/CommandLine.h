@@ -6,6 +6,7 @@
 #include "commandline/CommandHistory.h"
 #include "commandline/CommandList.h"
 
+class CheckChoice;
 class QCompleter;
 class QLineEdit;
 class QMenu;
@@ -15,7 +16,8 @@ class Toolkit;
 // What helps the operator compose in the command line, around its plain editing (Enter still only
 // edits): Up and Down recall the commands sent in this run; typing offers the command list's
 // names that start with the text, and choosing one puts its command in place; the context menu
-// adds "Commands", the list, and "Add to Commands…", which keeps the text under a name.
+// adds "Commands", the list, "Add to Commands…", which keeps the text under a name, and, once a
+// check choice is given, "Checksum", the check value added to every command sent.
 class CommandLine : public QObject
 {
     Q_OBJECT
@@ -26,6 +28,7 @@ public:
     const CommandHistory& history() const { return m_history; }
     QCompleter* completer() const { return m_completer; }
 
+    void SetCheckChoice(CheckChoice* choice) { m_checks = choice; }
     // A command was sent: it can be recalled.
     void Remember(const QString& command);
     // Puts the command of an "[Output]" log line in the command line; other lines do nothing.
@@ -50,4 +53,5 @@ private:
     CommandHistory m_history;
     CommandList m_list;
     QCompleter* m_completer = nullptr;
+    CheckChoice* m_checks = nullptr;
 };

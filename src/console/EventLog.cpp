@@ -34,12 +34,13 @@ void EventLog::AddLine(const QString& text)
     m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddCommand(const QString& text, const QByteArray& bytes)
+void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed)
 {
-    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch()));
+    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), typed));
 }
 
-void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
+void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued,
+                        const ReplyCheck& check)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qsizetype at = 0;
@@ -48,7 +49,8 @@ void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)
         const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
         // Rendered a slice at a time, the window's events handled between.
         m_model.append(LogLine::Input(InputLine(piece, marker, EventTurn), marker.size(), piece,
-                                      at == 0 ? answerMs : -1, now));
+                                      at == 0 ? answerMs : -1, now,
+                                      at == 0 ? check : ReplyCheck()));
         at += piece.size();
     } while (at < reply.size());
 }

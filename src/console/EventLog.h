@@ -19,13 +19,16 @@ public:
 
     // A status line.
     void AddLine(const QString& text) override;
-    // A command's line, with the bytes it encodes to (none when it could not be encoded).
-    void AddCommand(const QString& text, const QByteArray& bytes);
+    // A command's line, with the bytes it encodes to (none when it could not be encoded) and,
+    // when the line shows more than was typed, the line as typed.
+    void AddCommand(const QString& text, const QByteArray& bytes, const QString& typed = {});
     // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
     // reply longer than the longest line goes on in further lines, each of the next bytes and
     // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;
-    // so does the first when the reply continues the one before.
-    void AddReply(QByteArrayView reply, qint64 answerMs, bool continued = false);
+    // so does the first when the reply continues the one before. The first line keeps the
+    // verdict on the reply's check value.
+    void AddReply(QByteArrayView reply, qint64 answerMs, bool continued = false,
+                  const ReplyCheck& check = {});
     void Clear();
 
     // The reply bytes a line holds at most.

@@ -2,6 +2,7 @@
 
 #include "console/EventLogDelegate.h"
 
+#include <QColor>
 #include <QDateTime>
 
 EventLogModel::EventLogModel(QObject* parent) : QAbstractListModel(parent)
@@ -25,6 +26,9 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const
         return m_lines[size_t(index.row())].text();
     if (role == Qt::ToolTipRole)
         return m_lines[size_t(index.row())].summary();
+    // A reply whose check value is wrong stands out without hovering.
+    if (role == Qt::ForegroundRole && m_lines[size_t(index.row())].checkFailed())
+        return QColor(Qt::red);
     if (role == EventLogDelegate::InCodePageRole)
         return m_lines[size_t(index.row())].inCodePage();
     return {};

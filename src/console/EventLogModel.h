@@ -27,7 +27,8 @@ public:
     explicit EventLogModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    // The line's text, and as its tooltip what it is and when it came.
+    // The line's text, as its tooltip what it is and when it came, and red text for a reply
+    // whose check value is wrong.
     QVariant data(const QModelIndex& index, int role) const override;
 
     void append(LogLine line);

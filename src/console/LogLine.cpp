@@ -13,19 +13,21 @@ LogLine LogLine::Status(const QString& text, qint64 timeMs)
     return line;
 }
 
-LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs)
+LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
+                        const QString& typed)
 {
     LogLine line = Status(text, timeMs);
     auto traffic = std::make_unique<Traffic>();
     traffic->kind = Kind::Output;
     traffic->byteCount = bytes.size();
     traffic->bytes = bytes;
+    traffic->typed = typed;
     line.m_traffic = std::move(traffic);
     return line;
 }
 
 LogLine LogLine::Input(const QString& text, qsizetype markerLength, QByteArrayView reply,
-                       qint64 answerMs, qint64 timeMs)
+                       qint64 answerMs, qint64 timeMs, const ReplyCheck& check)
 {
     // A marker and a rendering are all in the code page: a line of millions is not looked at.
     LogLine line;
@@ -37,6 +39,8 @@ LogLine LogLine::Input(const QString& text, qsizetype markerLength, QByteArrayVi
     traffic->answerMs = answerMs;
     traffic->byteCount = reply.size();
     traffic->renderedFrom = markerLength;
+    traffic->verdict = check.verdict;
+    traffic->checkFailed = check.failed;
     // Most replies hold no "<" at all, and then need no bit.
     const char* const begin = reply.data();
     const char* const end = begin + reply.size();
@@ -92,5 +96,7 @@ QString LogLine::summary() const
                        .arg(count == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"), time);
     if (reply && m_traffic->answerMs >= 0)
         text += QStringLiteral(", %1 ms after the command").arg(m_traffic->answerMs);
+    if (!m_traffic->verdict.isEmpty())
+        text += QStringLiteral(", ") + m_traffic->verdict;
     return text;
 }

@@ -15,19 +15,28 @@
 // A reply's bytes are not held twice: its line keeps the rendered text, which spells every byte
 // but one kind, the "<" of the reply itself, that reads like the start of a token. A bit for
 // each such byte, only when the reply has any, makes the text say exactly which bytes came.
+// What a reply's check value said, when there was one to check: "bcc ok", or
+// "bcc 5B, expected 5A" and failed.
+struct ReplyCheck {
+    QString verdict;
+    bool failed = false;
+};
+
 class LogLine
 {
 public:
     enum class Kind : quint8 { Status, Output, Input };
 
     static LogLine Status(const QString& text, qint64 timeMs);
-    // bytes: what the command encodes to; none when it could not be encoded.
-    static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs);
+    // bytes: what the command encodes to; none when it could not be encoded. typed: the line as
+    // the operator typed it, when the text shown holds more (a check value); empty otherwise.
+    static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
+                          const QString& typed = {});
     // text: a marker of markerLength characters followed by the reply as rendered; answerMs: from
     // the link's last write to the reply's first byte, or -1 when nothing was written on that link
     // since it opened.
     static LogLine Input(const QString& text, qsizetype markerLength, QByteArrayView reply,
-                         qint64 answerMs, qint64 timeMs);
+                         qint64 answerMs, qint64 timeMs, const ReplyCheck& check = {});
 
     const QString& text() const { return m_text; }
     qint64 timeMs() const { return m_timeMs; } // milliseconds since the epoch, UTC
@@ -37,9 +46,17 @@ public:
     qsizetype byteCount() const { return m_traffic ? m_traffic->byteCount : 0; }
     QByteArray bytes() const;
     qint64 answerMs() const { return m_traffic ? m_traffic->answerMs : -1; }
+    // The text as typed: a command sent with a check value without the value, else the text.
+    const QString& asTyped() const
+    {
+        return m_traffic && !m_traffic->typed.isEmpty() ? m_traffic->typed : m_text;
+    }
+    // Whether the reply's check value was checked and found wrong.
+    bool checkFailed() const { return m_traffic && m_traffic->checkFailed; }
 
     // What the line is and when it came: "Reply, 13 bytes, 14:03:07.412, 42 ms after the
-    // command", "Command, 5 bytes, 14:03:07.370", or only the time for a status line.
+    // command", "Command, 5 bytes, 14:03:07.370", or only the time for a status line; a reply
+    // whose check value was checked adds the verdict (", bcc ok").
     QString summary() const;
 
     // Whether every character is a printable one of the 8-bit code page (from the blank up),
@@ -51,11 +68,14 @@ public:
 private:
     struct Traffic {
         Kind kind;
+        bool checkFailed = false;
         qint64 answerMs = -1;
         qsizetype byteCount = 0;
         qsizetype renderedFrom = 0; // a reply: where its rendering starts in the text
         QByteArray bytes;           // a command: its bytes
         QBitArray literalLess;      // a reply: by byte offset, which bytes are a "<" of its own
+        QString typed;              // a command: as typed, when shown with a check value
+        QString verdict;            // a reply: its check value's verdict, when checked
     };
 
     QString m_text;

@@ -1,5 +1,6 @@
 #include "console/TerminalController.h"
 
+#include "checks/CheckCatalogue.h"
 #include "console/ConsoleFields.h"
 #include "console/EventLog.h"
 #include "console/Module1.h"
@@ -57,6 +58,7 @@ TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, Seri
     m_tcp.SetLongestRead(EventLog::kLineBytes);
     connect(&m_tcp, &TcpLink::ReplyArrived, this, &TerminalController::TcpLink_ReplyArrived);
     connect(&m_tcp, &TcpLink::SocketError, this, &TerminalController::TcpLink_SocketError);
+    connect(&m_checks, &CheckChoice::changed, this, &TerminalController::CheckChoice_Changed);
 }
 
 void TerminalController::Option2_Click()
@@ -116,13 +118,23 @@ void TerminalController::applyBaudRate()
         m_window.FocusBaudBox();
         return;
     }
-    const LinkResult applied = m_serial.ApplySettings(*baud);
+    applySettings(*baud, m_frame);
+}
+
+void TerminalController::Frame_Click(const SerialFrame& frame)
+{
+    applySettings(m_serial.Baud(), frame);
+}
+
+void TerminalController::applySettings(qint32 baud, const SerialFrame& frame)
+{
+    const LinkResult applied = m_serial.ApplySettings(baud, frame);
     if (!applied.ok()) {
         m_log.AddLine(applied.description());
         return;
     }
-    m_log.AddLine(QStringLiteral("Comport Setting:") + QString::number(*baud) +
-                  QStringLiteral(",n,8,1"));
+    m_frame = frame;
+    m_log.AddLine(QStringLiteral("Comport Setting:") + frame.settings(baud));
 }
 
 void TerminalController::CmdConnect_Click()
@@ -162,9 +174,11 @@ void TerminalController::cmdNumber_Click(int Index)
 void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
-    const CommandBytes command = EncodeForSending(text);
-    // The command's line keeps the bytes it stands for.
-    m_log.AddCommand(kOutputMarker + text, command.bytes);
+    QString shown;
+    const CommandBytes command = m_checks.encode(text, shown);
+    // The command's line keeps the bytes it stands for, and the command as typed.
+    m_log.AddCommand(kOutputMarker + shown, command.bytes,
+                     shown == text ? QString() : kOutputMarker + text);
     emit CommandOutput(text);
     if (!command.ok()) {
         m_log.AddLine(command.refusal);
@@ -172,6 +186,11 @@ void TerminalController::Command3_Click()
     }
     const QByteArray& bytes = command.bytes;
     if (m_transportMode == kSerialMode) {
+        // A byte the frame's data bits cannot carry would arrive as another.
+        if (const QString why = m_frame.tooWide(bytes); !why.isEmpty()) {
+            m_log.AddLine(QStringLiteral("Nothing sent: ") + why);
+            return;
+        }
         const LinkResult written = m_serial.Write(bytes);
         if (!written.ok())
             m_log.AddLine(QStringLiteral("Nothing sent: ") + written.description());
@@ -182,6 +201,13 @@ void TerminalController::Command3_Click()
     } else {
         m_tcp.LogSocketState();
     }
+}
+
+void TerminalController::CheckChoice_Changed(const CheckEntry* check)
+{
+    m_log.AddLine(check ? QStringLiteral("Checksum: %1, added to every command sent")
+                              .arg(QLatin1String(check->name.data(), qsizetype(check->name.size())))
+                        : QStringLiteral("Checksum: none"));
 }
 
 void TerminalController::cmdClear_Click()
@@ -200,7 +226,7 @@ void TerminalController::txtChar_PasteCut(qsizetype kept, qsizetype offered)
 
 void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64 answerMs)
 {
-    m_log.AddReply(reply, answerMs);
+    m_log.AddReply(reply, answerMs, false, m_checks.verify(reply));
     // The capture file takes the reply whole, however many lines the log gives it.
     const QString line = InputLine(reply);
     QString path;
@@ -225,7 +251,7 @@ void TerminalController::TcpLink_Connected()
 void TerminalController::TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs,
                                               bool continued)
 {
-    m_log.AddReply(reply, answerMs, continued);
+    m_log.AddReply(reply, answerMs, continued, m_checks.verify(reply));
     ReturnFreedMemoryAfter(reply);
 }
 

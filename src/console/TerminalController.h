@@ -1,5 +1,8 @@
 #pragma once
 
+#include "console/CheckChoice.h"
+#include "links/SerialFrame.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -34,12 +37,18 @@ public:
     void cmdNumber_Click(int Index);
     void Command3_Click(); // "Output Command"
     void cmdClear_Click(); // "Clear Screen"
+    // A frame chosen in the baud box's menu: applied at the line's present speed, and kept for
+    // every later baud change; one the device refuses leaves the line as it was.
+    void Frame_Click(const SerialFrame& frame);
     // A paste into txtChar longer than the room it had: kept of offered characters went in.
     void txtChar_PasteCut(qsizetype kept, qsizetype offered);
 
     qint32 transportMode() const { return m_transportMode; }
     QString firstDigit() const { return m_firstDigit; }
     QString secondDigit() const { return m_secondDigit; }
+    // The check value put into every command sent and checked in every reply.
+    CheckChoice& checkChoice() { return m_checks; }
+    const SerialFrame& frame() const { return m_frame; }
 
 signals:
     // "Output Command" has logged this command, whether or not it could be sent.
@@ -51,7 +60,9 @@ private:
     void TcpLink_ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
     void TcpLink_SocketError(int number, const QString& description);
 
+    void CheckChoice_Changed(const CheckEntry* check);
     void openChosenSerialPort();
+    void applySettings(qint32 baud, const SerialFrame& frame);
     void applyBaudRate();
 
     ConsoleFields& m_window;
@@ -59,6 +70,8 @@ private:
     SerialLink& m_serial;
     TcpLink& m_tcp;
 
+    CheckChoice m_checks;
+    SerialFrame m_frame;
     qint32 m_transportMode = kNoMode;
     QString m_firstDigit;
     QString m_secondDigit;

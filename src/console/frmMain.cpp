@@ -1,6 +1,7 @@
 #include "console/frmMain.h"
 
 #include "console/EventLog.h"
+#include "console/FrameMenu.h"
 #include "console/TerminalController.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
@@ -41,6 +42,7 @@ frmMain::frmMain(Toolkit& toolkit, QWidget* parent)
     m_controller = new TerminalController(*this, *m_ui->LB, *m_serial, *m_tcp, this);
     Form_Load();
     wireHandlers();
+    m_frameMenu = new FrameMenu(*m_ui->Combo2->lineEdit(), *m_controller, this);
     m_ui->LB->setFocus();
 }
 

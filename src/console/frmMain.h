@@ -8,6 +8,7 @@
 #include "console/Toolkit.h"
 
 class EventLog;
+class FrameMenu;
 class QLineEdit;
 class QPushButton;
 class SerialLink;
@@ -42,6 +43,7 @@ public:
     QLineEdit& txtChar() const;
     TerminalController& controller() const { return *m_controller; }
     Toolkit& toolkit() const { return m_toolkit; }
+    FrameMenu& frameMenu() const { return *m_frameMenu; }
     const std::array<QPushButton*, 16>& cmdNumber() const { return m_cmdNumber; }
 
 protected:
@@ -59,4 +61,5 @@ private:
     SerialLink* m_serial = nullptr;
     TcpLink* m_tcp = nullptr;
     TerminalController* m_controller = nullptr;
+    FrameMenu* m_frameMenu = nullptr;
 };

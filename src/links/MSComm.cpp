@@ -62,6 +62,15 @@ bool parseSettings(const QString& text, LineSettings& out)
     return true;
 }
 
+// Each part is tried, so that setting a frame back after a refusal sets all of it back.
+bool ApplyFrame(QSerialPort& port, const LineSettings& line)
+{
+    const bool parity = port.setParity(line.parity);
+    const bool bits = port.setDataBits(line.dataBits);
+    const bool stop = port.setStopBits(line.stopBits);
+    return parity && bits && stop;
+}
+
 // Orders device names ttyS*, ttyUSB*, ttyACM*, each by its number.
 int familyRank(const QString& name)
 {
@@ -154,14 +163,20 @@ LinkResult MSComm::SetSettings(const QString& settings)
                                            .arg(line.baud)
                                            .arg(m_port.errorString()));
         }
-        if (!m_port.setParity(line.parity) || !m_port.setDataBits(line.dataBits) ||
-            !m_port.setStopBits(line.stopBits)) {
+        if (!ApplyFrame(m_port, line)) {
+            // A frame the device refuses leaves the line as it was.
+            const QString reason = m_port.errorString();
+            LineSettings before;
+            parseSettings(m_settings, before);
+            m_port.setBaudRate(before.baud);
+            ApplyFrame(m_port, before);
+            m_port.clearError();
             return LinkResult::Failure(
-                QStringLiteral("Comport %1 (%2): settings \"%3\" refused — %4")
-                    .arg(m_commPort)
-                    .arg(m_port.portName())
-                    .arg(settings)
-                    .arg(m_port.errorString()));
+                QStringLiteral("Frame %1%2%3 refused by %4: %5")
+                    .arg(int(line.dataBits))
+                    .arg(settings.section(QLatin1Char(','), 1, 1).trimmed().toUpper())
+                    .arg(settings.section(QLatin1Char(','), 3, 3).trimmed())
+                    .arg(m_device, reason));
         }
     }
     m_settings = settings;
@@ -223,6 +238,7 @@ LinkResult MSComm::OpenDevice(const QString& device)
     LineSettings line;
     parseSettings(m_settings, line);
     m_port.setPortName(device);
+    m_device = device;
     m_port.setBaudRate(line.baud);
     m_port.setParity(line.parity);
     m_port.setDataBits(line.dataBits);

@@ -26,7 +26,8 @@ public:
     int CommPort() const;
     void SetCommPort(int port);
 
-    // "9600,n,8,1": kept while closed, applied at once to an open port.
+    // "9600,n,8,1": kept while closed, applied at once to an open port. A frame (parity, data
+    // and stop bits) the open device refuses leaves the line and Settings as they were.
     QString Settings() const;
     LinkResult SetSettings(const QString& settings);
 
@@ -71,6 +72,7 @@ private:
     QSerialPort m_port;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("4800,n,8,1");
+    QString m_device; // the device last opened, as given
     int m_commEvent = 0;
     bool m_closePending = false;
     QByteArray m_unread;  // read before the device went away, not yet taken by Input

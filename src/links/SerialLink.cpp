@@ -50,9 +50,14 @@ void SerialLink::ClosePort()
     }
 }
 
-LinkResult SerialLink::ApplySettings(qint32 baud)
+LinkResult SerialLink::ApplySettings(qint32 baud, const SerialFrame& frame)
 {
-    return m_comm.SetSettings(QStringLiteral("%1,n,8,1").arg(baud));
+    return m_comm.SetSettings(frame.settings(baud));
+}
+
+qint32 SerialLink::Baud() const
+{
+    return m_comm.Settings().section(QLatin1Char(','), 0, 0).toInt();
 }
 
 LinkResult SerialLink::Write(const QByteArray& bytes)

@@ -2,6 +2,7 @@
 
 #include "links/LinkResult.h"
 #include "links/MSComm.h"
+#include "links/SerialFrame.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -33,7 +34,10 @@ public:
     // The same open for a device given by its path rather than a port number.
     LinkResult OpenDevice(const QString& device);
     void ClosePort();
-    LinkResult ApplySettings(qint32 baud);
+    // The line's speed and frame; a frame the device refuses leaves the line as it was.
+    LinkResult ApplySettings(qint32 baud, const SerialFrame& frame = {});
+    // The speed the line runs at, or will when it opens.
+    qint32 Baud() const;
     LinkResult Write(const QByteArray& bytes);
 
     MSComm& MSComm1() { return m_comm; }

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QListView>
 #include <QVBoxLayout>
 
@@ -58,7 +59,8 @@ QString ByteDumpModel::rowText(int row) const
 }
 
 ByteDumpWindow::ByteDumpWindow(const LogLine& line, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_model(line.bytes()), m_view(new QListView(this))
+    : QWidget(parent, Qt::Window), m_model(line.bytes()), m_note(new QLabel(this)),
+      m_view(new QListView(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(line.summary());
@@ -77,10 +79,26 @@ ByteDumpWindow::ByteDumpWindow(const LogLine& line, QWidget* parent)
     m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    m_note->setWordWrap(true);
+    m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_note->setContentsMargins(4, 2, 4, 2);
+    m_note->hide();
+    layout->addWidget(m_note);
     layout->addWidget(m_view);
     // Wide enough for a whole row, tall enough for a screenful of them.
     const QFontMetrics metrics(m_view->font());
     resize(metrics.horizontalAdvance(m_model.rowText(0)) + 40, 24 * metrics.height());
+}
+
+void ByteDumpWindow::setNote(const QString& text)
+{
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
+}
+
+QString ByteDumpWindow::note() const
+{
+    return m_note->text();
 }
 
 QString ByteDumpWindow::selectedText() const

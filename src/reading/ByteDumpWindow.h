@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class LogLine;
+class QLabel;
 class QListView;
 
 // A byte string as a hex dump, one row per 16 bytes: the offset in 8 hex digits, the bytes as
@@ -35,10 +36,14 @@ public:
     ByteDumpWindow(const LogLine& line, QWidget* parent);
 
     QListView* view() const { return m_view; }
+    // A line above the bytes (the check value finder's); none while empty.
+    void setNote(const QString& text);
+    QString note() const;
     // The selected rows in order, one per line of the text.
     QString selectedText() const;
 
 private:
     ByteDumpModel m_model;
+    QLabel* m_note;
     QListView* m_view;
 };

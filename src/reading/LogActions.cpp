@@ -3,6 +3,7 @@
 #include "console/EventLog.h"
 #include "console/SelectedRows.h"
 #include "reading/ByteDumpWindow.h"
+#include "reading/CheckFinderNote.h"
 #include "reading/LogSaver.h"
 
 #include <QAction>
@@ -83,6 +84,15 @@ ByteDumpWindow* LogActions::showBytes()
         return nullptr;
     // A window of the terminal's own, so that it closes with it.
     auto* dump = new ByteDumpWindow(m_log.record(current.row()), m_log.window());
+    QList<QByteArray> replies;
+    for (int row : SelectedRows(*m_log.selectionModel())) {
+        if (m_log.record(row).kind() == LogLine::Kind::Input)
+            replies << m_log.record(row).bytes();
+    }
+    if (replies.isEmpty() && m_log.record(current.row()).kind() == LogLine::Kind::Input)
+        replies << m_log.record(current.row()).bytes();
+    if (!replies.isEmpty())
+        dump->setNote(CheckFinderNote(replies));
     dump->show();
     return dump;
 }

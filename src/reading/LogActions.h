@@ -25,7 +25,8 @@ public:
     // The selected lines' bytes as upper-case hex pairs, one line each; status lines left out.
     QString selectedHex() const;
     void copySelectionAsHex() const;
-    // Opens a window on the current line's bytes; none when the line stands for no bytes.
+    // Opens a window on the current line's bytes; none when the line stands for no bytes. With
+    // replies selected (or a reply current), the window names the check values that fit them.
     ByteDumpWindow* showBytes();
     // Asks where to save the log, proposing a new file in the folder last used, then saves.
     void saveLogAs();

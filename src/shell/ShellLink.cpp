@@ -43,7 +43,7 @@ void ShellLink::Open()
         m_tcp.ConnectTo(m_options.host, m_options.tcpPort);
         return;
     }
-    LinkResult result = m_serial.ApplySettings(m_options.baud);
+    LinkResult result = m_serial.ApplySettings(m_options.baud, m_options.frame);
     if (result.ok())
         result = m_options.serialPort != 0 ? m_serial.OpenPort(m_options.serialPort)
                                            : m_serial.OpenDevice(m_options.serialDevice);
@@ -57,6 +57,10 @@ bool ShellLink::Send(const QByteArray& bytes)
 {
     LinkResult result = LinkResult::Success();
     if (m_options.host.isEmpty()) {
+        if (const QString why = m_options.frame.tooWide(bytes); !why.isEmpty()) {
+            PrintError(QStringLiteral("Nothing sent: ") + why);
+            return false;
+        }
         result = m_serial.Write(bytes);
     } else if (m_tcp.GetState() == Winsock::sckConnected) {
         result = m_tcp.Send(bytes);

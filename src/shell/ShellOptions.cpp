@@ -11,9 +11,10 @@ namespace
 {
 
 const char kSynopsis[] =
-    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--wait MS] [--hex]\n"
-    "                  COMMAND...\n"
-    "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--for SECONDS] [--hex]\n"
+    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                  [--wait MS] [--hex] COMMAND...\n"
+    "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                  [--for SECONDS] [--hex]\n"
     "  accessterm                 (no arguments) opens the window\n";
 
 const char kDescription[] =
@@ -40,8 +41,12 @@ struct Parser {
                               QStringLiteral("The serial port: 1 to 16, or a device path."),
                               QStringLiteral("PORT")};
     QCommandLineOption baud{QStringLiteral("baud"),
-                            QStringLiteral("The serial line's baud rate, 8N1 (default 4800)."),
+                            QStringLiteral("The serial line's baud rate (default 4800)."),
                             QStringLiteral("RATE")};
+    QCommandLineOption frame{QStringLiteral("frame"),
+                             QStringLiteral("The serial line's frame: 8N1 (default), 8E1, 8O1, "
+                                            "8M1, 8S1, 7E1, 7O1 or 8N2."),
+                             QStringLiteral("FRAME")};
     QCommandLineOption wait{QStringLiteral("wait"),
                             QStringLiteral("send: how long to wait for a reply (default 2000)."),
                             QStringLiteral("MS")};
@@ -56,7 +61,7 @@ struct Parser {
     {
         parser.setApplicationDescription(
             QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, wait, forTime, hex});
+        parser.addOptions({tcp, serial, baud, frame, wait, forTime, hex});
         parser.addPositionalArgument(QStringLiteral("send|listen"), QStringLiteral("The mode."));
         parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                      QStringLiteral("send: a command in the notation, such as "
@@ -150,6 +155,14 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         if (!baud || *baud <= 0)
             return refuse(QStringLiteral("Wrong Boad Rate"));
         options.baud = *baud;
+    }
+    if (parser.isSet(p.frame)) {
+        const std::optional<SerialFrame> frame = SerialFrame::FromName(parser.value(p.frame));
+        if (!parser.isSet(p.serial))
+            return refuse(QStringLiteral("--frame is for a serial port"));
+        if (!frame)
+            return refuse(QStringLiteral("--frame wants 8N1, 8E1, 8O1, 8M1, 8S1, 7E1, 7O1 or 8N2"));
+        options.frame = *frame;
     }
     bool ok = true;
     if (parser.isSet(p.wait)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "links/SerialFrame.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ struct ShellOptions {
     int serialPort = 0;
     QString serialDevice;
     qint32 baud = 4800;
+    SerialFrame frame; // 8N1 unless --frame says otherwise
 
     int waitMs = 2000;    // send: how long to wait for a reply's first byte
     int forMs = -1;       // listen: how long to listen; -1 until stopped or closed

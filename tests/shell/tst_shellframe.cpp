@@ -1,0 +1,68 @@
+// accessterm send and listen with --frame: the frame each asks of a pseudo-terminal, as the
+// preloaded tcsetattr shim records it, and the frames and links it refuses.
+#include "support/PtyPair.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_ShellFrame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void frame_data()
+    {
+        QTest::addColumn<QString>("arguments"); // %1 stands for the pseudo-terminal
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("asked"); // the frame the line was opened with
+        QTest::newRow("7e1") << "listen --serial %1 --frame 7e1 --for 0.1" << 0 << ""
+                             << "7E1";
+        QTest::newRow("8M1") << "listen --serial %1 --frame 8M1 --for 0.1" << 0 << ""
+                             << "8M1";
+        QTest::newRow("8O1 baud") << "listen --serial %1 --baud 9600 --frame 8O1 --for 0.1" << 0
+                                  << ""
+                                  << "8O1";
+        QTest::newRow("8N2 send") << "send --serial %1 --frame 8n2 --wait 50 A" << 1 << ""
+                                  << "8N2";
+        QTest::newRow("a byte above 7F under 7 data bits")
+            << "send --serial %1 --frame 7O1 A<80>" << 2
+            << "Nothing sent: byte 80 needs 8 data bits, and the line runs 7O1\n"
+            << "7O1";
+        QTest::newRow("unknown") << "listen --serial %1 --frame 9X1" << 2
+                                 << "accessterm: --frame wants 8N1, 8E1, 8O1, 8M1, 8S1, 7E1, "
+                                    "7O1 or 8N2\n"
+                                 << "";
+        QTest::newRow("with --tcp") << "send --tcp 127.0.0.1:9 --frame 8E1 A" << 2
+                                    << "accessterm: --frame is for a serial port\n"
+                                    << "";
+    }
+
+    void frame()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QFETCH(QString, asked);
+        PtyPair pty;
+        QTemporaryDir dir;
+        const QString requests = dir.filePath("requests");
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_PRELOAD", TCSETATTR_SHIM);
+        env.insert("ACCESSTERM_TCSETATTR_LOG", requests);
+        program.setProcessEnvironment(env);
+        program.start(ACCESSTERM_PROGRAM, arguments.replace("%1", pty.slavePath()).split(' '));
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), status);
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(err.left(error.size()), error);
+        // The first request opens the line; a close sets back what it found.
+        QFile file(requests);
+        const bool read = file.open(QIODevice::ReadOnly);
+        QCOMPARE(read ? QString::fromLatin1(file.readAll()).section('\n', 0, 0) : QString(), asked);
+    }
+};
+
+QTEST_MAIN(tst_ShellFrame)
+#include "tst_shellframe.moc"

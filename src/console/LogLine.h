@@ -36,6 +36,8 @@ public:
     bool hasBytes() const { return byteCount() > 0; }
     qsizetype byteCount() const { return m_traffic ? m_traffic->byteCount : 0; }
     QByteArray bytes() const;
+    // The memory the line holds: its text, its bytes and bits, and what holds them.
+    qsizetype footprint() const;
     qint64 answerMs() const { return m_traffic ? m_traffic->answerMs : -1; }
 
     // What the line is and when it came: "Reply, 13 bytes, 14:03:07.412, 42 ms after the

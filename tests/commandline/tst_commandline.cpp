@@ -5,8 +5,10 @@
 #include "commandline/CommandLine.h"
 #include "console/EventLog.h"
 #include "terminal/TerminalFolders.h"
+#include "terminal/TextFileRead.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 // Answers the name dialog instead of blocking on it.
 class AnsweringToolkit : public Toolkit
@@ -119,12 +121,52 @@ private slots:
         QVERIFY(!m_w->commandLine().list().Append("a=b", "X", nullptr)); // would not load so
     }
 
-    void anUnreadableFileIsOneLogLine()
+    void whatIsNotARegularFileIsOneLogLine_data()
     {
-        QVERIFY(QDir().mkpath(CommandListFile()));
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("directory") << "directory"
+                                   << "a directory, not a regular file";
+        QTest::newRow("named pipe") << "fifo"
+                                    << "a named pipe, not a regular file";
+        QTest::newRow("device") << "device"
+                                << "a device, not a regular file";
+        QTest::newRow("over 64 MiB") << "big"
+                                     << "67108865 bytes, more than the 64 MiB read at most";
+    }
+    void whatIsNotARegularFileIsOneLogLine()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = CommandListFile();
+        QFile file(path);
+        if (kind == "directory")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == "fifo") // with no writer: opening it must not wait for one
+            QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+        else if (kind == "device")
+            QVERIFY(QFile::link("/dev/zero", path));
+        else
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(kTextFileAtMost + 1));
         open();
-        QCOMPARE(log()->count(), 1);
-        QVERIFY2(log()->line(0).startsWith("Commands.TXT not read: "), qPrintable(log()->line(0)));
+        QCOMPARE(log()->lines(),
+                 QStringList{"Commands.TXT not read: " + reason + " (" + path + ")"});
+    }
+
+    void aLinkIsReadAndRefusalsPastTwentyAreCounted()
+    {
+        const QString real = CommandListFile() + ".real";
+        const auto removeReal = qScopeGuard([&] { QFile::remove(real); });
+        QFile file(real);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(QByteArray("broken\n").repeated(25) + "ok = X\n") > 0);
+        file.close();
+        QVERIFY(QFile::link(real, CommandListFile()));
+        open();
+        QCOMPARE(rows(&m_w->commandLine().list()), "ok — X");
+        QCOMPARE(log()->count(), 21);
+        QCOMPARE(log()->line(19), R"(Commands.TXT line 20: no "=")");
+        QCOMPARE(log()->line(20), "Commands.TXT: 5 more lines refused");
     }
 
     void pasteThatDoesNotFitIsCutAndSaysSo()

@@ -7,10 +7,12 @@
 // - the same with a peer sending zeros.
 // The flood stops early, and says so, should the process grow past --rss-cap-mb: the machine is
 // shared. Run headless (QT_QPA_PLATFORM=offscreen).
-//   bench_flood [--stream-seconds N] [--clear-mib N] [--rss-cap-mb N]
+// Then zeros on a serial port (a pseudo-terminal) for --serial-seconds (10 unless told).
+//   bench_flood [--stream-seconds N] [--clear-mib N] [--serial-seconds N] [--rss-cap-mb N]
 #include "BenchTerminal.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstring>
 
@@ -124,6 +126,39 @@ void Flood(Terminal& t, TcpPeer& peer, const char* name, const std::string& bloc
     std::printf("%s_unaccounted_bytes: %lld bytes\n", name, std::llabs(sent - accounted));
 }
 
+// Zeros on a serial port as fast as a pseudo-terminal takes them, each burst also rendered for the
+// capture file (removed after): the peak resident memory, and the bytes sent against those the log
+// accounts for.
+void SerialZeroFlood(Terminal& t, int seconds)
+{
+    PtyPair pty;
+    qputenv("ACCESSTERM_COM5", pty.slavePath().toLocal8Bit());
+    t.fields.portIndex = 4;
+    t.controller.Option2_Click();
+    long long replied = 0;
+    QObject::connect(&t.serial, &SerialLink::ReplyArrived,
+                     [&](const QByteArray& reply) { replied += reply.size(); });
+    std::atomic<long long> sent{0};
+    std::atomic<bool> done{false};
+    std::thread device([&] {
+        const std::string block(64 << 10, '\0');
+        const auto end = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < end && WriteAll(pty.masterFd(), block.data(), block.size()))
+            sent += (long long)block.size();
+        done = true;
+    });
+    PeakMemory peak;
+    WaitFor([&] { return done && replied >= sent; }, seconds * 1000 + 120000);
+    const double peakMb = peak.stop();
+    device.join();
+    std::printf("serial_zero_flood_seconds: %d s\n", seconds);
+    std::printf("serial_zero_flood_peak_rss_mb: %.1f MB\n", peakMb);
+    std::printf("serial_zero_flood_sent_bytes: %lld bytes\n", sent.load());
+    std::printf("serial_zero_flood_unaccounted_bytes: %lld bytes\n",
+                std::llabs(sent - BytesInLog(t.log)));
+    QFile::remove(CaptureFile());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -132,11 +167,14 @@ int main(int argc, char* argv[])
     int floodSeconds = 60;
     int clearMib = 1024;
     double rssCapMb = 6144;
+    int serialSeconds = 10;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--stream-seconds") == 0)
             floodSeconds = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--clear-mib") == 0)
             clearMib = std::max(16, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--serial-seconds") == 0)
+            serialSeconds = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--rss-cap-mb") == 0)
             rssCapMb = std::atof(argv[i + 1]);
     }
@@ -202,5 +240,7 @@ int main(int argc, char* argv[])
     // Zeros, which the log spells with four characters a byte: the dearest bytes to keep.
     Flood(t, peer, "tcp_zero_flood_60s", std::string(1 << 20, '\0'), floodSeconds, rssCapMb,
           replied);
+    t.controller.cmdClear_Click();
+    SerialZeroFlood(t, serialSeconds);
     return 0;
 }

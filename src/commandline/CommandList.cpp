@@ -1,6 +1,7 @@
 #include "commandline/CommandList.h"
 
 #include "notation/EncodeCommandText.h"
+#include "terminal/TextFileRead.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,16 +77,7 @@ void CommandList::watch()
 void CommandList::reload()
 {
     watch();
-    QFile file(m_path);
-    QByteArray content;
-    QString failure;
-    if (file.open(QIODevice::ReadOnly)) {
-        content = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            failure = file.errorString();
-    } else if (file.exists()) {
-        failure = file.errorString();
-    }
+    auto [content, failure] = ReadTextFile(m_path);
     if (content == m_content && failure == m_failure)
         return;
     m_content = content;
@@ -98,15 +90,22 @@ void CommandList::reload()
                         QLatin1Char(')');
     const QString text = QStringDecoder(QStringDecoder::Utf8).decode(content);
     qsizetype number = 0;
+    qsizetype refused = 0;
     for (QStringView line : QStringTokenizer(text, QLatin1Char('\n'))) {
         ++number;
         NamedCommand entry;
         QString why;
-        if (!ParseLine(line, entry, why))
+        if (ParseLine(line, entry, why)) {
+            if (!entry.name.isEmpty())
+                commands.append(std::move(entry));
+        } else if (++refused <= kRefusalsTold) {
             problems << QStringLiteral("%1 line %2: %3").arg(name).arg(number).arg(why);
-        else if (!entry.name.isEmpty())
-            commands.append(std::move(entry));
+        }
     }
+    // A file of other text must not bury the log under a line for each of its lines.
+    if (refused > kRefusalsTold)
+        problems
+            << QStringLiteral("%1: %2 more lines refused").arg(name).arg(refused - kRefusalsTold);
     beginResetModel();
     m_commands = std::move(commands);
     endResetModel();

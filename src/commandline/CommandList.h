@@ -14,14 +14,16 @@ struct NamedCommand {
 // The command list the engineer keeps in a text file: one command a line, "name = command",
 // split at the first "=", blanks around both trimmed; blank lines and lines that start with "#"
 // are skipped. A line without "=", a name or a command, or whose command the notation refuses,
-// is skipped with a line for the log; the others load. The file is read again whenever it
-// changes on disk. As a model it serves the command line's completion: the name to match
+// is skipped with a line for the log (past kRefusalsTold of them, one line counts the rest); the
+// others load. The file is read only as ReadTextFile allows, and again whenever it changes on
+// disk. As a model it serves the command line's completion: the name to match
 // (EditRole), "name — command" to show, and the command to put in place (CommandRole).
 class CommandList : public QAbstractListModel
 {
     Q_OBJECT
 public:
     static constexpr int CommandRole = Qt::UserRole;
+    static constexpr qsizetype kRefusalsTold = 20;
 
     explicit CommandList(QObject* parent = nullptr);
 

@@ -1,20 +1,26 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QLineEdit;
 
-// Watches a line edit for a paste (from the clipboard, the selection or a drop) longer than the
-// room the line has left. The line keeps what fits and drops the rest without a word; this says
-// how much of the paste it kept.
+// Takes over every way text is pasted into a line edit (the paste keys, the context menu's
+// Paste, a middle click, a drop), so that what goes in is what will be sent: control characters
+// become their tokens (PastedCommandText), and a paste longer than the room the line has left
+// is cut on a token's boundary, with a word on how much of it was kept.
 class PasteWatch : public QObject
 {
     Q_OBJECT
 public:
     explicit PasteWatch(QLineEdit& line);
 
+    // Inserts text at the cursor, over the selection, as a paste.
+    void paste(const QString& text);
+
 signals:
-    // kept of the offered characters went into the line; the rest was left out.
+    // kept of the offered characters (counted as tokens) went into the line; the rest was left
+    // out.
     void PasteCut(qsizetype kept, qsizetype offered);
 
 protected:
@@ -22,6 +28,9 @@ protected:
 
 private:
     QLineEdit& m_line;
-    qsizetype m_offered = 0; // the characters the input being handled pastes; 0 for a key typed
-    qsizetype m_room = 0;    // the characters the line could take before it
 };
+
+// Pasted text as command text: each character 0-31, 127 and 128-159 becomes its "<hh>" token (a
+// line break "<0A>", a tab "<09>"), after one line break at the end, as a copied line carries,
+// is dropped.
+QString PastedCommandText(QStringView text);

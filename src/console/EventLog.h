@@ -33,10 +33,10 @@ public:
 
     // The reply bytes a line holds at most.
     static constexpr qsizetype kLineBytes = qsizetype(16) << 20;
-    // For tests: a smaller budget of kept bytes and a shorter longest line.
-    void setLimits(qsizetype keptBytes, qsizetype lineBytes)
+    // For tests: a smaller budget of memory and a shorter longest line.
+    void setLimits(qsizetype keptMemory, qsizetype lineBytes)
     {
-        m_model.setKeptBytes(keptBytes);
+        m_model.setKeptMemory(keptMemory);
         m_lineBytes = qMax<qsizetype>(1, lineBytes);
     }
     const EventLogModel& logModel() const { return m_model; }

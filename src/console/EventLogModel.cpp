@@ -36,7 +36,7 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const
 
 void EventLogModel::append(LogLine line)
 {
-    m_keptBytes += line.byteCount();
+    m_keptMemory += line.footprint();
     m_lines.push_back(std::move(line));
     keepWithinBudget();
     if (!m_showTimer.isActive())
@@ -45,15 +45,14 @@ void EventLogModel::append(LogLine line)
 
 void EventLogModel::keepWithinBudget()
 {
-    if (m_keptBytes <= m_keptBytesAtMost)
+    if (m_keptMemory <= m_keptMemoryAtMost)
         return;
     // The oldest lines after the notice go, the newest line never.
     const qsizetype first = m_leftLines > 0 ? 1 : 0;
     qsizetype end = first;
-    for (; m_keptBytes > m_keptBytesAtMost && end + 1 < qsizetype(m_lines.size()); ++end) {
-        const qsizetype bytes = m_lines[size_t(end)].byteCount();
-        m_keptBytes -= bytes;
-        m_leftBytes += bytes;
+    for (; m_keptMemory > m_keptMemoryAtMost && end + 1 < qsizetype(m_lines.size()); ++end) {
+        m_keptMemory -= m_lines[size_t(end)].footprint();
+        m_leftBytes += m_lines[size_t(end)].byteCount();
     }
     if (end == first)
         return;
@@ -68,7 +67,9 @@ void EventLogModel::keepWithinBudget()
     if (shownGone > 0)
         endRemoveRows();
     if (first == 1) {
+        m_keptMemory -= m_lines.front().footprint();
         m_lines.front() = LogLine::Status(leftNotice(), QDateTime::currentMSecsSinceEpoch());
+        m_keptMemory += m_lines.front().footprint();
         if (m_shown > 0)
             emit dataChanged(index(0), index(0));
         return;
@@ -76,19 +77,20 @@ void EventLogModel::keepWithinBudget()
     // The notice comes in as a row at once, at the top, ahead of the lines held back.
     beginInsertRows(QModelIndex(), 0, 0);
     m_lines.push_front(LogLine::Status(leftNotice(), QDateTime::currentMSecsSinceEpoch()));
+    m_keptMemory += m_lines.front().footprint();
     ++m_shown;
     endInsertRows();
 }
 
 QString EventLogModel::leftNotice() const
 {
-    const qint64 kib = m_keptBytesAtMost >> 10;
+    const qint64 kib = m_keptMemoryAtMost >> 10;
     const QString budget =
-        m_keptBytesAtMost % (1 << 20) == 0   ? QStringLiteral("%1 MiB").arg(kib >> 10)
-        : m_keptBytesAtMost % (1 << 10) == 0 ? QStringLiteral("%1 KiB").arg(kib)
-                                             : QStringLiteral("%1 bytes").arg(m_keptBytesAtMost);
+        m_keptMemoryAtMost % (1 << 20) == 0   ? QStringLiteral("%1 MiB").arg(kib >> 10)
+        : m_keptMemoryAtMost % (1 << 10) == 0 ? QStringLiteral("%1 KiB").arg(kib)
+                                              : QStringLiteral("%1 bytes").arg(m_keptMemoryAtMost);
     return QStringLiteral("%1 %2 (%3 bytes) left the log since it was last cleared, to keep it "
-                          "within %4")
+                          "within %4 of memory")
         .arg(m_leftLines)
         .arg(m_leftLines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(m_leftBytes)
@@ -101,7 +103,7 @@ void EventLogModel::clear()
     beginResetModel();
     m_lines.clear();
     m_shown = 0;
-    m_keptBytes = 0;
+    m_keptMemory = 0;
     m_leftLines = 0;
     m_leftBytes = 0;
     endResetModel();

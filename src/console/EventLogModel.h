@@ -9,20 +9,21 @@
 
 #include <deque>
 
-// The lines of the event log, newest last. They keep at most a budget of reply (and command)
-// bytes: once more have come, the oldest lines leave, and a first line says how many lines and
-// bytes have left since the log was last cleared. Appended lines are held back from the view and
-// announced together: the list view lays out every row again after each insertion, so
-// announcing each line makes a burst quadratic. A batch goes out on the next event-loop turn,
-// but never sooner after the last one than four times what the last one cost the view, so
-// laying out stays within a fifth of the time however long the log grows.
+// The lines of the event log, newest last. They hold at most a budget of memory, counted as what
+// each line really holds (its text, two bytes a character, is most of it: a reply's zeros take
+// eight bytes a byte, its letters two): once more is held, the oldest lines leave, and a first
+// line says how many lines and reply bytes have left since the log was last cleared. Appended lines
+// are held back from the view and announced together: the list view lays out every row again after
+// each insertion, so announcing each line makes a burst quadratic. A batch goes out on the next
+// event-loop turn, but never sooner after the last one than four times what the last one cost the
+// view, so laying out stays within a fifth of the time however long the log grows.
 class EventLogModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    // The bytes the lines keep at most: a peer that floods would otherwise grow the program
-    // until the system stops it. A line of the log takes two to eight bytes a byte.
-    static constexpr qsizetype kKeptBytes = qsizetype(256) << 20;
+    // The memory the lines hold at most: a peer that floods would otherwise grow the program
+    // until the system stops it.
+    static constexpr qsizetype kKeptMemory = qsizetype(512) << 20;
 
     explicit EventLogModel(QObject* parent = nullptr);
 
@@ -35,7 +36,7 @@ public:
     void clear();
     // Every line, those not yet announced to the view included.
     const std::deque<LogLine>& lines() const { return m_lines; }
-    void setKeptBytes(qsizetype bytes) { m_keptBytesAtMost = bytes; }
+    void setKeptMemory(qsizetype bytes) { m_keptMemoryAtMost = bytes; }
     // Since the last clear: the lines and the bytes they stood for that have left the log.
     qint64 leftLines() const { return m_leftLines; }
     qint64 leftBytes() const { return m_leftBytes; }
@@ -52,8 +53,8 @@ private:
     QString leftNotice() const;
 
     std::deque<LogLine> m_lines;
-    qsizetype m_keptBytesAtMost = kKeptBytes;
-    qint64 m_keptBytes = 0; // the bytes the lines stand for
+    qsizetype m_keptMemoryAtMost = kKeptMemory;
+    qint64 m_keptMemory = 0; // the lines' footprints added up
     qint64 m_leftLines = 0;
     qint64 m_leftBytes = 0;
     qint64 m_leftEver = 0;

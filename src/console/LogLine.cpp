@@ -83,6 +83,17 @@ QByteArray LogLine::bytes() const
     return out;
 }
 
+qsizetype LogLine::footprint() const
+{
+    // Each block on the heap carries a header and the allocator's own word or two besides.
+    constexpr qsizetype kBlock = 32;
+    qsizetype bytes = qsizetype(sizeof(LogLine)) + kBlock + m_text.capacity() * 2;
+    if (m_traffic)
+        bytes += qsizetype(sizeof(Traffic)) + 3 * kBlock + m_traffic->bytes.capacity() +
+                 (m_traffic->literalLess.size() + 7) / 8;
+    return bytes;
+}
+
 QString LogLine::summary() const
 {
     const QString time = QDateTime::fromMSecsSinceEpoch(m_timeMs).toString(u"hh:mm:ss.zzz");

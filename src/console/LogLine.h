@@ -45,6 +45,8 @@ public:
     bool hasBytes() const { return byteCount() > 0; }
     qsizetype byteCount() const { return m_traffic ? m_traffic->byteCount : 0; }
     QByteArray bytes() const;
+    // The memory the line holds: its text, its bytes and bits, and what holds them.
+    qsizetype footprint() const;
     qint64 answerMs() const { return m_traffic ? m_traffic->answerMs : -1; }
     // The text as typed: a command sent with a check value without the value, else the text.
     const QString& asTyped() const

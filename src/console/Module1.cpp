@@ -1,16 +1,27 @@
 #include "console/Module1.h"
 
+#include "notation/RenderReceivedData.h"
+#include "terminal/TrafficLines.h"
+
 #include <QDir>
 #include <QFile>
 
 namespace
 {
 
-bool AppendTo(const QString& path, const QByteArray& line, QString* why)
+bool Write(QFile& file, std::string_view text)
+{
+    return file.write(text.data(), qint64(text.size())) == qint64(text.size());
+}
+
+bool AppendTo(const QString& path, QByteArrayView reply, QString* why)
 {
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(line) == line.size() &&
-        file.flush())
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    const std::string_view bytes(reply.data(), size_t(reply.size()));
+    for (size_t at = 0; written && at < bytes.size(); at += size_t(kRenderSliceBytes))
+        written = Write(file, RenderReceivedData(bytes.substr(at, size_t(kRenderSliceBytes))));
+    if (written && Write(file, "\r\n") && file.flush())
         return true;
     if (why)
         *why = file.errorString();
@@ -19,13 +30,12 @@ bool AppendTo(const QString& path, const QByteArray& line, QString* why)
 
 } // namespace
 
-bool AppendCaptureLine(QString& path, QStringView text, QString* why)
+bool AppendCaptureReply(QString& path, QByteArrayView reply, QString* why)
 {
-    const QByteArray line = text.toLatin1() + "\r\n";
     if (!path.isEmpty())
-        return AppendTo(path, line, why);
+        return AppendTo(path, reply, why);
     path = ProgramCaptureFile();
-    if (AppendTo(path, line, why))
+    if (AppendTo(path, reply, why))
         return true;
     // A file that fails in a writable directory (read-only, a directory in its place) is the
     // operator's to mend and is reported; only an unwritable directory moves the captures.
@@ -33,5 +43,5 @@ bool AppendCaptureLine(QString& path, QStringView text, QString* why)
         return false;
     path = FallbackCaptureFile();
     QDir().mkpath(FallbackFolder());
-    return AppendTo(path, line, why);
+    return AppendTo(path, reply, why);
 }

@@ -228,11 +228,10 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64
 {
     m_log.AddReply(reply, answerMs, false, m_checks.verify(reply));
     // The capture file takes the reply whole, however many lines the log gives it.
-    const QString line = InputLine(reply);
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
-    if (!AppendCaptureLine(path, QStringView(line).sliced(kInputMarker.size()), &why)) {
+    if (!AppendCaptureReply(path, reply, &why)) {
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
     } else if (!m_toldCaptureFile && path != ProgramCaptureFile()) {
         // Once a run, so the operator can find captures that are not beside the program.

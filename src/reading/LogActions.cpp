@@ -54,9 +54,28 @@ QString LogActions::selectedText() const
     return selected.join(QLatin1Char('\n'));
 }
 
+bool LogActions::fitsClipboard(qint64 characters) const
+{
+    if (characters <= m_copiedAtMost)
+        return true;
+    m_log.AddLine(QStringLiteral("Nothing copied: the selected lines come to %1 characters, more "
+                                 "than the %2 a copy takes")
+                      .arg(characters)
+                      .arg(m_copiedAtMost % (1 << 20) == 0
+                               ? QStringLiteral("%1 MiB").arg(m_copiedAtMost >> 20)
+                               : QString::number(m_copiedAtMost)));
+    return false;
+}
+
 void LogActions::copySelection() const
 {
-    if (m_log.selectionModel()->hasSelection())
+    if (!m_log.selectionModel()->hasSelection())
+        return;
+    // Measured before anything is built: the whole log joined would be a second copy of it.
+    qint64 characters = -1;
+    for (int row : SelectedRows(*m_log.selectionModel()))
+        characters += m_log.record(row).text().size() + 1;
+    if (fitsClipboard(characters))
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
@@ -72,6 +91,11 @@ QString LogActions::selectedHex() const
 
 void LogActions::copySelectionAsHex() const
 {
+    qint64 characters = 0;
+    for (int row : SelectedRows(*m_log.selectionModel()))
+        characters += m_log.record(row).byteCount() * 3;
+    if (!fitsClipboard(characters))
+        return;
     const QString hex = selectedHex();
     if (!hex.isEmpty())
         QGuiApplication::clipboard()->setText(hex);

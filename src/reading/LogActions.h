@@ -21,10 +21,14 @@ public:
 
     // The selected lines, whole and in log order, one per line of the text.
     QString selectedText() const;
+    // Copies nothing, and says so in a log line, past the characters a copy takes.
     void copySelection() const;
     // The selected lines' bytes as upper-case hex pairs, one line each; status lines left out.
     QString selectedHex() const;
     void copySelectionAsHex() const;
+    // The characters a copy puts on the clipboard at most; tests set fewer.
+    static constexpr qint64 kCopiedAtMost = qint64(64) << 20;
+    void setCopiedAtMost(qint64 characters) { m_copiedAtMost = characters; }
     // Opens a window on the current line's bytes; none when the line stands for no bytes. With
     // replies selected (or a reply current), the window names the check values that fit them.
     ByteDumpWindow* showBytes();
@@ -36,7 +40,10 @@ public:
     void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }
 
 private:
+    bool fitsClipboard(qint64 characters) const;
+
     EventLog& m_log;
+    qint64 m_copiedAtMost = kCopiedAtMost;
     QString m_saveFolder; // where the last save went, for this run only
     std::function<QString(const QString&)> m_askPath;
 };

@@ -3,10 +3,13 @@
 
 #include "app/TerminalWindow.h"
 #include "commandline/CommandLine.h"
+#include "commandline/PasteWatch.h"
 #include "console/EventLog.h"
 #include "terminal/TerminalFolders.h"
+#include "terminal/TextFileRead.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 // Answers the name dialog instead of blocking on it.
 class AnsweringToolkit : public Toolkit
@@ -121,34 +124,119 @@ private slots:
         QVERIFY(!m_w->commandLine().list().Append("a=b", "X", nullptr)); // would not load so
     }
 
-    void anUnreadableFileIsOneLogLine()
+    void whatIsNotARegularFileIsOneLogLine_data()
     {
-        QVERIFY(QDir().mkpath(CommandListFile()));
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("directory") << "directory"
+                                   << "a directory, not a regular file";
+        QTest::newRow("named pipe") << "fifo"
+                                    << "a named pipe, not a regular file";
+        QTest::newRow("device") << "device"
+                                << "a device, not a regular file";
+        QTest::newRow("over 64 MiB") << "big"
+                                     << "67108865 bytes, more than the 64 MiB read at most";
+    }
+    void whatIsNotARegularFileIsOneLogLine()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = CommandListFile();
+        QFile file(path);
+        if (kind == "directory")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == "fifo") // with no writer: opening it must not wait for one
+            QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+        else if (kind == "device")
+            QVERIFY(QFile::link("/dev/zero", path));
+        else
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(kTextFileAtMost + 1));
         open();
-        QCOMPARE(log()->count(), 1);
-        QVERIFY2(log()->line(0).startsWith("Commands.TXT not read: "), qPrintable(log()->line(0)));
+        QCOMPARE(log()->lines(),
+                 QStringList{"Commands.TXT not read: " + reason + " (" + path + ")"});
     }
 
-    void pasteThatDoesNotFitIsCutAndSaysSo()
+    void aLinkIsReadAndRefusalsPastTwentyAreCounted()
+    {
+        const QString real = CommandListFile() + ".real";
+        const auto removeReal = qScopeGuard([&] { QFile::remove(real); });
+        QFile file(real);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(QByteArray("broken\n").repeated(25) + "ok = X\n") > 0);
+        file.close();
+        QVERIFY(QFile::link(real, CommandListFile()));
+        open();
+        QCOMPARE(rows(&m_w->commandLine().list()), "ok — X");
+        QCOMPARE(log()->count(), 21);
+        QCOMPARE(log()->line(19), R"(Commands.TXT line 20: no "=")");
+        QCOMPARE(log()->line(20), "Commands.TXT: 5 more lines refused");
+    }
+
+    void pasteThatDoesNotFitIsCutOnATokenAndSaysSo()
     {
         open();
-        // The line holds 32,767 characters: a longer paste is cut to the room left, in one line
-        // of the log; one that fits, or a key typed into a full line, adds none.
+        // The line holds 32,767 characters: a longer paste is cut to the room left, before a
+        // token it would split, in one line of the log; one that fits adds none.
         QLineEdit* line = edit();
-        const QString big = QString("AB<02>C<0D>").repeated(4000);
+        const QString big = QString("AB<02>C<0D>").repeated(4000); // 32,767 is in a "<0D>"
         QGuiApplication::clipboard()->setText(big);
         QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_w->CommandText(), big.left(32767));
+        QCOMPARE(m_w->CommandText(), big.left(32765));
         line->setSelection(100, 50);
         QTest::keyClick(line, Qt::Key_Insert, Qt::ShiftModifier);
-        QTest::keyClick(line, Qt::Key_X);
-        QCOMPARE(m_w->CommandText(), big.left(100) + big.left(50) + big.mid(150, 32617));
+        QCOMPARE(m_w->CommandText(), big.left(100) + big.left(51) + big.mid(150, 32615));
         line->setText("A");
         QGuiApplication::clipboard()->setText("BC");
         QTest::keyClick(line, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(m_w->CommandText(), "ABC");
         const QString cut = "Paste cut to fit the command line: %1 of 44000 characters kept";
-        QCOMPARE(log()->lines(), QStringList({cut.arg(32767), cut.arg(50)}));
+        QCOMPARE(log()->lines(), QStringList({cut.arg(32765), cut.arg(51)}));
+    }
+
+    void pastedControlCharactersBecomeTokens_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("break, tab") << "AB\nCD\tEF"
+                                    << "AB<0A>CD<09>EF";
+        QTest::newRow("CR LF, one kept") << "AB\r\n\r\n"
+                                         << "AB<0D><0A>";
+        QTest::newRow("last LF") << "AB\n"
+                                 << "AB";
+        QTest::newRow("last CR") << "AB\r"
+                                 << "AB";
+        QTest::newRow("edges") << QString::fromUtf16(u"\u001f \u007f~\u0080\u009f\u00a0\u0001")
+                               << QString::fromUtf16(u"<1F> <7F>~<80><9F>\u00a0<01>");
+    }
+    void pastedControlCharactersBecomeTokens()
+    {
+        QFETCH(QString, pasted);
+        QFETCH(QString, shown);
+        open();
+        QGuiApplication::clipboard()->setText(pasted);
+        QTest::keyClick(edit(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_w->CommandText(), shown);
+        // The context menu's Paste, over the selection.
+        edit()->selectAll();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                edit()->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(edit(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QGuiApplication::clipboard()->setText("X" + pasted);
+        action(menu, "&Paste\tCtrl+V")->trigger();
+        menu->close();
+        QCOMPARE(m_w->CommandText(), "X" + shown);
+        // Dropped from elsewhere, where it falls, as the drag's target hands it on (only a drag
+        // from a real pointer reaches the line through the application).
+        QMimeData dropped;
+        dropped.setText(pasted);
+        QDropEvent drop(QPointF(1, edit()->height() / 2), Qt::CopyAction, &dropped, Qt::LeftButton,
+                        {});
+        QObject* watch = edit()->findChild<PasteWatch*>();
+        QVERIFY(watch->eventFilter(edit(), &drop) && drop.isAccepted());
+        QCOMPARE(m_w->CommandText(), shown + "X" + shown);
+        QVERIFY(log()->lines().isEmpty());
     }
 
 private:

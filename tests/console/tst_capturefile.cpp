@@ -2,6 +2,7 @@
 #include "console/Module1.h"
 #include "support/PtyPair.h"
 #include "support/Terminal.h"
+#include "terminal/TrafficLines.h"
 
 #include <QtTest>
 
@@ -16,20 +17,23 @@ private slots:
         const QString beside = CaptureFile();
         QFile::remove(beside);
         QString path;
-        QVERIFY(AppendCaptureLine(path, "<02>AB<03><0D><0A>"));
+        QVERIFY(AppendCaptureReply(path, "\2AB\3\r\n"));
         QCOMPARE(path, beside);
-        // Raw bytes of the code page, one write a line, the file closed in between.
-        QString high;
+        // Raw bytes of the code page, the file closed in between; a reply longer than a slice
+        // of rendering is one line all the same.
+        QByteArray high;
         for (int c = 128; c < 256; ++c)
-            high += QChar(c);
-        QVERIFY(AppendCaptureLine(path, high));
-        QCOMPARE(contents(path), "<02>AB<03><0D><0A>\r\n" + high.toLatin1() + "\r\n");
+            high += char(c);
+        const QByteArray zeros(kRenderSliceBytes + 1, '\0');
+        QVERIFY(AppendCaptureReply(path, high) && AppendCaptureReply(path, zeros));
+        QCOMPARE(contents(path), "<02>AB<03><0D><0A>\r\n" + high + "\r\n" +
+                                     QByteArray("<00>").repeated(zeros.size()) + "\r\n");
         // A directory where the file was: the line is lost, and the caller is told why.
         QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         QString why;
-        QVERIFY(!AppendCaptureLine(path, "lost", &why) && !why.isEmpty());
+        QVERIFY(!AppendCaptureReply(path, "lost", &why) && !why.isEmpty());
         QVERIFY(QDir(path).removeRecursively());
-        QVERIFY(AppendCaptureLine(path, "kept"));
+        QVERIFY(AppendCaptureReply(path, "kept"));
         QCOMPARE(contents(path), "kept\r\n");
         QFile::remove(path);
     }

@@ -183,6 +183,28 @@ private slots:
         QVERIFY(ticks > 0);
         QVERIFY(log.count() == 1 && log.record(0).bytes() == reply);
     }
+    void aZeroFloodKeepsTheLogWithinItsMemory()
+    {
+        // 1 MiB of memory in lines of 16 KiB: zeros, eight bytes of text a byte, flood it.
+        EventLog log;
+        log.setLimits(1 << 20, 16 << 10);
+        const QByteArray zeros(64 << 10, '\0');
+        for (int i = 0; i < 64; ++i)
+            log.AddReply(zeros, -1);
+        const EventLogModel& model = log.logModel();
+        qint64 text = 0;
+        qint64 bytes = 0;
+        for (const LogLine& line : model.lines()) {
+            text += line.text().size() * 2;
+            bytes += line.byteCount();
+        }
+        QVERIFY2(text <= 1 << 20 && text > 3 << 18, qPrintable(QString::number(text)));
+        QCOMPARE(bytes + model.leftBytes(), 64 * zeros.size()); // every byte accounted for
+        QCOMPARE(log.line(0), QStringLiteral("%1 lines (%2 bytes) left the log since it was last "
+                                             "cleared, to keep it within 1 MiB of memory")
+                                  .arg(model.leftLines())
+                                  .arg(model.leftBytes()));
+    }
 };
 
 QTEST_MAIN(TestEventLog)

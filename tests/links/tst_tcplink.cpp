@@ -163,8 +163,8 @@ private slots:
 
     void aFloodKeepsTheLogWithinItsBudget()
     {
-        // 512 KiB kept in lines of 64 KiB, read 256 KiB at a time; the peer sends 2 MiB of every
-        // byte value in one burst.
+        // 512 KiB of memory kept in lines of 64 KiB, read 256 KiB at a time; the peer sends 2 MiB
+        // of every byte value in one burst.
         t->log.setLimits(512 << 10, 64 << 10);
         t->tcp.SetLongestRead(256 << 10);
         QAbstractItemModelTester rows(t->log.model());
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(kept.size() <= 512 << 10 && kept == sent.right(kept.size()));
         QCOMPARE(replies.size(), 9);
         const QString notice = QStringLiteral("%1 lines (%2 bytes) left the log since it was last "
-                                              "cleared, to keep it within 512 KiB")
+                                              "cleared, to keep it within 512 KiB of memory")
                                    .arg(log.leftLines())
                                    .arg(log.leftBytes());
         QCOMPARE(lines().first(), notice);

@@ -66,6 +66,33 @@ private slots:
         QCOMPARE(clipboard->text(), QStringLiteral("kept"));
     }
 
+    void copiesNothingPastTheClipboardsMeasure()
+    {
+        EventLog log;
+        LogActions actions(log);
+        actions.setCopiedAtMost(20);
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        log.AddLine("0123456789");
+        log.AddLine("012345678"); // with the line break, just the measure
+        QTRY_COMPARE(log.model()->rowCount(), 2);
+        log.selectAll();
+        actions.copySelection();
+        QCOMPARE(clipboard->text(), QStringLiteral("0123456789\n012345678"));
+        log.AddReply("1234", -1); // four characters of text after the marker, twelve as hex
+        QTRY_COMPARE(log.model()->rowCount(), 3);
+        log.selectAll();
+        actions.copySelection();
+        actions.setCopiedAtMost(11);
+        actions.copySelectionAsHex();
+        QCOMPARE(clipboard->text(), QStringLiteral("0123456789\n012345678"));
+        const QString notice = QStringLiteral("Nothing copied: the selected lines come to %1 "
+                                              "characters, more than the %2 a copy takes");
+        QCOMPARE(log.lines().mid(3), QStringList({notice.arg(38).arg(20), notice.arg(12).arg(11)}));
+        actions.setCopiedAtMost(12);
+        actions.copySelectionAsHex();
+        QCOMPARE(clipboard->text(), QStringLiteral("31 32 33 34"));
+    }
+
     void trafficLinesKeepTheirBytesAndTime()
     {
         auto terminal = std::make_unique<QWidget>();

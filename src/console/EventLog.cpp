@@ -34,9 +34,9 @@ void EventLog::AddLine(const QString& text)
     m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddCommand(const QString& text, const QByteArray& bytes)
+void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& note)
 {
-    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch()));
+    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), note));
 }
 
 void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued)

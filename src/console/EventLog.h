@@ -20,7 +20,8 @@ public:
     // A status line.
     void AddLine(const QString& text) override;
     // A command's line, with the bytes it encodes to (none when it could not be encoded).
-    void AddCommand(const QString& text, const QByteArray& bytes);
+    // note: what sent it, when the operator did not, shown in the line's tooltip.
+    void AddCommand(const QString& text, const QByteArray& bytes, const QString& note = {});
     // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
     // reply longer than the longest line goes on in further lines, each of the next bytes and
     // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;

@@ -13,13 +13,15 @@ LogLine LogLine::Status(const QString& text, qint64 timeMs)
     return line;
 }
 
-LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs)
+LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
+                        const QString& note)
 {
     LogLine line = Status(text, timeMs);
     auto traffic = std::make_unique<Traffic>();
     traffic->kind = Kind::Output;
     traffic->byteCount = bytes.size();
     traffic->bytes = bytes;
+    traffic->note = note;
     line.m_traffic = std::move(traffic);
     return line;
 }
@@ -92,5 +94,7 @@ QString LogLine::summary() const
                        .arg(count == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"), time);
     if (reply && m_traffic->answerMs >= 0)
         text += QStringLiteral(", %1 ms after the command").arg(m_traffic->answerMs);
+    if (!m_traffic->note.isEmpty())
+        text += QStringLiteral(", ") + m_traffic->note;
     return text;
 }

@@ -22,7 +22,9 @@ public:
 
     static LogLine Status(const QString& text, qint64 timeMs);
     // bytes: what the command encodes to; none when it could not be encoded.
-    static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs);
+    // note: what sent it, when the operator did not, for the summary.
+    static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
+                          const QString& note = {});
     // text: a marker of markerLength characters followed by the reply as rendered; answerMs: from
     // the link's last write to the reply's first byte, or -1 when nothing was written on that link
     // since it opened.
@@ -56,6 +58,7 @@ private:
         qsizetype renderedFrom = 0; // a reply: where its rendering starts in the text
         QByteArray bytes;           // a command: its bytes
         QBitArray literalLess;      // a reply: by byte offset, which bytes are a "<" of its own
+        QString note;               // a command: what sent it, when not the operator
     };
 
     QString m_text;

@@ -55,10 +55,10 @@ LinkResult SerialLink::ApplySettings(qint32 baud)
     return m_comm.SetSettings(QStringLiteral("%1,n,8,1").arg(baud));
 }
 
-LinkResult SerialLink::Write(const QByteArray& bytes)
+LinkResult SerialLink::Write(const QByteArray& bytes, bool timed)
 {
     const LinkResult written = m_comm.Output(bytes);
-    if (written.ok())
+    if (written.ok() && timed)
         m_sinceWrite.start();
     return written;
 }

@@ -34,7 +34,8 @@ public:
     LinkResult OpenDevice(const QString& device);
     void ClosePort();
     LinkResult ApplySettings(qint32 baud);
-    LinkResult Write(const QByteArray& bytes);
+    // timed false: an automatic answer, after which replies are still timed from the last command.
+    LinkResult Write(const QByteArray& bytes, bool timed = true);
 
     MSComm& MSComm1() { return m_comm; }
     // Whether an arrival is in its settle wait: a reply is on its way.

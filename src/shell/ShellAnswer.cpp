@@ -115,6 +115,8 @@ void ShellAnswer::connection()
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_gatherer.Flush();
             print(QStringLiteral("Closed ") + PeerName(*socket));
+            // The next connection is served at once, not refused while this one is let go.
+            m_socket = nullptr;
             socket->deleteLater();
         });
     }

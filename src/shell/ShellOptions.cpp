@@ -222,12 +222,12 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     if (parser.isSet(p.wait)) {
         options.waitMs = parser.value(p.wait).toInt(&ok);
         if (!ok || options.waitMs < 0)
-            return refuse(QStringLiteral("--wait wants milliseconds, for send"));
+            return refuse(QStringLiteral("--wait wants milliseconds"));
     }
     if (parser.isSet(p.forTime)) {
         const double seconds = parser.value(p.forTime).toDouble(&ok);
         if (!ok || seconds < 0 || seconds > 2e6)
-            return refuse(QStringLiteral("--for wants seconds, for listen"));
+            return refuse(QStringLiteral("--for wants seconds"));
         options.forMs = int(seconds * 1000);
     }
     if (parser.isSet(p.repeat)) {
@@ -268,7 +268,8 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = Parser().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen [COMMAND...]\n") +
+    return QStringLiteral(
+               "Usage: accessterm [options] send|listen|check|answer [COMMAND...|FILE]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

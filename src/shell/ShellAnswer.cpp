@@ -172,7 +172,6 @@ void ShellAnswer::finish(int status)
         return;
     m_finished = true;
     m_for.stop();
-    m_server.close();
     if (m_socket)
         m_socket->disconnectFromHost();
     m_serial.close();

@@ -1,7 +1,8 @@
-// accessterm answer standing in for a controller, and accessterm check run against it: each a
-// real process on loopback, or on a pseudo-terminal that echoes.
+// accessterm answer standing in for a controller, and accessterm check and the window's link run
+// against it: each a real process on loopback, or on a pseudo-terminal that echoes.
 #include "support/PtyPair.h"
 #include "support/ShellProcess.h"
+#include "support/Terminal.h"
 
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -42,6 +43,7 @@ class tst_StandIn : public QObject
     Q_OBJECT
 private slots:
     void checkAgainstStandIn();
+    void windowAgainstStandIn();
     void oneConnectionAtATime();
     void echoingLineIsHeldToTheRate();
     void portInUse();
@@ -89,12 +91,31 @@ void tst_StandIn::checkAgainstStandIn()
     QVERIFY(!standIn.output.contains(QStringLiteral("[Output]------<06>7")));
 }
 
+void tst_StandIn::windowAgainstStandIn()
+{
+    const QString rules = Write(m_dir, QStringLiteral("window.txt"), kRules);
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
+                          QStringLiteral("--answers"), rules});
+    const int port = StartStandIn(standIn);
+    QVERIFY(port > 0);
+    Terminal t;
+    t.controller.Option1_Click();
+    t.fields.host = QStringLiteral("127.0.0.1");
+    t.fields.port = QString::number(port);
+    t.controller.CmdConnect_Click();
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Connect Succeed"));
+    t.fields.command = QStringLiteral("<02>S05<03>");
+    t.controller.Command3_Click();
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Input]------<06>05"));
+    QVERIFY(standIn.outputHas(QStringLiteral("[Output]------<06>05  (line 2)")));
+}
+
 void tst_StandIn::oneConnectionAtATime()
 {
     const QString rules = Write(m_dir, QStringLiteral("one.txt"), "A = B\n");
     ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"),
                           QStringLiteral("127.0.0.1:0"), QStringLiteral("--answers"), rules,
-                          QStringLiteral("--for"), QStringLiteral("20")});
+                          QStringLiteral("--for"), QStringLiteral("3")});
     const int port = StartStandIn(standIn);
     QVERIFY(port > 0);
     QTcpSocket first;
@@ -107,6 +128,8 @@ void tst_StandIn::oneConnectionAtATime()
     first.write("A");
     QByteArray got;
     QTRY_COMPARE(got += first.readAll(), QByteArray("B"));
+    // --for ends it, with the connection still open.
+    QCOMPARE(standIn.status(), 0);
 }
 
 void tst_StandIn::echoingLineIsHeldToTheRate()
@@ -144,5 +167,5 @@ void tst_StandIn::portInUse()
     QVERIFY(standIn.err().startsWith(QStringLiteral("Cannot listen on 127.0.0.1:")));
 }
 
-QTEST_GUILESS_MAIN(tst_StandIn)
+QTEST_MAIN(tst_StandIn)
 #include "tst_standin.moc"

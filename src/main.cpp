@@ -8,6 +8,7 @@
 
 #include "app/TerminalWindow.h"
 #include "console/EventLog.h"
+#include "shell/FrontDoor.h"
 #include "shell/ShellMain.h"
 #include "shell/ShellOptions.h"
 #include "terminal/StopSignals.h"
@@ -17,6 +18,8 @@ int main(int argc, char* argv[])
     // send, listen, --help and --version run without a window or a display.
     if (IsShellCommand(argc, argv))
         return RunShell(argc, argv);
+    if (const std::optional<int> status = TurnedAwayFromWindow(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     // The icon lives in the core library's resources, which the linker drops unless named.
     Q_INIT_RESOURCE(accessterm);

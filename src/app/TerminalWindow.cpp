@@ -1,11 +1,17 @@
 #include "app/TerminalWindow.h"
 
+#include "app/AutoAnswer.h"
+
 #include "commandline/CommandLine.h"
 #include "commandline/PasteWatch.h"
 #include "console/EventLog.h"
 #include "console/TerminalController.h"
 #include "reading/LogActions.h"
 #include "terminal/TerminalFolders.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
 
 TerminalWindow::TerminalWindow(QWidget* parent) : frmMain(parent)
 {
@@ -35,4 +41,10 @@ void TerminalWindow::attach()
     m_commandLine->SetCheckChoice(&controller().checkChoice());
     // Read the command list only once its refusals reach the log.
     m_commandLine->list().Load(CommandListFile());
+    // The answers file lives beside the command list.
+    m_autoAnswer = new AutoAnswer(
+        *log, serialLink(), tcpLink(),
+        QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
+    connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
+            &AutoAnswer::SetOn);
 }

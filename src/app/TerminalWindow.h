@@ -2,6 +2,7 @@
 
 #include "console/frmMain.h"
 
+class AutoAnswer;
 class CommandLine;
 class LogActions;
 
@@ -17,10 +18,12 @@ public:
 
     CommandLine& commandLine() const { return *m_commandLine; }
     LogActions& logActions() const { return *m_logActions; }
+    AutoAnswer& autoAnswer() const { return *m_autoAnswer; }
 
 private:
     void attach();
 
     CommandLine* m_commandLine = nullptr;
     LogActions* m_logActions = nullptr;
+    AutoAnswer* m_autoAnswer = nullptr;
 };

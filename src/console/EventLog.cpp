@@ -34,9 +34,10 @@ void EventLog::AddLine(const QString& text)
     m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed)
+void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed,
+                          const QString& note)
 {
-    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), typed));
+    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), typed, note));
 }
 
 void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued,

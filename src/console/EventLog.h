@@ -19,9 +19,11 @@ public:
 
     // A status line.
     void AddLine(const QString& text) override;
-    // A command's line, with the bytes it encodes to (none when it could not be encoded) and,
-    // when the line shows more than was typed, the line as typed.
-    void AddCommand(const QString& text, const QByteArray& bytes, const QString& typed = {});
+    // A command's line, with the bytes it encodes to (none when it could not be encoded); when
+    // the line shows more than was typed, the line as typed; and when the operator did not send
+    // it, a note of what did, shown in the line's tooltip.
+    void AddCommand(const QString& text, const QByteArray& bytes, const QString& typed = {},
+                    const QString& note = {});
     // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
     // reply longer than the longest line goes on in further lines, each of the next bytes and
     // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;

@@ -14,7 +14,7 @@ LogLine LogLine::Status(const QString& text, qint64 timeMs)
 }
 
 LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
-                        const QString& typed)
+                        const QString& typed, const QString& note)
 {
     LogLine line = Status(text, timeMs);
     auto traffic = std::make_unique<Traffic>();
@@ -22,6 +22,7 @@ LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 tim
     traffic->byteCount = bytes.size();
     traffic->bytes = bytes;
     traffic->typed = typed;
+    traffic->note = note;
     line.m_traffic = std::move(traffic);
     return line;
 }
@@ -109,5 +110,7 @@ QString LogLine::summary() const
         text += QStringLiteral(", %1 ms after the command").arg(m_traffic->answerMs);
     if (!m_traffic->verdict.isEmpty())
         text += QStringLiteral(", ") + m_traffic->verdict;
+    if (!m_traffic->note.isEmpty())
+        text += QStringLiteral(", ") + m_traffic->note;
     return text;
 }

@@ -30,8 +30,9 @@ public:
     static LogLine Status(const QString& text, qint64 timeMs);
     // bytes: what the command encodes to; none when it could not be encoded. typed: the line as
     // the operator typed it, when the text shown holds more (a check value); empty otherwise.
+    // note: what sent it, when the operator did not, for the summary.
     static LogLine Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
-                          const QString& typed = {});
+                          const QString& typed = {}, const QString& note = {});
     // text: a marker of markerLength characters followed by the reply as rendered; answerMs: from
     // the link's last write to the reply's first byte, or -1 when nothing was written on that link
     // since it opened.
@@ -78,6 +79,7 @@ private:
         QBitArray literalLess;      // a reply: by byte offset, which bytes are a "<" of its own
         QString typed;              // a command: as typed, when shown with a check value
         QString verdict;            // a reply: its check value's verdict, when checked
+        QString note;               // a command: what sent it, when not the operator
     };
 
     QString m_text;

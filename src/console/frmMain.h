@@ -42,6 +42,8 @@ public:
     EventLog& LB() const;
     QLineEdit& txtChar() const;
     TerminalController& controller() const { return *m_controller; }
+    SerialLink& serialLink() const { return *m_serial; }
+    TcpLink& tcpLink() const { return *m_tcp; }
     Toolkit& toolkit() const { return m_toolkit; }
     FrameMenu& frameMenu() const { return *m_frameMenu; }
     const std::array<QPushButton*, 16>& cmdNumber() const { return m_cmdNumber; }

@@ -60,10 +60,10 @@ qint32 SerialLink::Baud() const
     return m_comm.Settings().section(QLatin1Char(','), 0, 0).toInt();
 }
 
-LinkResult SerialLink::Write(const QByteArray& bytes)
+LinkResult SerialLink::Write(const QByteArray& bytes, bool timed)
 {
     const LinkResult written = m_comm.Output(bytes);
-    if (written.ok())
+    if (written.ok() && timed)
         m_sinceWrite.start();
     return written;
 }

@@ -38,7 +38,8 @@ public:
     LinkResult ApplySettings(qint32 baud, const SerialFrame& frame = {});
     // The speed the line runs at, or will when it opens.
     qint32 Baud() const;
-    LinkResult Write(const QByteArray& bytes);
+    // timed false: an automatic answer, after which replies are still timed from the last command.
+    LinkResult Write(const QByteArray& bytes, bool timed = true);
 
     MSComm& MSComm1() { return m_comm; }
     // Whether an arrival is in its settle wait: a reply is on its way.

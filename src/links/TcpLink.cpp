@@ -44,12 +44,13 @@ int TcpLink::GetState() const
     return m_socket.State();
 }
 
-LinkResult TcpLink::Send(const QByteArray& bytes)
+LinkResult TcpLink::Send(const QByteArray& bytes, bool timed)
 {
     if (!m_socket.SendData(bytes))
         return LinkResult::Failure(QStringLiteral("The connection did not take the command: ") +
                                    m_socket.ErrorString());
-    m_sinceWrite.start();
+    if (timed)
+        m_sinceWrite.start();
     return LinkResult::Success();
 }
 

@@ -36,7 +36,9 @@ public:
     void ConnectTo(const QString& host, qint64 port);
     void Disconnect();
     int GetState() const;
-    LinkResult Send(const QByteArray& bytes);
+    // An automatic answer is no command: with timed false, replies are still timed from the last
+    // command.
+    LinkResult Send(const QByteArray& bytes, bool timed = true);
     // Adds "Connect State:" followed by the state's name to the event log.
     void LogSocketState();
     // Reads at most bytes in one reply (0: everything that has come), so that a peer that

@@ -35,6 +35,10 @@ LogActions::LogActions(EventLog& log)
     QAction* show =
         addAction(tr("Show Bytes"), QKeySequence(Qt::CTRL | Qt::Key_B), &LogActions::showBytes);
     addAction(tr("Save Log As\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S), &LogActions::saveLogAs);
+    // Off at start; what answers lives with whoever takes up the action's toggles.
+    m_answerAutomatically = new QAction(QStringLiteral("Answer Automatically"), &m_log);
+    m_answerAutomatically->setCheckable(true);
+    m_log.addAction(m_answerAutomatically);
     // Offered only on a line that stands for bytes.
     const auto offerBytes = [this, show] {
         const QModelIndex current = m_log.currentIndex();

@@ -6,6 +6,7 @@
 #include <functional>
 
 class ByteDumpWindow;
+class QAction;
 class EventLog;
 
 // What the operator can do with the event log's lines, as actions on the log that carry their
@@ -38,6 +39,8 @@ public:
     void saveLog(const QString& path);
     // Replaces the save dialog: given the proposed path, returns the chosen one (empty: none).
     void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }
+    // "Answer Automatically": checkable, off at start.
+    QAction& answerAutomatically() const { return *m_answerAutomatically; }
 
 private:
     bool fitsClipboard(qint64 characters) const;
@@ -46,4 +49,5 @@ private:
     qint64 m_copiedAtMost = kCopiedAtMost;
     QString m_saveFolder; // where the last save went, for this run only
     std::function<QString(const QString&)> m_askPath;
+    QAction* m_answerAutomatically = nullptr;
 };

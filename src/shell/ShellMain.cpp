@@ -1,5 +1,7 @@
 #include "shell/ShellMain.h"
 
+#include "shell/ShellAnswer.h"
+#include "shell/ShellCheck.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
@@ -51,8 +53,17 @@ int RunShell(int argc, char* argv[])
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;
+    if (options.mode == ShellOptions::Mode::Answer) {
+        ShellAnswer answer(options);
+        QObject::connect(&answer, &ShellAnswer::Finished, &QCoreApplication::exit);
+        QObject::connect(&stop, &StopSignals::stopRequested, &answer, &ShellAnswer::Stop);
+        QTimer::singleShot(0, &answer, &ShellAnswer::Start);
+        return QCoreApplication::exec();
+    }
     ShellLink link(options);
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, stop);
+    if (options.mode == ShellOptions::Mode::Check)
+        return Run<ShellCheck>(options, link, stop);
     return Run<ShellListen>(options, link, stop);
 }

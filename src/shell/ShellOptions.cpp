@@ -1,5 +1,6 @@
 #include "shell/ShellOptions.h"
 
+#include "answers/Pattern.h"
 #include "terminal/TrafficLines.h"
 
 #include <QCommandLineParser>
@@ -12,9 +13,13 @@ namespace
 
 const char kSynopsis[] =
     "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                  [--wait MS] [--hex] COMMAND...\n"
+    "                  [--wait MS] [--hex] [--expect PATTERN]... COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--for SECONDS] [--hex]\n"
+    "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                   [--repeat N] [--commands FILE] FILE\n"
+    "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                    [--answers FILE] [--gap MS] [--for SECONDS]\n"
     "  accessterm                 (no arguments) opens the window\n";
 
 const char kDescription[] =
@@ -26,8 +31,13 @@ const char kDescription[] =
     "\"[Input]------\" and the reply. Exit status: 0 when every command got a reply, 1 when one\n"
     "got none (the others are still sent), 2 for a usage error, a command the notation refuses,\n"
     "or a port or connection that does not open.\n"
+    "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
     "closes, or SIGINT or SIGTERM comes (exit 0).\n"
+    "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
+    "expect (exit 1 when one failed). answer stands in for a controller: each burst that an\n"
+    "Answers.TXT rule (PATTERN = REPLY) finds is answered. PATTERNs are regular expressions\n"
+    "searched in the bytes written as printable ASCII and <hh> tokens.\n"
     "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
     "or a device path. Nothing is written to SaveFile.TXT: this output is the record.";
 
@@ -54,6 +64,28 @@ struct Parser {
                                QStringLiteral("listen: how long to listen (default: until "
                                               "stopped)."),
                                QStringLiteral("SECONDS")};
+    QCommandLineOption expect{QStringLiteral("expect"),
+                              QStringLiteral("send: a pattern the reply must match; once, or "
+                                             "once per command."),
+                              QStringLiteral("PATTERN")};
+    QCommandLineOption repeat{QStringLiteral("repeat"),
+                              QStringLiteral("check: run the file N times (default 1)."),
+                              QStringLiteral("N")};
+    QCommandLineOption commands{QStringLiteral("commands"),
+                                QStringLiteral("check: the command list for use (default: "
+                                               "the window's Commands.TXT)."),
+                                QStringLiteral("FILE")};
+    QCommandLineOption listen{QStringLiteral("listen"),
+                              QStringLiteral("answer: the TCP port to listen on (host "
+                                             "127.0.0.1 unless given)."),
+                              QStringLiteral("[HOST:]PORT")};
+    QCommandLineOption answers{QStringLiteral("answers"),
+                               QStringLiteral("answer: the rules (default: Answers.TXT beside "
+                                              "Commands.TXT)."),
+                               QStringLiteral("FILE")};
+    QCommandLineOption gap{QStringLiteral("gap"),
+                           QStringLiteral("answer: the silence that ends a burst (default 30)."),
+                           QStringLiteral("MS")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 
@@ -61,8 +93,10 @@ struct Parser {
     {
         parser.setApplicationDescription(
             QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, frame, wait, forTime, hex});
-        parser.addPositionalArgument(QStringLiteral("send|listen"), QStringLiteral("The mode."));
+        parser.addOptions({tcp, serial, baud, frame, wait, forTime, hex, expect, repeat, commands,
+                           listen, answers, gap});
+        parser.addPositionalArgument(QStringLiteral("send|listen|check|answer"),
+                                     QStringLiteral("The mode."));
         parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                      QStringLiteral("send: a command in the notation, such as "
                                                     "\"AB<02>C<0D>\"."),
@@ -103,8 +137,8 @@ bool IsShellCommand(int argc, char* argv[])
 {
     if (argc < 2)
         return false;
-    for (const char* word :
-         {"send", "listen", "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
+    for (const char* word : {"send", "listen", "check", "answer", "--help", "-h", "-?",
+                             "--help-all", "--version", "-v"}) {
         if (std::strcmp(argv[1], word) == 0)
             return true;
     }
@@ -133,18 +167,51 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     }
     QStringList words = parser.positionalArguments();
     const QString mode = words.isEmpty() ? QString() : words.takeFirst();
-    if (mode == QLatin1String("send"))
-        options.mode = ShellOptions::Mode::Send;
-    else if (mode == QLatin1String("listen"))
-        options.mode = ShellOptions::Mode::Listen;
-    else
-        return refuse(QStringLiteral("send or listen comes first"));
-    const bool send = options.mode == ShellOptions::Mode::Send;
+    using Mode = ShellOptions::Mode;
+    const QHash<QString, Mode> modes{{QStringLiteral("send"), Mode::Send},
+                                     {QStringLiteral("listen"), Mode::Listen},
+                                     {QStringLiteral("check"), Mode::Check},
+                                     {QStringLiteral("answer"), Mode::Answer}};
+    if (!modes.contains(mode))
+        return refuse(QStringLiteral("send, listen, check or answer comes first"));
+    options.mode = modes.value(mode);
+    const bool send = options.mode == Mode::Send;
+    const bool answer = options.mode == Mode::Answer;
+    // Each option names the modes it is for, a bit each.
+    const auto bits = [](std::initializer_list<Mode> modes) {
+        int mask = 0;
+        for (Mode m : modes)
+            mask |= 1 << int(m);
+        return mask;
+    };
+    const std::pair<const QCommandLineOption*, int> modesOf[] = {
+        {&p.tcp, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.listen, bits({Mode::Answer})},
+        {&p.wait, bits({Mode::Send})},
+        {&p.expect, bits({Mode::Send})},
+        {&p.forTime, bits({Mode::Listen, Mode::Answer})},
+        {&p.repeat, bits({Mode::Check})},
+        {&p.commands, bits({Mode::Check})},
+        {&p.answers, bits({Mode::Answer})},
+        {&p.gap, bits({Mode::Answer})}};
+    for (const auto& [option, modes] : modesOf) {
+        if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
+            return refuse(
+                QStringLiteral("--%1 is not for %2").arg(option->names().constFirst(), mode));
+    }
 
-    if (parser.isSet(p.tcp) == parser.isSet(p.serial))
-        return refuse(QStringLiteral("give one of --tcp and --serial"));
+    const QCommandLineOption& network = answer ? p.listen : p.tcp;
+    if (parser.isSet(network) == parser.isSet(p.serial))
+        return refuse(
+            QStringLiteral("give one of --%1 and --serial").arg(network.names().constFirst()));
     if (parser.isSet(p.tcp) && !ReadTcp(parser.value(p.tcp), options))
         return refuse(QStringLiteral("--tcp wants HOST:PORT, such as 192.168.1.20:4001"));
+    if (parser.isSet(p.listen) &&
+        !ReadTcp(parser.value(p.listen).contains(QLatin1Char(':'))
+                     ? parser.value(p.listen)
+                     : QStringLiteral("127.0.0.1:") + parser.value(p.listen),
+                 options))
+        return refuse(QStringLiteral("--listen wants [HOST:]PORT, such as 4001"));
     if (parser.isSet(p.serial) && !ReadSerial(parser.value(p.serial), options))
         return refuse(QStringLiteral("--serial wants a port number 1 to 16 or a device path"));
     if (parser.isSet(p.baud)) {
@@ -167,21 +234,46 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     bool ok = true;
     if (parser.isSet(p.wait)) {
         options.waitMs = parser.value(p.wait).toInt(&ok);
-        if (!send || !ok || options.waitMs < 0)
-            return refuse(QStringLiteral("--wait wants milliseconds, for send"));
+        if (!ok || options.waitMs < 0)
+            return refuse(QStringLiteral("--wait wants milliseconds"));
     }
     if (parser.isSet(p.forTime)) {
         const double seconds = parser.value(p.forTime).toDouble(&ok);
-        if (send || !ok || seconds < 0 || seconds > 2e6)
-            return refuse(QStringLiteral("--for wants seconds, for listen"));
+        if (!ok || seconds < 0 || seconds > 2e6)
+            return refuse(QStringLiteral("--for wants seconds"));
         options.forMs = int(seconds * 1000);
     }
+    if (parser.isSet(p.repeat)) {
+        options.repeat = parser.value(p.repeat).toInt(&ok);
+        if (!ok || options.repeat < 1)
+            return refuse(QStringLiteral("--repeat wants a count of 1 or more"));
+    }
+    if (parser.isSet(p.gap)) {
+        options.gapMs = parser.value(p.gap).toInt(&ok);
+        if (!ok || options.gapMs < 1 || options.gapMs > 60000)
+            return refuse(QStringLiteral("--gap wants milliseconds, 1 to 60000"));
+    }
+    options.commandsFile = parser.value(p.commands);
+    options.answersFile = parser.value(p.answers);
     options.hex = parser.isSet(p.hex);
+    options.expect = parser.values(p.expect);
+    for (const QString& pattern : std::as_const(options.expect)) {
+        QString why;
+        if (!Pattern::Compile(pattern, why))
+            return refuse(QStringLiteral("--expect \"%1\": %2").arg(pattern, why));
+    }
+    if (options.mode == Mode::Check) {
+        if (words.size() != 1)
+            return refuse(QStringLiteral("check wants one FILE"));
+        options.script = words.takeFirst();
+    }
     options.commands = words;
     if (send && words.isEmpty())
         return refuse(QStringLiteral("send wants at least one COMMAND"));
     if (!send && !words.isEmpty())
-        return refuse(QStringLiteral("listen takes no COMMAND"));
+        return refuse(QStringLiteral("%1 takes no COMMAND").arg(mode));
+    if (options.expect.size() > 1 && options.expect.size() != words.size())
+        return refuse(QStringLiteral("give --expect once, or once for each COMMAND"));
     return true;
 }
 
@@ -189,7 +281,8 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = Parser().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen [COMMAND...]\n") +
+    return QStringLiteral(
+               "Usage: accessterm [options] send|listen|check|answer [COMMAND...|FILE]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

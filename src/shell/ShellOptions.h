@@ -7,11 +7,11 @@
 
 // What a shell mode was asked to do, read from the command line.
 struct ShellOptions {
-    enum class Mode { Help, Version, Send, Listen };
+    enum class Mode { Help, Version, Send, Listen, Check, Answer };
     Mode mode = Mode::Help;
 
-    // The link: a TCP peer when host is set, otherwise a serial port by number (1-16) or, when
-    // serialPort is 0, the serial device at serialDevice.
+    // The link: a TCP peer when host is set (for answer, the address to listen on), otherwise a
+    // serial port by number (1-16) or, when serialPort is 0, the serial device at serialDevice.
     QString host;
     int tcpPort = 0;
     int serialPort = 0;
@@ -23,10 +23,18 @@ struct ShellOptions {
     int forMs = -1;       // listen: how long to listen; -1 until stopped or closed
     bool hex = false;     // replies as hex pairs instead of the notation
     QStringList commands; // send: the command texts, in order
+    QStringList expect;   // send: a pattern for every reply, or one for each command
+
+    QString script;       // check: the check file, "-" for standard input
+    QString commandsFile; // check: the command list (default: the window's)
+    int repeat = 1;       // check: how many times to run the file
+
+    QString answersFile; // answer: the rules (default: Answers.TXT beside the command list)
+    int gapMs = 30;      // answer: the silence that ends a burst
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of
-// "send", "listen", or a request for help or the version.
+// "send", "listen", "check", "answer", or a request for help or the version.
 bool IsShellCommand(int argc, char* argv[]);
 
 // Reads arguments (the program's name first). false with a one-line reason in error when they

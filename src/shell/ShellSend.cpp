@@ -29,6 +29,11 @@ void ShellSend::Start()
         }
         m_bytes.append(command.bytes);
     }
+    // The options were read with these patterns already compiled once.
+    for (const QString& text : m_options.expect) {
+        QString why;
+        m_patterns.append(*Pattern::Compile(text, why));
+    }
     m_link.Open();
 }
 
@@ -66,8 +71,26 @@ void ShellSend::replyArrived(const QByteArray& reply)
         return;
     m_awaiting = false;
     m_wait.stop();
+    checkReply(reply);
     ++m_next;
     sendNext();
+}
+
+void ShellSend::checkReply(const QByteArray& reply)
+{
+    if (m_patterns.isEmpty())
+        return;
+    const Pattern& pattern = m_patterns.at(m_patterns.size() == 1 ? 0 : m_next);
+    const Pattern::Result result = pattern.Search(reply);
+    if (result == Pattern::Result::Match)
+        return;
+    if (result == Pattern::Result::GaveUp && !std::exchange(m_saidGaveUp, true))
+        PrintError(QStringLiteral("\"%1\" gave up at the match limit: counted as not matching")
+                       .arg(pattern.text()));
+    m_status = 1;
+    PrintError(QStringLiteral("Reply to command %1 does not match \"%2\": %3")
+                   .arg(m_next + 1)
+                   .arg(pattern.text(), PatternText(reply)));
 }
 
 void ShellSend::waitOver()

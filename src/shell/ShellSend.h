@@ -1,5 +1,7 @@
 #pragma once
 
+#include "answers/Pattern.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -22,22 +24,27 @@ public:
     void Stop(int signalNumber);
 
 signals:
-    // 0 every command got a reply, 1 one got none, 2 nothing could be sent.
+    // 0 every command got a reply (that matched), 1 one got none or did not match, 2 nothing
+    // could be sent.
     void Finished(int status);
 
 private:
     void sendNext();
     void replyArrived(const QByteArray& reply);
+    // With --expect: a reply its pattern does not find makes the status 1.
+    void checkReply(const QByteArray& reply);
     void waitOver();
     void finish(int status);
 
     const ShellOptions& m_options;
     ShellLink& m_link;
     QList<QByteArray> m_bytes; // of each command, in order
-    int m_next = 0;            // the command whose reply is awaited, or the next to go out
+    QList<Pattern> m_patterns;
+    int m_next = 0; // the command whose reply is awaited, or the next to go out
     int m_status = 0;
     bool m_awaiting = false;
     bool m_stopping = false;
     bool m_finished = false;
+    bool m_saidGaveUp = false;
     QTimer m_wait;
 };

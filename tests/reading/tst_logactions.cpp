@@ -36,8 +36,9 @@ private slots:
         for (const QAction* action : log.actions())
             menu << action->text() + ' ' + action->shortcut().toString();
         QCOMPARE(menu.join('|'),
-                 QString::fromUtf8("Copy Ctrl+C|Copy as Hex Ctrl+Shift+C|Select "
-                                   "All Ctrl+A|Show Bytes Ctrl+B|Save Log As… Ctrl+S"));
+                 QString::fromUtf8(
+                     "Copy Ctrl+C|Copy as Hex Ctrl+Shift+C|Select "
+                     "All Ctrl+A|Show Bytes Ctrl+B|Save Log As… Ctrl+S|Answer Automatically "));
         // A 1 MiB reply's line, far longer than painting lays out, among short ones.
         const QString reply = QStringLiteral("[Input]------") + QString(1 << 20, QLatin1Char('R'));
         for (int i = 0; i < 200; ++i)

@@ -110,6 +110,13 @@ void tst_Shell::send_data()
         << QStringList{QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("one")}
         << QByteArrayList{""} << QByteArray("one") << 1 << "[Output]------one\n"
         << "No reply to command 1: one\n";
+    QTest::newRow("a pattern each, a reply that does not match")
+        << QStringList{QStringLiteral("--expect"), QStringLiteral("^O"),
+                       QStringLiteral("--expect"), QStringLiteral("^X"),
+                       QStringLiteral("one"),      QStringLiteral("two")}
+        << QByteArrayList{"OK", "N O"} << QByteArray("onetwo") << 1
+        << "[Output]------one\n[Input]------OK\n[Output]------two\n[Input]------N<20>O\n"
+        << "Reply to command 2 does not match \"^X\": N<20>O\n";
     QTest::newRow("a refused command: nothing sent")
         << QStringList{QStringLiteral("fine"), QStringLiteral("X<0")} << QByteArrayList{"OK"}
         << QByteArray() << 2 << QString()
@@ -160,7 +167,17 @@ void tst_Shell::refusals_data()
     row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");
     row("a port without its host", "send --tcp 4001 X", 2, "--tcp wants HOST:PORT");
     row("port 16 is a port", "send --serial 16 X", 2, "Comport 16");
-    row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for wants seconds, for listen");
+    row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for is not for send");
+    row("patterns: one or one each", "send --tcp h:1 --expect a --expect b X", 2,
+        "give --expect once, or once for each COMMAND");
+    row("a pattern refused", "send --tcp h:1 --expect ( X", 2,
+        "--expect \"(\": pattern does not compile: missing closing parenthesis");
+    row("no check file", "check --tcp h:1 /nonexistent/c", 2, "/nonexistent/c: No such file");
+    row("not a command", "frobnicate", 2, "\"frobnicate\" is not a command: the commands are");
+    QTest::newRow("no display") << QStringList() << 2
+                                << "no display to open the window on; without one use "
+                                   "accessterm send, listen, check, answer or checksum, or start "
+                                   "the window with xvfb-run\n";
     row("baud read as the box reads it", "send --serial 1 --baud fast X", 2, "Wrong Boad Rate");
     row("no such device", "send --serial /nonexistent/tty X", 2,
         "/nonexistent/tty: No such device");

@@ -33,14 +33,14 @@ private slots:
         row("send --serial 1 --baud &H2580 A", "", ":0 1  9600 2000 -1 0 A");
         row("send --tcp h:1 --baud 9600 A", "--baud is for a serial port");
         row("send --tcp h:1 --wait -1 A", "--wait wants");
-        row("listen --tcp h:1 --wait 5", "--wait wants");
+        row("listen --tcp h:1 --wait 5", "--wait is not for listen");
         row("listen --tcp h:1 --for 0.25", "", "h:1 0  4800 2000 250 0 ");
         row("listen --tcp h:1 --for 2000000", "", "h:1 0  4800 2000 2000000000 0 ");
         row("listen --tcp h:1 --for 2000001", "--for wants");
         row("listen --tcp h:1 --for -1", "--for wants");
         row("listen --tcp h:1 A", "listen takes no COMMAND");
         row("send --tcp h:1", "send wants at least one COMMAND");
-        row("--tcp h:1 A", "send or listen comes first");
+        row("--tcp h:1 A", "send, listen, check or answer comes first");
         row("send A", "give one of --tcp and --serial");
     }
 

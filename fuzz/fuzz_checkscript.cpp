@@ -1,0 +1,29 @@
+// The check-file parser on arbitrary text, with Qt's regular-expression engine: no crash, no
+// hang, every refusal names a line; a step read is one the text has on that line. The input is
+// split at its first NUL into the check file and the command list.
+#include "answers/CheckScript.h"
+
+#include "FuzzLines.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
+    const qsizetype split = input.indexOf('\0');
+    const QString script = QString::fromUtf8(split < 0 ? input : input.first(split));
+    const QString commands = split < 0 ? QString() : QString::fromUtf8(input.sliced(split + 1));
+    QStringList problems;
+    const QList<CheckStep> steps = ParseCheckScript(script, commands, problems);
+    RequireNamedLines(problems, script, QString());
+    const QStringList lines = script.split(QLatin1Char('\n'));
+    for (const CheckStep& step : steps) {
+        if (step.line < 1 || step.line > lines.size() ||
+            lines.at(step.line - 1).trimmed() != step.text)
+            std::abort();
+        if (step.kind == CheckStep::Kind::Expect)
+            step.pattern->Search(input.first(std::min<qsizetype>(input.size(), 256)));
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "answers/Pattern.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// One rule of an answers file: a reply that matches pattern is answered with reply, a text in
+// the notation in which $1 to $9 stand for what the pattern's groups caught.
+struct AnswerRule {
+    int line = 0;
+    Pattern pattern;
+    QString reply;
+};
+
+// The answer chosen for a reply: the first rule that matches, none when no rule does.
+struct ChosenAnswer {
+    const AnswerRule* rule = nullptr;
+    QByteArray bytes;
+    QString text; // the reply text with the groups put in
+    // Lines whose pattern gave up on this reply for the first time, to be named once.
+    QList<int> gaveUp;
+};
+
+// The rules of an answers file, one a line: "PATTERN = REPLY", split at the last " = ", blanks
+// around both trimmed; blank lines and lines starting with "#" are skipped.
+class AnswerRules
+{
+public:
+    // Reads text; each line refused adds "NAME line N: why" to problems and is left out.
+    static AnswerRules Parse(const QString& text, const QString& name, QStringList& problems);
+
+    ChosenAnswer Answer(QByteArrayView reply);
+    const QList<AnswerRule>& rules() const { return m_rules; }
+
+private:
+    QList<AnswerRule> m_rules;
+    QSet<int> m_gaveUp; // lines already named for giving up
+};

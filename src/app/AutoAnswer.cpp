@@ -1,0 +1,93 @@
+#include "app/AutoAnswer.h"
+
+#include "console/EventLog.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+#include "terminal/TrafficLines.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+AutoAnswer::AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const QString& path,
+                       QObject* parent)
+    : QObject(parent), m_log(log), m_serial(serial), m_tcp(tcp), m_path(path),
+      m_name(QFileInfo(path).fileName())
+{
+    m_clock.start();
+    // Connected after the window's own handlers, so a reply is in the log before its answer.
+    connect(&m_serial, &SerialLink::ReplyArrived, this,
+            [this](const QByteArray& reply) { answer(reply, true); });
+    connect(&m_tcp, &TcpLink::ReplyArrived, this,
+            [this](const QByteArray& reply) { answer(reply, false); });
+    // An editor may save by replacing the file, which ends the watch on it: it is watched anew.
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        if (m_on)
+            load();
+    });
+}
+
+void AutoAnswer::SetOn(bool on)
+{
+    if (on == m_on)
+        return;
+    m_on = on;
+    if (on)
+        load();
+    else
+        m_log.AddLine(QStringLiteral("Answers: off"));
+}
+
+void AutoAnswer::load()
+{
+    if (QFileInfo::exists(m_path) && !m_watcher.files().contains(m_path))
+        m_watcher.addPath(m_path);
+    // A plain read for now: the file is small and local, as Commands.TXT is.
+    QFile file(m_path);
+    QStringList problems;
+    if (file.open(QIODevice::ReadOnly))
+        m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
+                                     m_name, problems);
+    else
+        m_rules = {};
+    for (const QString& problem : std::as_const(problems))
+        m_log.AddLine(problem);
+    if (!m_rules.rules().isEmpty())
+        m_log.AddLine(QStringLiteral("Answers: on, %1 rules from %2")
+                          .arg(m_rules.rules().size())
+                          .arg(m_path));
+    else
+        m_log.AddLine(QStringLiteral("Answers: on, no rules: ") +
+                      (file.isOpen() ? QStringLiteral("none in ") + m_path
+                                     : m_path + QStringLiteral(": ") + file.errorString()));
+}
+
+void AutoAnswer::answer(const QByteArray& reply, bool serial)
+{
+    if (!m_on)
+        return;
+    const ChosenAnswer chosen = m_rules.Answer(reply);
+    for (int line : chosen.gaveUp)
+        m_log.AddLine(QStringLiteral("%1 line %2: the pattern gave up at the match limit: "
+                                     "counted as not matching")
+                          .arg(m_name)
+                          .arg(line));
+    if (!chosen.rule)
+        return;
+    const int line = chosen.rule->line;
+    const AnswerRate::Verdict verdict = m_rate.Ask(line, m_clock.elapsed());
+    if (verdict == AnswerRate::Verdict::PauseStarts)
+        m_log.AddLine(QStringLiteral("%1 line %2 answered %3 times within a second: paused for a "
+                                     "second")
+                          .arg(m_name)
+                          .arg(line)
+                          .arg(AnswerRate::kAnswersPerSecond));
+    if (verdict != AnswerRate::Verdict::Answer)
+        return;
+    m_log.AddCommand(kOutputMarker + chosen.text, chosen.bytes, {},
+                     QStringLiteral("automatic answer, %1 line %2").arg(m_name).arg(line));
+    const LinkResult sent =
+        serial ? m_serial.Write(chosen.bytes, false) : m_tcp.Send(chosen.bytes, false);
+    if (!sent.ok())
+        m_log.AddLine(QStringLiteral("Nothing sent: ") + sent.description());
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "answers/AnswerRate.h"
+#include "answers/AnswerRules.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+
+class EventLog;
+class SerialLink;
+class TcpLink;
+
+// Answers replies by the rules of an answers file while it is on: a reply that a rule matches is
+// answered, once it is in the log, on the link it came from, by an "[Output]------" line whose
+// tooltip names the rule. Answers are no commands: they are not recalled and do not restart a
+// reply's time after the command. The file is read again when it changes.
+class AutoAnswer : public QObject
+{
+    Q_OBJECT
+public:
+    AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const QString& path,
+               QObject* parent = nullptr);
+
+    void SetOn(bool on);
+    bool isOn() const { return m_on; }
+
+private:
+    void load();
+    void answer(const QByteArray& reply, bool serial);
+
+    EventLog& m_log;
+    SerialLink& m_serial;
+    TcpLink& m_tcp;
+    QString m_path;
+    QString m_name; // the file's name, for the log's lines
+    bool m_on = false;
+    AnswerRules m_rules;
+    AnswerRate m_rate;
+    QElapsedTimer m_clock;
+    QFileSystemWatcher m_watcher;
+};

@@ -1,0 +1,179 @@
+#include "shell/ShellAnswer.h"
+
+#include "links/MSComm.h"
+#include "shell/ShellLink.h"
+#include "shell/ShellOptions.h"
+#include "terminal/TerminalFolders.h"
+#include "terminal/TrafficLines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QTime>
+
+namespace
+{
+
+QString PeerName(const QTcpSocket& socket)
+{
+    return socket.peerAddress().toString() + QLatin1Char(':') + QString::number(socket.peerPort());
+}
+
+} // namespace
+
+ShellAnswer::ShellAnswer(const ShellOptions& options, QObject* parent)
+    : QObject(parent), m_options(options), m_gatherer(options.gapMs)
+{
+    m_for.setSingleShot(true);
+    connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
+    connect(&m_gatherer, &BurstGatherer::Burst, this, &ShellAnswer::burst);
+    connect(&m_server, &QTcpServer::newConnection, this, &ShellAnswer::connection);
+    connect(&m_serial, &QSerialPort::readyRead, this,
+            [this] { m_gatherer.Feed(m_serial.readAll()); });
+    connect(&m_serial, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                if (error != QSerialPort::ResourceError)
+                    return;
+                PrintError(m_serial.portName() + QStringLiteral(" was lost: ") +
+                           m_serial.errorString());
+                finish(2);
+            });
+}
+
+void ShellAnswer::Start()
+{
+    if (!readRules() || !open()) {
+        finish(2);
+        return;
+    }
+    m_clock.start();
+    if (m_options.forMs >= 0)
+        m_for.start(m_options.forMs);
+}
+
+bool ShellAnswer::readRules()
+{
+    m_rulesPath = m_options.answersFile.isEmpty()
+                      ? QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT"))
+                      : m_options.answersFile;
+    QFile file(m_rulesPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        PrintError(m_rulesPath + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    QStringList problems;
+    m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
+                                 m_rulesPath, problems);
+    for (const QString& problem : std::as_const(problems))
+        PrintError(problem);
+    return problems.isEmpty();
+}
+
+bool ShellAnswer::open()
+{
+    const QString rules =
+        QStringLiteral(", %1 rules from %2").arg(m_rules.rules().size()).arg(m_rulesPath);
+    if (m_options.host.isEmpty()) {
+        m_serial.setPortName(
+            m_options.serialPort != 0
+                ? MSComm::DeviceForPort(m_options.serialPort, MSComm::PresentPorts())
+                : m_options.serialDevice);
+        m_serial.setBaudRate(m_options.baud);
+        if (!m_serial.open(QIODevice::ReadWrite)) {
+            PrintError(m_serial.portName() + QStringLiteral(": ") + m_serial.errorString());
+            return false;
+        }
+        print(QStringLiteral("Answering on ") + m_serial.portName() + rules);
+        return true;
+    }
+    const QString address = m_options.host + QLatin1Char(':') + QString::number(m_options.tcpPort);
+    if (!m_server.listen(QHostAddress(m_options.host), quint16(m_options.tcpPort))) {
+        PrintError(QStringLiteral("Cannot listen on ") + address + QStringLiteral(": ") +
+                   m_server.errorString());
+        return false;
+    }
+    print(QStringLiteral("Answering on %1:%2").arg(m_options.host).arg(m_server.serverPort()) +
+          rules);
+    return true;
+}
+
+void ShellAnswer::connection()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_socket) {
+            // One connection at a time, as a controller serves one host.
+            print(QStringLiteral("Refused ") + PeerName(*socket) + QStringLiteral(": busy"));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_socket = socket;
+        print(QStringLiteral("Connected ") + PeerName(*socket));
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket] { m_gatherer.Feed(socket->readAll()); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_gatherer.Flush();
+            print(QStringLiteral("Closed ") + PeerName(*socket));
+            // The next connection is served at once, not refused while this one is let go.
+            m_socket = nullptr;
+            socket->deleteLater();
+        });
+    }
+}
+
+void ShellAnswer::burst(const QByteArray& bytes, bool whole)
+{
+    print(ReplyLine(bytes, m_options.hex));
+    if (!whole)
+        return;
+    const ChosenAnswer answer = m_rules.Answer(bytes);
+    for (int line : answer.gaveUp)
+        PrintError(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
+                                  "not matching")
+                       .arg(line));
+    if (!answer.rule)
+        return;
+    switch (m_rate.Ask(answer.rule->line, m_clock.elapsed())) {
+    case AnswerRate::Verdict::PauseStarts:
+        print(QStringLiteral("Rule on line %1 answered %2 times within a second: paused for a "
+                             "second")
+                  .arg(answer.rule->line)
+                  .arg(AnswerRate::kAnswersPerSecond));
+        return;
+    case AnswerRate::Verdict::Paused:
+        return;
+    case AnswerRate::Verdict::Answer:
+        break;
+    }
+    if (m_socket)
+        m_socket->write(answer.bytes);
+    else if (m_serial.isOpen())
+        m_serial.write(answer.bytes);
+    else
+        return;
+    print(kOutputMarker + answer.text + QStringLiteral("  (line %1)").arg(answer.rule->line));
+}
+
+void ShellAnswer::print(const QString& line)
+{
+    PrintOut(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  ")) + line);
+}
+
+void ShellAnswer::Stop(int)
+{
+    m_gatherer.Flush();
+    finish(0);
+}
+
+void ShellAnswer::finish(int status)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_for.stop();
+    if (m_socket)
+        m_socket->disconnectFromHost();
+    m_serial.close();
+    emit Finished(status);
+}

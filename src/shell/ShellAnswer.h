@@ -1,0 +1,54 @@
+#pragma once
+
+#include "answers/AnswerRate.h"
+#include "answers/AnswerRules.h"
+#include "answers/BurstGatherer.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+struct ShellOptions;
+
+// accessterm answer: a stand-in for a controller. It listens on a TCP port of its own (one
+// connection at a time) or opens a serial port, gathers each burst until a gap of silence,
+// answers it by the first rule that matches, and prints bursts and answers with their local time.
+class ShellAnswer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ShellAnswer(const ShellOptions& options, QObject* parent = nullptr);
+
+    // Reads the rules, refusing them whole for one bad line, then listens; Finished follows.
+    void Start();
+    // Ends answering (exit status 0), whatever the signal.
+    void Stop(int signalNumber = 0);
+
+signals:
+    // 0 at the time given or a stop, 2 for refused rules, a port in use or a device lost.
+    void Finished(int status);
+
+private:
+    bool readRules();
+    bool open();
+    void connection();
+    void burst(const QByteArray& bytes, bool whole);
+    void print(const QString& line);
+    void finish(int status);
+
+    const ShellOptions& m_options;
+    QString m_rulesPath;
+    AnswerRules m_rules;
+    AnswerRate m_rate;
+    QElapsedTimer m_clock;
+    BurstGatherer m_gatherer;
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_socket; // the one connection served
+    QSerialPort m_serial;
+    QTimer m_for;
+    bool m_finished = false;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "answers/CheckScript.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+class ShellLink;
+struct ShellOptions;
+
+// accessterm check: the steps of a check file run in turn over the link, the traffic printed as
+// send prints it and a verdict line for each expectation, then how many passed and failed.
+class ShellCheck : public QObject
+{
+    Q_OBJECT
+public:
+    ShellCheck(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+
+    // Reads the check file and the command list, refusing them whole for one bad line, then
+    // opens the link and runs; Finished follows.
+    void Start();
+    // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
+    void Stop(int signalNumber);
+
+signals:
+    // 0 every expectation passed, 1 one failed, 2 a file, a line or the link failed.
+    void Finished(int status);
+
+private:
+    bool read();
+    void runStep();
+    void nextStep();
+    void replyArrived(const QByteArray& reply);
+    void timeUp();
+    void report(bool passed, const QString& why = {});
+    void finish(int status);
+
+    const ShellOptions& m_options;
+    ShellLink& m_link;
+    QList<CheckStep> m_steps;
+    int m_step = 0;
+    int m_round = 0;
+    int m_passed = 0;
+    int m_failed = 0;
+    quint64 m_turn = 0; // counts the steps begun, so a late wait knows its step is over
+    bool m_expecting = false;
+    bool m_finished = false;
+    QByteArray m_lastBurst;
+    bool m_sawBurst = false;
+    QTimer m_timer;
+};

@@ -1,0 +1,171 @@
+// accessterm answer standing in for a controller, and accessterm check and the window's link run
+// against it: each a real process on loopback, or on a pseudo-terminal that echoes.
+#include "support/PtyPair.h"
+#include "support/ShellProcess.h"
+#include "support/Terminal.h"
+
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+const QByteArray kRules = "# a door controller\n"
+                          "^<02>S(\\d\\d)<03>$ = <06>$1\n"
+                          "^OPEN<0D>$ = <02>OK<03>\n";
+
+// Starts the stand-in on a free loopback port and gives the port once it answers.
+int StartStandIn(ShellProcess& standIn)
+{
+    if (!standIn.outputHas(QStringLiteral(" rules from ")))
+        return 0;
+    const QRegularExpressionMatch port =
+        QRegularExpression(QStringLiteral("Answering on 127\\.0\\.0\\.1:(\\d+)"))
+            .match(standIn.output);
+    return port.captured(1).toInt();
+}
+
+} // namespace
+
+class tst_StandIn : public QObject
+{
+    Q_OBJECT
+private slots:
+    void checkAgainstStandIn();
+    void windowAgainstStandIn();
+    void oneConnectionAtATime();
+    void echoingLineIsHeldToTheRate();
+    void portInUse();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_StandIn::checkAgainstStandIn()
+{
+    const QString rules = Write(m_dir, QStringLiteral("rules.txt"), kRules);
+    const QString commands = Write(m_dir, QStringLiteral("list.txt"), "Open = OPEN<0D>\n");
+    const QString script = Write(m_dir, QStringLiteral("check.txt"),
+                                 "use open\n"
+                                 "expect ^<02>OK<03>$\n"
+                                 "send <02>S42<03>\n"
+                                 "expect <15> within 400\n"
+                                 "send <02>S7<03>\n"
+                                 "expect . within 300\n");
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
+                          QStringLiteral("--answers"), rules, QStringLiteral("--gap"),
+                          QStringLiteral("20")});
+    const int port = StartStandIn(standIn);
+    QVERIFY2(port > 0, qPrintable(standIn.output + standIn.err()));
+    ShellProcess check({QStringLiteral("check"), QStringLiteral("--tcp"),
+                        QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--commands"),
+                        commands, QStringLiteral("--repeat"), QStringLiteral("2"), script});
+    QCOMPARE(check.status(), 1);
+    const QString once = QStringLiteral("[Output]------OPEN<0D>\n"
+                                        "[Input]------<02>OK<03>\n"
+                                        "ok %1 line 2: expect ^<02>OK<03>$\n"
+                                        "[Output]------<02>S42<03>\n"
+                                        "[Input]------<06>42\n"
+                                        "not ok %2 line 4: expect <15> within 400: got <06>42\n"
+                                        "[Output]------<02>S7<03>\n"
+                                        "not ok %3 line 6: expect . within 300: no reply within "
+                                        "300 ms\n");
+    QCOMPARE(QString::fromUtf8(check.process.readAllStandardOutput()),
+             once.arg(1).arg(2).arg(3) + once.arg(4).arg(5).arg(6) + "2 passed, 4 failed\n");
+    // The stand-in marks each answer with its rule and leaves the unmatched burst unanswered.
+    QVERIFY(standIn.outputHas(QStringLiteral("[Output]------<06>42  (line 2)")));
+    QVERIFY(standIn.outputHas(QStringLiteral("[Input]------<02>S7<03>")));
+    standIn.process.terminate();
+    QCOMPARE(standIn.status(), 0);
+    QVERIFY(!standIn.output.contains(QStringLiteral("[Output]------<06>7")));
+}
+
+void tst_StandIn::windowAgainstStandIn()
+{
+    const QString rules = Write(m_dir, QStringLiteral("window.txt"), kRules);
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
+                          QStringLiteral("--answers"), rules});
+    const int port = StartStandIn(standIn);
+    QVERIFY(port > 0);
+    Terminal t;
+    t.controller.Option1_Click();
+    t.fields.host = QStringLiteral("127.0.0.1");
+    t.fields.port = QString::number(port);
+    t.controller.CmdConnect_Click();
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Connect Succeed"));
+    t.fields.command = QStringLiteral("<02>S05<03>");
+    t.controller.Command3_Click();
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Input]------<06>05"));
+    QVERIFY(standIn.outputHas(QStringLiteral("[Output]------<06>05  (line 2)")));
+}
+
+void tst_StandIn::oneConnectionAtATime()
+{
+    const QString rules = Write(m_dir, QStringLiteral("one.txt"), "A = B\n");
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"),
+                          QStringLiteral("127.0.0.1:0"), QStringLiteral("--answers"), rules,
+                          QStringLiteral("--for"), QStringLiteral("3")});
+    const int port = StartStandIn(standIn);
+    QVERIFY(port > 0);
+    QTcpSocket first;
+    QTcpSocket second;
+    first.connectToHost(QHostAddress::LocalHost, quint16(port));
+    QVERIFY(standIn.outputHas(QStringLiteral("Connected 127.0.0.1:")));
+    second.connectToHost(QHostAddress::LocalHost, quint16(port));
+    QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(standIn.outputHas(QStringLiteral(": busy")));
+    first.write("A");
+    QByteArray got;
+    QTRY_COMPARE(got += first.readAll(), QByteArray("B"));
+    // --for ends it, with the connection still open.
+    QCOMPARE(standIn.status(), 0);
+}
+
+void tst_StandIn::echoingLineIsHeldToTheRate()
+{
+    PtyPair line;
+    const QString rules = Write(m_dir, QStringLiteral("echo.txt"), "PING = PING\n");
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--serial"), line.slavePath(),
+                          QStringLiteral("--answers"), rules, QStringLiteral("--gap"),
+                          QStringLiteral("5")});
+    QVERIFY(standIn.outputHas(QStringLiteral(" rules from ")));
+    // The far end echoes all it gets: every answer comes back to be answered again.
+    QVERIFY(line.write("PING"));
+    int answers = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const QByteArray got = line.readExactly(4);
+            answers += got == "PING";
+            return !line.write(got) || standIn.outputHas(QStringLiteral("paused for a second"), 0);
+        },
+        10000));
+    QCOMPARE(answers, 20);
+    // After the pause the rule answers again.
+    QVERIFY(line.write("PING"));
+    QCOMPARE(line.readExactly(4), QByteArray("PING"));
+}
+
+void tst_StandIn::portInUse()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    const QString rules = Write(m_dir, QStringLiteral("taken.txt"), "A = B\n");
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"),
+                          QString::number(taken.serverPort()), QStringLiteral("--answers"), rules});
+    QCOMPARE(standIn.status(), 2);
+    QVERIFY(standIn.err().startsWith(QStringLiteral("Cannot listen on 127.0.0.1:")));
+}
+
+QTEST_MAIN(tst_StandIn)
+#include "tst_standin.moc"

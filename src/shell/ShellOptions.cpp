@@ -11,8 +11,8 @@ namespace
 {
 
 const char kSynopsis[] =
-    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--wait MS] [--hex]\n"
-    "                  COMMAND...\n"
+    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--wait MS]\n"
+    "                  [--max-reply BYTES] [--hex] COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--for SECONDS] [--hex]\n"
     "  accessterm                 (no arguments) opens the window\n";
 
@@ -23,8 +23,9 @@ const char kDescription[] =
     "send writes each COMMAND in turn, prints \"[Output]------\" and the command, waits up to MS\n"
     "milliseconds for the reply's first byte, gathers the burst for 300 ms and prints\n"
     "\"[Input]------\" and the reply. Exit status: 0 when every command got a reply, 1 when one\n"
-    "got none (the others are still sent), 2 for a usage error, a command the notation refuses,\n"
-    "or a port or connection that does not open.\n"
+    "got none or one longer than BYTES (then nothing more is sent), 2 for a usage error, a\n"
+    "command the notation refuses, a port or connection that does not open, a peer that closes\n"
+    "before the last reply, or standard output that cannot be written.\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
     "closes, or SIGINT or SIGTERM comes (exit 0).\n"
     "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
@@ -45,6 +46,10 @@ struct Parser {
     QCommandLineOption wait{QStringLiteral("wait"),
                             QStringLiteral("send: how long to wait for a reply (default 2000)."),
                             QStringLiteral("MS")};
+    QCommandLineOption maxReply{QStringLiteral("max-reply"),
+                                QStringLiteral("send: cut a longer reply and stop (default "
+                                               "67108864)."),
+                                QStringLiteral("BYTES")};
     QCommandLineOption forTime{QStringLiteral("for"),
                                QStringLiteral("listen: how long to listen (default: until "
                                               "stopped)."),
@@ -56,7 +61,7 @@ struct Parser {
     {
         parser.setApplicationDescription(
             QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, wait, forTime, hex});
+        parser.addOptions({tcp, serial, baud, wait, maxReply, forTime, hex});
         parser.addPositionalArgument(QStringLiteral("send|listen"), QStringLiteral("The mode."));
         parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                      QStringLiteral("send: a command in the notation, such as "
@@ -156,6 +161,11 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         options.waitMs = parser.value(p.wait).toInt(&ok);
         if (!send || !ok || options.waitMs < 0)
             return refuse(QStringLiteral("--wait wants milliseconds, for send"));
+    }
+    if (parser.isSet(p.maxReply)) {
+        options.maxReplyBytes = parser.value(p.maxReply).toLongLong(&ok);
+        if (!send || !ok || options.maxReplyBytes < 1)
+            return refuse(QStringLiteral("--max-reply wants a number of bytes, for send"));
     }
     if (parser.isSet(p.forTime)) {
         const double seconds = parser.value(p.forTime).toDouble(&ok);

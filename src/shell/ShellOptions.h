@@ -16,7 +16,8 @@ struct ShellOptions {
     QString serialDevice;
     qint32 baud = 4800;
 
-    int waitMs = 2000;    // send: how long to wait for a reply's first byte
+    int waitMs = 2000;                       // send: how long to wait for a reply's first byte
+    qint64 maxReplyBytes = qint64(64) << 20; // send: a longer reply is cut, and the run ends
     int forMs = -1;       // listen: how long to listen; -1 until stopped or closed
     bool hex = false;     // replies as hex pairs instead of the notation
     QStringList commands; // send: the command texts, in order

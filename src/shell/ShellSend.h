@@ -6,6 +6,7 @@
 #include <QTimer>
 
 class ShellLink;
+class ShellOutput;
 struct ShellOptions;
 
 // accessterm send: each command in turn is logged, written, and answered by the reply burst
@@ -14,7 +15,8 @@ class ShellSend : public QObject
 {
     Q_OBJECT
 public:
-    ShellSend(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+    ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+              QObject* parent = nullptr);
 
     // Checks every command, then opens the link and sends; Finished follows.
     void Start();
@@ -22,21 +24,27 @@ public:
     void Stop(int signalNumber);
 
 signals:
-    // 0 every command got a reply, 1 one got none, 2 nothing could be sent.
+    // 0 every command got a reply, 1 one got none or too long a one, 2 nothing could be sent or
+    // the link failed; 141 the output's reader went away.
     void Finished(int status);
 
 private:
     void sendNext();
-    void replyArrived(const QByteArray& reply);
+    void replyArrived(const QByteArray& reply, bool continued);
+    void answered();
     void waitOver();
+    void peerClosed(bool reset);
     void finish(int status);
 
     const ShellOptions& m_options;
     ShellLink& m_link;
+    ShellOutput& m_output;
     QList<QByteArray> m_bytes; // of each command, in order
     int m_next = 0;            // the command whose reply is awaited, or the next to go out
     int m_status = 0;
     bool m_awaiting = false;
+    qint64 m_burstBytes = 0; // of the reply being printed, in all its pieces so far
+    int m_pieces = 0;        // counts the pieces printed, to tell whether a reply went on
     bool m_stopping = false;
     bool m_finished = false;
     QTimer m_wait;

@@ -1,5 +1,6 @@
 #include "shell/ShellMain.h"
 
+#include "shell/ShellChecksum.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
@@ -48,6 +49,9 @@ int RunShell(int argc, char* argv[])
         output.Line(QStringLiteral("accessterm " ACCESSTERM_VERSION));
         return output.status();
     }
+
+    if (options.mode == ShellOptions::Mode::Checksum)
+        return RunChecksum(options, output);
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;

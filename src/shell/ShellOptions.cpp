@@ -1,5 +1,6 @@
 #include "shell/ShellOptions.h"
 
+#include "checks/CheckCatalogue.h"
 #include "terminal/TrafficLines.h"
 
 #include <QCommandLineParser>
@@ -12,8 +13,9 @@ namespace
 
 const char kSynopsis[] =
     "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--wait MS]\n"
-    "                  [--max-reply BYTES] [--hex] COMMAND...\n"
+    "                  [--max-reply BYTES] [--checksum NAME] [--hex] COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE]) [--for SECONDS] [--hex]\n"
+    "  accessterm checksum (NAME | --all) COMMAND...\n"
     "  accessterm                 (no arguments) opens the window\n";
 
 const char kDescription[] =
@@ -26,6 +28,9 @@ const char kDescription[] =
     "got none or one longer than BYTES (then nothing more is sent), 2 for a usage error, a\n"
     "command the notation refuses, a port or connection that does not open, a peer that closes\n"
     "before the last reply, or standard output that cannot be written.\n"
+    "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
+    "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
+    "already carries it.\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
     "closes, or SIGINT or SIGTERM comes (exit 0).\n"
     "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
@@ -54,6 +59,12 @@ struct Parser {
                                QStringLiteral("listen: how long to listen (default: until "
                                               "stopped)."),
                                QStringLiteral("SECONDS")};
+    QCommandLineOption checksum{QStringLiteral("checksum"),
+                                QStringLiteral("send: add this check value to every command and "
+                                               "check every reply."),
+                                QStringLiteral("NAME")};
+    QCommandLineOption all{QStringLiteral("all"),
+                           QStringLiteral("checksum: every check value of the catalogue.")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 
@@ -61,8 +72,9 @@ struct Parser {
     {
         parser.setApplicationDescription(
             QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, wait, maxReply, forTime, hex});
-        parser.addPositionalArgument(QStringLiteral("send|listen"), QStringLiteral("The mode."));
+        parser.addOptions({tcp, serial, baud, wait, maxReply, forTime, checksum, all, hex});
+        parser.addPositionalArgument(QStringLiteral("send|listen|checksum"),
+                                     QStringLiteral("The mode."));
         parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                      QStringLiteral("send: a command in the notation, such as "
                                                     "\"AB<02>C<0D>\"."),
@@ -85,6 +97,23 @@ bool ReadTcp(const QString& text, ShellOptions& options)
     return ok && !host.isEmpty();
 }
 
+// An unknown name, and the names there are.
+QString UnknownCheck(const QString& name)
+{
+    QStringList names;
+    for (const CheckEntry& entry : CheckCatalogue())
+        names << QString::fromLatin1(entry.name.data(), qsizetype(entry.name.size()));
+    const QString what = name.isEmpty()
+                             ? QStringLiteral("checksum wants a NAME or --all")
+                             : QStringLiteral("no check value is called \"%1\"").arg(name);
+    return what + QStringLiteral("; the names are: ") + names.join(QStringLiteral(", "));
+}
+
+bool KnownCheck(const QString& name)
+{
+    return FindCheck(name.toStdString()) != nullptr;
+}
+
 bool ReadSerial(const QString& text, ShellOptions& options)
 {
     bool number = false;
@@ -104,7 +133,7 @@ bool IsShellCommand(int argc, char* argv[])
     if (argc < 2)
         return false;
     for (const char* word :
-         {"send", "listen", "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
+         {"send", "listen", "checksum", "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
         if (std::strcmp(argv[1], word) == 0)
             return true;
     }
@@ -137,9 +166,31 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         options.mode = ShellOptions::Mode::Send;
     else if (mode == QLatin1String("listen"))
         options.mode = ShellOptions::Mode::Listen;
+    else if (mode == QLatin1String("checksum"))
+        options.mode = ShellOptions::Mode::Checksum;
     else
-        return refuse(QStringLiteral("send or listen comes first"));
+        return refuse(QStringLiteral("send, listen or checksum comes first"));
     const bool send = options.mode == ShellOptions::Mode::Send;
+    if (options.mode == ShellOptions::Mode::Checksum) {
+        options.allChecks = parser.isSet(p.all);
+        if (!options.allChecks && !words.isEmpty())
+            options.check = words.takeFirst();
+        if (!options.allChecks && !KnownCheck(options.check))
+            return refuse(UnknownCheck(options.check));
+        options.commands = words;
+        if (words.isEmpty())
+            return refuse(QStringLiteral("checksum wants at least one COMMAND"));
+        return true;
+    }
+    if (parser.isSet(p.all))
+        return refuse(QStringLiteral("--all is for checksum"));
+    if (parser.isSet(p.checksum)) {
+        options.check = parser.value(p.checksum);
+        if (!send)
+            return refuse(QStringLiteral("--checksum is for send"));
+        if (!KnownCheck(options.check))
+            return refuse(UnknownCheck(options.check));
+    }
 
     if (parser.isSet(p.tcp) == parser.isSet(p.serial))
         return refuse(QStringLiteral("give one of --tcp and --serial"));
@@ -186,7 +237,7 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = Parser().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen [COMMAND...]\n") +
+    return QStringLiteral("Usage: accessterm [options] send|listen|checksum [COMMAND...]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

@@ -5,7 +5,7 @@
 
 // What a shell mode was asked to do, read from the command line.
 struct ShellOptions {
-    enum class Mode { Help, Version, Send, Listen };
+    enum class Mode { Help, Version, Send, Listen, Checksum };
     Mode mode = Mode::Help;
 
     // The link: a TCP peer when host is set, otherwise a serial port by number (1-16) or, when
@@ -18,13 +18,15 @@ struct ShellOptions {
 
     int waitMs = 2000;                       // send: how long to wait for a reply's first byte
     qint64 maxReplyBytes = qint64(64) << 20; // send: a longer reply is cut, and the run ends
-    int forMs = -1;       // listen: how long to listen; -1 until stopped or closed
-    bool hex = false;     // replies as hex pairs instead of the notation
-    QStringList commands; // send: the command texts, in order
+    int forMs = -1;         // listen: how long to listen; -1 until stopped or closed
+    bool hex = false;       // replies as hex pairs instead of the notation
+    QStringList commands;   // send, checksum: the command texts, in order
+    QString check;          // send, checksum: the check value's name, as given; empty for none
+    bool allChecks = false; // checksum: every check value of the catalogue
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of
-// "send", "listen", or a request for help or the version.
+// "send", "listen", "checksum", or a request for help or the version.
 bool IsShellCommand(int argc, char* argv[]);
 
 // Reads arguments (the program's name first). false with a one-line reason in error when they

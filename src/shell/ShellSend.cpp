@@ -5,6 +5,9 @@
 #include "shell/ShellOutput.h"
 #include "terminal/TrafficLines.h"
 
+#include "checks/CheckPlacement.h"
+#include "checks/CheckVerdict.h"
+
 namespace
 {
 
@@ -16,7 +19,8 @@ constexpr int kGoesOnMs = 320;
 
 ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                      QObject* parent)
-    : QObject(parent), m_options(options), m_link(link), m_output(output)
+    : QObject(parent), m_options(options), m_link(link), m_output(output),
+      m_check(FindCheck(options.check.toStdString()))
 {
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &ShellSend::waitOver);
@@ -34,13 +38,23 @@ void ShellSend::Start()
 {
     // A command the notation refuses is a mistake in the script: nothing goes out.
     for (int n = 0; n < m_options.commands.size(); ++n) {
-        const CommandBytes command = EncodeForSending(TrimBlanks(m_options.commands.at(n)));
+        const QString text = TrimBlanks(m_options.commands.at(n));
+        CommandBytes command = EncodeForSending(text);
+        QString shown = text;
+        if (command.ok() && m_check != nullptr) {
+            // As the window sends it: the value in its place, and shown where it goes.
+            const CheckedCommand checked = EncodeCheckedCommand(*m_check, text.toStdU32String());
+            command.bytes = QByteArray(reinterpret_cast<const char*>(checked.encoded.bytes.data()),
+                                       qsizetype(checked.encoded.bytes.size()));
+            shown = QString::fromStdU32String(checked.display);
+        }
         if (!command.ok()) {
             m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
             finish(2);
             return;
         }
         m_bytes.append(command.bytes);
+        m_shown.append(shown);
     }
     m_link.Open();
 }
@@ -60,7 +74,7 @@ void ShellSend::sendNext()
         finish(m_status);
         return;
     }
-    if (!m_output.Line(kOutputMarker + TrimBlanks(m_options.commands.at(m_next))))
+    if (!m_output.Line(kOutputMarker + m_shown.at(m_next)))
         return;
     if (!m_link.Send(m_bytes.at(m_next))) {
         finish(2);
@@ -91,6 +105,18 @@ void ShellSend::replyArrived(const QByteArray& reply, bool continued)
                        TrimBlanks(m_options.commands.at(command)));
         finish(1);
         return;
+    }
+    // A reply in one line is checked whole; a failure is the reply's, not the link's.
+    if (m_check != nullptr && !continued && reply.size() < ShellLink::kLineBytes) {
+        const CheckVerdict verdict =
+            VerifyReply(*m_check, std::string_view(reply.constData(), size_t(reply.size())));
+        if (verdict.outcome == CheckVerdict::Outcome::Failed) {
+            const std::string said = verdict.Describe();
+            m_output.Error(QStringLiteral("Reply to command %1: ")
+                               .arg(qMin(m_next, int(m_bytes.size()) - 1) + 1) +
+                           QString::fromLatin1(said.data(), qsizetype(said.size())));
+            m_status = 1;
+        }
     }
     // A burst that comes between commands is shown, but answers none of them.
     if (!m_awaiting)

@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <QStringList>
+
+struct CheckEntry;
 class ShellLink;
 class ShellOutput;
 struct ShellOptions;
@@ -39,8 +42,10 @@ private:
     const ShellOptions& m_options;
     ShellLink& m_link;
     ShellOutput& m_output;
-    QList<QByteArray> m_bytes; // of each command, in order
-    int m_next = 0;            // the command whose reply is awaited, or the next to go out
+    const CheckEntry* m_check = nullptr; // added to every command and checked in every reply
+    QList<QByteArray> m_bytes;           // of each command, in order
+    QStringList m_shown;                 // each command as its "[Output]" line shows it
+    int m_next = 0; // the command whose reply is awaited, or the next to go out
     int m_status = 0;
     bool m_awaiting = false;
     qint64 m_burstBytes = 0; // of the reply being printed, in all its pieces so far

@@ -11,6 +11,7 @@
 //   cli_flood_peak_rss_mb  the program's peak resident memory for a send answered by 10 s of
 //                          zeros at loopback speed, printed to /dev/null in continuation lines.
 //   bench_shell [path-to-accessterm]
+#include "shell/ShellText.h"
 #include "terminal/TrafficLines.h"
 
 #include "ProcessFigures.h"
@@ -61,7 +62,11 @@ Run Send(const QString& program, const QByteArray& reply)
     Run run;
     run.wallMs = clock.nsecsElapsed() / 1e6;
     run.cpuMs = CpuMs(RUSAGE_CHILDREN) - cpuBefore;
-    const QByteArray expected = "[Output]------X\n" + InputLine(reply).toUtf8() + "\n";
+    // As printed for a terminal: C1 controls as their tokens.
+    const QByteArray line = InputLine(reply).toUtf8();
+    const QByteArray expected =
+        "[Output]------X\n" +
+        QByteArray::fromStdString(WithC1AsTokens({line.constData(), size_t(line.size())})) + "\n";
     run.exact = child.exitCode() == 0 && child.readAllStandardOutput() == expected;
     return run;
 }

@@ -7,8 +7,11 @@
 //                          machine's other work does not stretch as it does the wall time;
 //   cli_reply_1mib_cpu_ms  the program's processor time for a reply of 1 MiB of random bytes
 //                          printed whole, less that of a one-byte reply (median of 5 each);
-//   cli_reply_1mib_process_cpu_ms  the whole program's processor time for that send.
+//   cli_reply_1mib_process_cpu_ms  the whole program's processor time for that send;
+//   cli_flood_peak_rss_mb  the program's peak resident memory for a send answered by 10 s of
+//                          zeros at loopback speed, printed to /dev/null in continuation lines.
 //   bench_shell [path-to-accessterm]
+#include "shell/ShellText.h"
 #include "terminal/TrafficLines.h"
 
 #include "ProcessFigures.h"
@@ -59,9 +62,51 @@ Run Send(const QString& program, const QByteArray& reply)
     Run run;
     run.wallMs = clock.nsecsElapsed() / 1e6;
     run.cpuMs = CpuMs(RUSAGE_CHILDREN) - cpuBefore;
-    const QByteArray expected = "[Output]------X\n" + InputLine(reply).toUtf8() + "\n";
+    // As printed for a terminal: C1 controls as their tokens.
+    const QByteArray line = InputLine(reply).toUtf8();
+    const QByteArray expected =
+        "[Output]------X\n" +
+        QByteArray::fromStdString(WithC1AsTokens({line.constData(), size_t(line.size())})) + "\n";
     run.exact = child.exitCode() == 0 && child.readAllStandardOutput() == expected;
     return run;
+}
+
+double FloodPeakMb(const QString& program)
+{
+    constexpr qint64 kFloodMs = 10000;
+    QTcpServer peer;
+    peer.listen(QHostAddress::LocalHost);
+    QElapsedTimer flooding;
+    QObject::connect(&peer, &QTcpServer::newConnection, [&] {
+        QTcpSocket* socket = peer.nextPendingConnection();
+        const auto more = [socket, &flooding] {
+            if (flooding.elapsed() > kFloodMs) {
+                socket->disconnectFromHost();
+                return;
+            }
+            while (socket->bytesToWrite() < (4 << 20))
+                socket->write(QByteArray(1 << 16, '\0'));
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, &flooding, more] {
+            socket->readAll();
+            flooding.start();
+            more();
+        });
+    });
+    QProcess child;
+    child.setStandardOutputFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    child.start(program, {QStringLiteral("send"), QStringLiteral("--tcp"),
+                          QStringLiteral("127.0.0.1:%1").arg(peer.serverPort()),
+                          QStringLiteral("--max-reply"), QStringLiteral("1000000000000"),
+                          QStringLiteral("X")});
+    loop.exec();
+    // The largest child so far: run first, this is the one.
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    return children.ru_maxrss / 1024.0;
 }
 
 double Median(std::vector<double> values)
@@ -83,6 +128,7 @@ int main(int argc, char* argv[])
     for (char& byte : large)
         byte = char(random());
 
+    const double floodPeakMb = FloodPeakMb(program);
     std::vector<double> overhead, smallCpu, largeCpu;
     for (int i = 0; i < 10; ++i) {
         const Run run = Send(program, "K");
@@ -105,5 +151,6 @@ int main(int argc, char* argv[])
     std::printf("cli_send_cpu_ms: %.1f ms\n", Median(smallCpu));
     std::printf("cli_reply_1mib_cpu_ms: %.1f ms\n", Median(largeCpu) - Median(smallCpu));
     std::printf("cli_reply_1mib_process_cpu_ms: %.1f ms\n", Median(largeCpu));
+    std::printf("cli_flood_peak_rss_mb: %.1f MB\n", floodPeakMb);
     return 0;
 }

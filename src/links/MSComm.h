@@ -40,6 +40,9 @@ public:
     LinkResult Output(const QByteArray& bytes);
     QByteArray Input();
     int InBufferCount() const;
+    // Holds at most bytes read from the line and not yet taken (0: no limit); the line is left
+    // unread meanwhile, so a device that floods is held back by the driver's buffer.
+    void SetInBufferSize(qint64 bytes) { m_port.setReadBufferSize(bytes); }
     int CommEvent() const;
 
     // A serial device present now, with what the system says of its adapter (either may be empty).

@@ -22,6 +22,7 @@ LinkResult SerialLink::OpenPort(int port)
         m_comm.SetPortOpen(false);
     }
     m_sinceWrite.invalidate();
+    m_sinceFullRead.invalidate();
     m_comm.SetCommPort(port);
     const LinkResult result = m_comm.SetPortOpen(true);
     if (!result.ok() && m_comm.PortOpen()) {
@@ -45,6 +46,7 @@ void SerialLink::ClosePort()
 {
     ++m_opening;
     m_sinceWrite.invalidate();
+    m_sinceFullRead.invalidate();
     if (m_comm.PortOpen()) {
         m_comm.SetPortOpen(false);
     }
@@ -58,6 +60,12 @@ LinkResult SerialLink::ApplySettings(qint32 baud, const SerialFrame& frame)
 qint32 SerialLink::Baud() const
 {
     return m_comm.Settings().section(QLatin1Char(','), 0, 0).toInt();
+}
+
+void SerialLink::SetLongestRead(qint64 bytes)
+{
+    m_longestRead = bytes;
+    m_comm.SetInBufferSize(bytes);
 }
 
 LinkResult SerialLink::Write(const QByteArray& bytes, bool timed)
@@ -82,9 +90,11 @@ void SerialLink::MSComm1_OnComm()
     // what came on the opening the wait began on: when the port is opened again meanwhile, what
     // the new opening has already received gets a wait of its own.
     qint64 answerMs = -1;
+    // Bytes that come within a settle wait of a read that took a whole piece are the same burst.
+    const bool continued = m_sinceFullRead.isValid() && m_sinceFullRead.elapsed() <= 300;
     for (;;) {
         const quint64 opening = m_opening;
-        answerMs = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
+        answerMs = m_sinceWrite.isValid() && !continued ? m_sinceWrite.elapsed() : -1;
         SettleDelay(300);
         if (opening == m_opening)
             break;
@@ -99,9 +109,15 @@ void SerialLink::MSComm1_OnComm()
     }
     // Still collecting while the reply is handed on: the log renders a long one a slice at a
     // time, and what arrives meanwhile is the next reply, not one nested inside this.
+    const quint64 opening = m_opening;
     if (!reply.isEmpty()) {
-        emit ReplyArrived(reply, answerMs);
+        emit ReplyArrived(reply, answerMs, continued);
     }
+    // Timed from the hand-over: a reply that takes long to show does not end the burst.
+    if (opening == m_opening && m_longestRead > 0 && reply.size() >= m_longestRead)
+        m_sinceFullRead.start();
+    else
+        m_sinceFullRead.invalidate();
     m_collecting = false;
     // The port announces nothing it took in while the reply was handed on: that gets a round now.
     if (m_comm.InBufferCount() != 0) {

@@ -22,6 +22,8 @@
 //   does not read: the new opening's bytes get a wait of their own (or none, when nothing came).
 // - m_collecting stays set while the reply is handed on, as the log renders a long one a slice
 //   at a time; what came meanwhile is the next burst, started on the next turn of the loop.
+// - A reply may be read a piece at a time (SetLongestRead): one that fills a piece goes on in the
+//   next, which comes marked as its continuation when it follows within a settle wait.
 // - A device that goes away (unplugged) is closed and announced with PortLost.
 class SerialLink : public QObject
 {
@@ -40,13 +42,17 @@ public:
     qint32 Baud() const;
     // timed false: an automatic answer, after which replies are still timed from the last command.
     LinkResult Write(const QByteArray& bytes, bool timed = true);
+    // Reads at most bytes in one reply (0: everything that has come), so that a device that
+    // floods is held back rather than gathered in memory for a whole settle wait.
+    void SetLongestRead(qint64 bytes);
 
     MSComm& MSComm1() { return m_comm; }
     // Whether an arrival is in its settle wait: a reply is on its way.
     bool Gathering() const { return m_collecting; }
 
 signals:
-    void ReplyArrived(const QByteArray& reply, qint64 answerMs);
+    // continued: the reply goes on from the one before, which filled the longest read.
+    void ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
     // The open port's device went away, and the port was closed for it.
     void PortLost(const QString& description);
 
@@ -57,4 +63,6 @@ private:
     bool m_collecting = false;
     quint64 m_opening = 0;      // counts OpenPort and ClosePort calls
     QElapsedTimer m_sinceWrite; // invalid until a write on the port as now opened
+    qint64 m_longestRead = 0;
+    QElapsedTimer m_sinceFullRead; // valid after a read that filled m_longestRead
 };

@@ -114,12 +114,14 @@ void TcpLink::Winsock1_DataArrival(qint32)
             return;
         }
     }
-    if (m_longestRead > 0 && reply.size() >= m_longestRead)
+    const quint64 connection = m_connection;
+    if (!reply.isEmpty())
+        emit ReplyArrived(reply, answerMs, continued);
+    // Timed from the hand-over: a reply that takes long to show does not end the burst.
+    if (connection == m_connection && m_longestRead > 0 && reply.size() >= m_longestRead)
         m_sinceFullRead.start();
     else
         m_sinceFullRead.invalidate();
-    if (!reply.isEmpty())
-        emit ReplyArrived(reply, answerMs, continued);
     m_gathering = false;
     // The socket announces nothing it took in while this ran: what it holds gets a round now.
     if (m_socket.BytesReceived() > 0)

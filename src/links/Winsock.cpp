@@ -3,6 +3,11 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -47,6 +52,8 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     connect(&m_socket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
         m_state = sckConnected;
+        m_peerReset = false;
+        m_watch = ::fcntl(int(m_socket.socketDescriptor()), F_DUPFD_CLOEXEC, 3);
         // Each read from the system takes what it holds for the socket, on the window's thread:
         // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
@@ -69,6 +76,11 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
                 m_connectTimer.stop();
                 fail(ErrorNumber(error), m_socket.errorString());
             });
+}
+
+Winsock::~Winsock()
+{
+    closeWatch();
 }
 
 QString Winsock::RemoteHost() const
@@ -131,6 +143,8 @@ void Winsock::Connect()
 
 void Winsock::Close()
 {
+    // First, or the connection would outlive the socket's close.
+    closeWatch();
     m_connectTimer.stop();
     m_socket.abort();
     m_state = sckClosed;
@@ -164,8 +178,16 @@ QString Winsock::ErrorString() const
     return m_socket.errorString();
 }
 
+void Winsock::closeWatch()
+{
+    if (m_watch >= 0)
+        ::close(m_watch);
+    m_watch = -1;
+}
+
 void Winsock::fail(int number, const QString& description)
 {
+    closeWatch();
     m_state = sckError;
     emit Error(number, description);
 }
@@ -174,6 +196,12 @@ void Winsock::peerClosed()
 {
     if (m_state != sckConnected)
         return;
+    // An orderly close leaves the connection waiting for this end's close; a reset ends it.
+    tcp_info info = {};
+    socklen_t size = sizeof info;
+    m_peerReset = ::getsockopt(m_watch, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
+                  info.tcpi_state == TCP_CLOSE;
+    closeWatch();
     m_state = sckClosing;
     emit PeerClosed();
 }

@@ -37,6 +37,7 @@ public:
     };
 
     explicit Winsock(QObject* parent = nullptr);
+    ~Winsock() override;
 
     QString RemoteHost() const;
     void SetRemoteHost(const QString& host);
@@ -61,6 +62,10 @@ public:
     void SetConnectTimeout(int ms) { m_connectTimer.setInterval(ms); }
     // The socket's description of its last failure.
     QString ErrorString() const;
+    // Whether the peer's close (PeerClosed) was a reset rather than an orderly close. The socket
+    // reads alike either way and is gone once it has read either, so a second descriptor of the
+    // connection is kept while it is up, to ask the system which it was.
+    bool PeerReset() const { return m_peerReset; }
 
 signals:
     void ConnectEvent();
@@ -72,6 +77,7 @@ signals:
 private:
     void fail(int number, const QString& description);
     void peerClosed();
+    void closeWatch();
 
     QTcpSocket m_socket;
     QTimer m_connectTimer;
@@ -80,4 +86,6 @@ private:
     qint32 m_localPort = 0;
     int m_state = sckClosed;
     quint64 m_attempt = 0; // counts Close calls, so a refusal queued before one is dropped
+    bool m_peerReset = false;
+    int m_watch = -1; // the connection's second descriptor while it is up
 };

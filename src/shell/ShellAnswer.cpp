@@ -3,6 +3,7 @@
 #include "links/MSComm.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
+#include "shell/ShellOutput.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
@@ -20,11 +21,18 @@ QString PeerName(const QTcpSocket& socket)
     return socket.peerAddress().toString() + QLatin1Char(':') + QString::number(socket.peerPort());
 }
 
+// Each line of the stand-in's record begins with its local time.
+QString Now()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  "));
+}
+
 } // namespace
 
-ShellAnswer::ShellAnswer(const ShellOptions& options, QObject* parent)
-    : QObject(parent), m_options(options), m_gatherer(options.gapMs)
+ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObject* parent)
+    : QObject(parent), m_options(options), m_output(output), m_gatherer(options.gapMs)
 {
+    connect(&m_output, &ShellOutput::Broken, this, &ShellAnswer::finish);
     m_for.setSingleShot(true);
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
     connect(&m_gatherer, &BurstGatherer::Burst, this, &ShellAnswer::burst);
@@ -35,8 +43,8 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, QObject* parent)
             [this](QSerialPort::SerialPortError error) {
                 if (error != QSerialPort::ResourceError)
                     return;
-                PrintError(m_serial.portName() + QStringLiteral(" was lost: ") +
-                           m_serial.errorString());
+                m_output.Error(m_serial.portName() + QStringLiteral(" was lost: ") +
+                               m_serial.errorString());
                 finish(2);
             });
 }
@@ -59,14 +67,14 @@ bool ShellAnswer::readRules()
                       : m_options.answersFile;
     QFile file(m_rulesPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        PrintError(m_rulesPath + QStringLiteral(": ") + file.errorString());
+        m_output.Error(m_rulesPath + QStringLiteral(": ") + file.errorString());
         return false;
     }
     QStringList problems;
     m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
                                  m_rulesPath, problems);
     for (const QString& problem : std::as_const(problems))
-        PrintError(problem);
+        m_output.Error(problem);
     return problems.isEmpty();
 }
 
@@ -81,7 +89,7 @@ bool ShellAnswer::open()
                 : m_options.serialDevice);
         m_serial.setBaudRate(m_options.baud);
         if (!m_serial.open(QIODevice::ReadWrite)) {
-            PrintError(m_serial.portName() + QStringLiteral(": ") + m_serial.errorString());
+            m_output.Error(m_serial.portName() + QStringLiteral(": ") + m_serial.errorString());
             return false;
         }
         print(QStringLiteral("Answering on ") + m_serial.portName() + rules);
@@ -89,8 +97,8 @@ bool ShellAnswer::open()
     }
     const QString address = m_options.host + QLatin1Char(':') + QString::number(m_options.tcpPort);
     if (!m_server.listen(QHostAddress(m_options.host), quint16(m_options.tcpPort))) {
-        PrintError(QStringLiteral("Cannot listen on ") + address + QStringLiteral(": ") +
-                   m_server.errorString());
+        m_output.Error(QStringLiteral("Cannot listen on ") + address + QStringLiteral(": ") +
+                       m_server.errorString());
         return false;
     }
     print(QStringLiteral("Answering on %1:%2").arg(m_options.host).arg(m_server.serverPort()) +
@@ -124,14 +132,14 @@ void ShellAnswer::connection()
 
 void ShellAnswer::burst(const QByteArray& bytes, bool whole)
 {
-    print(ReplyLine(bytes, m_options.hex));
+    m_output.Reply(Now() + kInputMarker, bytes, m_options.hex);
     if (!whole)
         return;
     const ChosenAnswer answer = m_rules.Answer(bytes);
     for (int line : answer.gaveUp)
-        PrintError(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
-                                  "not matching")
-                       .arg(line));
+        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
+                                      "not matching")
+                           .arg(line));
     if (!answer.rule)
         return;
     switch (m_rate.Ask(answer.rule->line, m_clock.elapsed())) {
@@ -157,7 +165,7 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
 
 void ShellAnswer::print(const QString& line)
 {
-    PrintOut(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  ")) + line);
+    m_output.Line(Now() + line);
 }
 
 void ShellAnswer::Stop(int)

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 struct ShellOptions;
+class ShellOutput;
 
 // accessterm answer: a stand-in for a controller. It listens on a TCP port of its own (one
 // connection at a time) or opens a serial port, gathers each burst until a gap of silence,
@@ -21,7 +22,7 @@ class ShellAnswer : public QObject
 {
     Q_OBJECT
 public:
-    explicit ShellAnswer(const ShellOptions& options, QObject* parent = nullptr);
+    ShellAnswer(const ShellOptions& options, ShellOutput& output, QObject* parent = nullptr);
 
     // Reads the rules, refusing them whole for one bad line, then listens; Finished follows.
     void Start();
@@ -41,6 +42,7 @@ private:
     void finish(int status);
 
     const ShellOptions& m_options;
+    ShellOutput& m_output;
     QString m_rulesPath;
     AnswerRules m_rules;
     AnswerRate m_rate;

@@ -2,6 +2,7 @@
 
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
+#include "shell/ShellOutput.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
@@ -30,21 +31,24 @@ bool ReadWhole(const QString& path, QString& text, QString& why)
 
 } // namespace
 
-ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, QObject* parent)
-    : QObject(parent), m_options(options), m_link(link)
+ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+                       QObject* parent)
+    : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
+    connect(&m_output, &ShellOutput::Broken, this, &ShellCheck::finish);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ShellCheck::timeUp);
     connect(&m_link, &ShellLink::Opened, this, &ShellCheck::runStep);
     connect(&m_link, &ShellLink::ReplyArrived, this, &ShellCheck::replyArrived);
     connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
-        PrintError(reason);
+        m_output.Error(reason);
         m_link.WhenIdle([this] { finish(2); });
     });
     connect(&m_link, &ShellLink::PeerClosed, this, [this] {
         m_link.WhenIdle([this] {
             if (!m_finished)
-                PrintError(QStringLiteral("The peer closed the connection before the check ended"));
+                m_output.Error(
+                    QStringLiteral("The peer closed the connection before the check ended"));
             finish(2);
         });
     });
@@ -68,13 +72,13 @@ bool ShellCheck::read()
     // The window's command list may well not exist; one named on the command line must.
     if (!ReadWhole(m_options.script, script, why) ||
         (!ReadWhole(commandsPath, commands, why) && !m_options.commandsFile.isEmpty())) {
-        PrintError(why);
+        m_output.Error(why);
         return false;
     }
     QStringList problems;
     m_steps = ParseCheckScript(script, commands, problems);
     for (const QString& problem : std::as_const(problems))
-        PrintError(m_options.script + QStringLiteral(" ") + problem);
+        m_output.Error(m_options.script + QStringLiteral(" ") + problem);
     return problems.isEmpty();
 }
 
@@ -90,7 +94,7 @@ void ShellCheck::runStep()
     if (m_step == m_steps.size() && ++m_round < m_options.repeat)
         m_step = 0;
     if (m_step == m_steps.size()) {
-        PrintOut(QStringLiteral("%1 passed, %2 failed").arg(m_passed).arg(m_failed));
+        m_output.Line(QStringLiteral("%1 passed, %2 failed").arg(m_passed).arg(m_failed));
         finish(m_failed > 0 ? 1 : 0);
         return;
     }
@@ -98,7 +102,7 @@ void ShellCheck::runStep()
     const CheckStep& step = m_steps.at(m_step);
     switch (step.kind) {
     case CheckStep::Kind::Send:
-        PrintOut(kOutputMarker + step.command);
+        m_output.Line(kOutputMarker + step.command);
         if (m_link.Send(step.bytes))
             QTimer::singleShot(0, this, &ShellCheck::nextStep);
         else
@@ -127,7 +131,7 @@ void ShellCheck::replyArrived(const QByteArray& reply)
 {
     if (m_finished)
         return;
-    PrintOut(ReplyLine(reply, m_options.hex));
+    m_output.Reply(kInputMarker, reply, m_options.hex);
     // A burst that came while no expectation waited is a pushed event: shown, and no more.
     if (!m_expecting)
         return;
@@ -136,9 +140,9 @@ void ShellCheck::replyArrived(const QByteArray& reply)
     const Pattern& pattern = *m_steps.at(m_step).pattern;
     const Pattern::Result result = pattern.Search(reply);
     if (result == Pattern::Result::GaveUp)
-        PrintError(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
-                                  "not matching")
-                       .arg(m_steps.at(m_step).line));
+        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
+                                      "not matching")
+                           .arg(m_steps.at(m_step).line));
     if (result == Pattern::Result::Match)
         report(true);
 }
@@ -163,11 +167,11 @@ void ShellCheck::report(bool passed, const QString& why)
 {
     const CheckStep& step = m_steps.at(m_step);
     ++(passed ? m_passed : m_failed);
-    PrintOut(QStringLiteral("%1ok %2 line %3: %4%5")
-                 .arg(passed ? QString() : QStringLiteral("not "))
-                 .arg(m_passed + m_failed)
-                 .arg(step.line)
-                 .arg(step.text, why));
+    m_output.Line(QStringLiteral("%1ok %2 line %3: %4%5")
+                      .arg(passed ? QString() : QStringLiteral("not "))
+                      .arg(m_passed + m_failed)
+                      .arg(step.line)
+                      .arg(step.text, why));
     nextStep();
 }
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class ShellLink;
+class ShellOutput;
 struct ShellOptions;
 
 // accessterm check: the steps of a check file run in turn over the link, the traffic printed as
@@ -16,7 +17,8 @@ class ShellCheck : public QObject
 {
     Q_OBJECT
 public:
-    ShellCheck(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+    ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+               QObject* parent = nullptr);
 
     // Reads the check file and the command list, refusing them whole for one bad line, then
     // opens the link and runs; Finished follows.
@@ -39,6 +41,7 @@ private:
 
     const ShellOptions& m_options;
     ShellLink& m_link;
+    ShellOutput& m_output;
     QList<CheckStep> m_steps;
     int m_step = 0;
     int m_round = 0;

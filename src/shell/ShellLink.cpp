@@ -1,11 +1,9 @@
 #include "shell/ShellLink.h"
 
 #include "shell/ShellOptions.h"
-#include "terminal/TrafficLines.h"
+#include "shell/ShellOutput.h"
 
 #include <QTimer>
-
-#include <cstdio>
 
 namespace
 {
@@ -13,22 +11,26 @@ namespace
 // How often to look again whether a reply has finished its settle wait.
 constexpr int kIdlePollMs = 20;
 
-void Print(std::FILE* stream, const QString& line)
-{
-    QByteArray bytes = line.toUtf8();
-    bytes += '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
 } // namespace
 
-ShellLink::ShellLink(const ShellOptions& options, QObject* parent)
-    : QObject(parent), m_options(options)
+ShellLink::ShellLink(const ShellOptions& options, ShellOutput& output, QObject* parent)
+    : QObject(parent), m_options(options), m_output(output)
 {
-    connect(&m_serial, &SerialLink::ReplyArrived, this, &ShellLink::ReplyArrived);
-    connect(&m_tcp, &TcpLink::ReplyArrived, this, &ShellLink::ReplyArrived);
+    m_serial.SetLongestRead(kLineBytes);
+    m_tcp.SetLongestRead(kLineBytes);
+    connect(&m_serial, &SerialLink::ReplyArrived, this,
+            [this](const QByteArray& reply, qint64, bool continued) {
+                ++m_handedOn;
+                emit ReplyArrived(reply, continued);
+            });
+    connect(&m_tcp, &TcpLink::ReplyArrived, this,
+            [this](const QByteArray& reply, qint64, bool continued) {
+                ++m_handedOn;
+                emit ReplyArrived(reply, continued);
+            });
     connect(&m_tcp, &TcpLink::Connected, this, &ShellLink::Opened);
-    connect(&m_tcp, &TcpLink::PeerClosed, this, &ShellLink::PeerClosed);
+    connect(&m_tcp, &TcpLink::PeerClosed, this,
+            [this] { emit PeerClosed(m_tcp.Winsock1().PeerReset()); });
     connect(&m_serial, &SerialLink::PortLost, this, &ShellLink::Failed);
     connect(&m_tcp, &TcpLink::SocketError, this, [this](int number, const QString& description) {
         // The window's line for a socket error.
@@ -58,7 +60,7 @@ bool ShellLink::Send(const QByteArray& bytes)
     LinkResult result = LinkResult::Success();
     if (m_options.host.isEmpty()) {
         if (const QString why = m_options.frame.tooWide(bytes); !why.isEmpty()) {
-            PrintError(QStringLiteral("Nothing sent: ") + why);
+            m_output.Error(QStringLiteral("Nothing sent: ") + why);
             return false;
         }
         result = m_serial.Write(bytes);
@@ -69,7 +71,7 @@ bool ShellLink::Send(const QByteArray& bytes)
         return false;
     }
     if (!result.ok())
-        PrintError(QStringLiteral("Nothing sent: ") + result.description());
+        m_output.Error(QStringLiteral("Nothing sent: ") + result.description());
     return result.ok();
 }
 
@@ -81,36 +83,24 @@ void ShellLink::Close()
 
 void ShellLink::WhenIdle(const std::function<void()>& then)
 {
-    if (!gathering()) {
+    whenIdle(then, m_handedOn);
+}
+
+void ShellLink::whenIdle(const std::function<void()>& then, quint64 handedOn)
+{
+    if (!gathering() || m_handedOn != handedOn) {
         then();
         return;
     }
-    QTimer::singleShot(kIdlePollMs, this, [this, then] { WhenIdle(then); });
+    QTimer::singleShot(kIdlePollMs, this, [this, then, handedOn] { whenIdle(then, handedOn); });
 }
 
 void ShellLink::AddLine(const QString& text)
 {
-    PrintError(text);
+    m_output.Error(text);
 }
 
 bool ShellLink::gathering() const
 {
     return m_serial.Gathering() || m_tcp.Gathering();
-}
-
-void PrintOut(const QString& line)
-{
-    Print(stdout, line);
-}
-
-void PrintError(const QString& line)
-{
-    Print(stderr, line);
-}
-
-QString ReplyLine(const QByteArray& reply, bool hex)
-{
-    if (!hex)
-        return InputLine(reply);
-    return kInputMarker + QString::fromLatin1(reply.toHex(' ').toUpper());
 }

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class ShellOutput;
 struct ShellOptions;
 
 // The link a shell mode talks through, as the command line chose it: the window's TCP link or
@@ -19,15 +20,20 @@ class ShellLink : public QObject, public LineSink
 {
     Q_OBJECT
 public:
-    explicit ShellLink(const ShellOptions& options, QObject* parent = nullptr);
+    // The longest piece of a reply printed as one line, as in the window: a longer reply goes on
+    // in continuation lines, each printed when it is complete.
+    static constexpr qint64 kLineBytes = qint64(16) << 20;
+
+    ShellLink(const ShellOptions& options, ShellOutput& output, QObject* parent = nullptr);
 
     // Opened or Failed follows: a serial port at once, a connection once it is made or refused.
     void Open();
     // Writes the bytes of one command; false when they could not go out (standard error says why).
     bool Send(const QByteArray& bytes);
     void Close();
-    // Runs then once no reply is in its settle wait, so that a reply on its way is delivered
-    // first and no event loop is left while the wait is running.
+    // Runs then once no reply is in its settle wait, or the one that was has been handed on (a
+    // peer that floods leaves no pause), so that a reply on its way is delivered first and no
+    // event loop is left while the wait is running.
     void WhenIdle(const std::function<void()>& then);
 
     // The TCP link's socket state line, to standard error.
@@ -36,20 +42,19 @@ public:
 signals:
     void Opened();
     void Failed(const QString& reason);
-    void ReplyArrived(const QByteArray& reply);
-    void PeerClosed();
+    // A reply, or a piece of one of at most kLineBytes; continued: it goes on from the piece
+    // before.
+    void ReplyArrived(const QByteArray& reply, bool continued);
+    // The peer closed the connection (what it sent before is still delivered), or reset it.
+    void PeerClosed(bool reset);
 
 private:
     bool gathering() const;
+    void whenIdle(const std::function<void()>& then, quint64 handedOn);
 
     const ShellOptions& m_options;
+    ShellOutput& m_output;
     SerialLink m_serial;
     TcpLink m_tcp{*this};
+    quint64 m_handedOn = 0; // counts the replies handed on
 };
-
-// One line to standard output or standard error, in UTF-8.
-void PrintOut(const QString& line);
-void PrintError(const QString& line);
-// A reply as a shell mode prints it: the log's "[Input]------" line, or with hex the marker and
-// the bytes as upper-case hex pairs.
-QString ReplyLine(const QByteArray& reply, bool hex);

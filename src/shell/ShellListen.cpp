@@ -2,11 +2,14 @@
 
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
+#include "shell/ShellOutput.h"
+#include "terminal/TrafficLines.h"
 
 #include <QTime>
 
-ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, QObject* parent)
-    : QObject(parent), m_options(options), m_link(link)
+ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+                         QObject* parent)
+    : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
     m_for.setSingleShot(true);
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
@@ -14,17 +17,27 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, QObject* 
         if (m_options.forMs >= 0)
             m_for.start(m_options.forMs);
     });
-    connect(&m_link, &ShellLink::ReplyArrived, this, [this](const QByteArray& reply) {
-        if (m_finished)
+    connect(&m_link, &ShellLink::ReplyArrived, this,
+            [this](const QByteArray& reply, bool continued) {
+                if (m_finished)
+                    return;
+                m_output.Reply(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  ")) +
+                                   (continued ? kContinuedMarker : kInputMarker),
+                               reply, m_options.hex);
+            });
+    connect(&m_link, &ShellLink::PeerClosed, this, [this](bool reset) {
+        if (!reset) {
+            Stop();
             return;
-        PrintOut(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  ")) +
-                 ReplyLine(reply, m_options.hex));
-    });
-    connect(&m_link, &ShellLink::PeerClosed, this, [this] { Stop(); });
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
-        PrintError(reason);
+        }
+        m_output.Error(QStringLiteral("Connection reset by the peer"));
         m_link.WhenIdle([this] { finish(2); });
     });
+    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+        m_output.Error(reason);
+        m_link.WhenIdle([this] { finish(2); });
+    });
+    connect(&m_output, &ShellOutput::Broken, this, &ShellListen::finish);
 }
 
 void ShellListen::Start()

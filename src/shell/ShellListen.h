@@ -5,15 +5,18 @@
 #include <QTimer>
 
 class ShellLink;
+class ShellOutput;
 struct ShellOptions;
 
 // accessterm listen: every reply burst as it comes, as the log's "[Input]------" line after its
-// local time, until the time given has passed, the peer closes or a stop signal comes.
+// local time (a burst over a line long in continuation lines, each with its time), until the time
+// given has passed, the peer closes or a stop signal comes.
 class ShellListen : public QObject
 {
     Q_OBJECT
 public:
-    ShellListen(const ShellOptions& options, ShellLink& link, QObject* parent = nullptr);
+    ShellListen(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+                QObject* parent = nullptr);
 
     // Opens the link and listens; Finished follows.
     void Start();
@@ -22,7 +25,8 @@ public:
     void Stop(int signalNumber = 0);
 
 signals:
-    // 0 when listening ended as asked or the peer closed, 2 when the link failed.
+    // 0 when listening ended as asked or the peer closed, 2 when the link failed or the peer
+    // reset the connection or output failed, 141 when the output's reader went away.
     void Finished(int status);
 
 private:
@@ -30,6 +34,7 @@ private:
 
     const ShellOptions& m_options;
     ShellLink& m_link;
+    ShellOutput& m_output;
     QTimer m_for;
     bool m_finished = false;
 };

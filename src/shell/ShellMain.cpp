@@ -2,23 +2,24 @@
 
 #include "shell/ShellAnswer.h"
 #include "shell/ShellCheck.h"
+#include "shell/ShellChecksum.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
+#include "shell/ShellOutput.h"
 #include "shell/ShellSend.h"
 #include "terminal/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <cstdio>
-
 namespace
 {
 
-template <class Mode> int Run(const ShellOptions& options, ShellLink& link, StopSignals& stop)
+template <class Mode>
+int Run(const ShellOptions& options, ShellLink& link, ShellOutput& output, StopSignals& stop)
 {
-    Mode mode(options, link);
+    Mode mode(options, link, output);
     QObject::connect(&mode, &Mode::Finished, &QCoreApplication::exit);
     QObject::connect(&stop, &StopSignals::stopRequested, &mode, &Mode::Stop);
     QTimer::singleShot(0, &mode, &Mode::Start);
@@ -29,8 +30,8 @@ template <class Mode> int Run(const ShellOptions& options, ShellLink& link, Stop
 
 int RunShell(int argc, char* argv[])
 {
-    // A pipe sees each line as it comes.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before anything opens a descriptor of its own.
+    ShellOutput output;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("accessterm"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ACCESSTERM_VERSION));
@@ -38,32 +39,35 @@ int RunShell(int argc, char* argv[])
     ShellOptions options;
     QString error;
     if (!ParseShellOptions(QCoreApplication::arguments(), options, error)) {
-        std::fprintf(stderr, "accessterm: %s\n%s", qUtf8Printable(error),
-                     qUtf8Printable(ShellUsage()));
+        output.Error(QStringLiteral("accessterm: ") + error + QLatin1Char('\n') +
+                     ShellUsage().chopped(1));
         return 2;
     }
     if (options.mode == ShellOptions::Mode::Help) {
-        std::fputs(qUtf8Printable(ShellHelpText()), stdout);
-        return 0;
+        output.Line(ShellHelpText().chopped(1));
+        return output.status();
     }
     if (options.mode == ShellOptions::Mode::Version) {
-        std::printf("accessterm %s\n", ACCESSTERM_VERSION);
-        return 0;
+        output.Line(QStringLiteral("accessterm " ACCESSTERM_VERSION));
+        return output.status();
     }
+
+    if (options.mode == ShellOptions::Mode::Checksum)
+        return RunChecksum(options, output);
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;
     if (options.mode == ShellOptions::Mode::Answer) {
-        ShellAnswer answer(options);
+        ShellAnswer answer(options, output);
         QObject::connect(&answer, &ShellAnswer::Finished, &QCoreApplication::exit);
         QObject::connect(&stop, &StopSignals::stopRequested, &answer, &ShellAnswer::Stop);
         QTimer::singleShot(0, &answer, &ShellAnswer::Start);
         return QCoreApplication::exec();
     }
-    ShellLink link(options);
+    ShellLink link(options, output);
     if (options.mode == ShellOptions::Mode::Send)
-        return Run<ShellSend>(options, link, stop);
+        return Run<ShellSend>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Check)
-        return Run<ShellCheck>(options, link, stop);
-    return Run<ShellListen>(options, link, stop);
+        return Run<ShellCheck>(options, link, output, stop);
+    return Run<ShellListen>(options, link, output, stop);
 }

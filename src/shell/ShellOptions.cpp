@@ -1,6 +1,7 @@
 #include "shell/ShellOptions.h"
 
 #include "answers/Pattern.h"
+#include "checks/CheckCatalogue.h"
 #include "terminal/TrafficLines.h"
 
 #include <QCommandLineParser>
@@ -13,13 +14,15 @@ namespace
 
 const char kSynopsis[] =
     "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                  [--wait MS] [--hex] [--expect PATTERN]... COMMAND...\n"
+    "                  [--wait MS] [--max-reply BYTES] [--checksum NAME] [--hex]\n"
+    "                  [--expect PATTERN]... COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--for SECONDS] [--hex]\n"
     "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                   [--repeat N] [--commands FILE] FILE\n"
     "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                    [--answers FILE] [--gap MS] [--for SECONDS]\n"
+    "  accessterm checksum (NAME | --all) COMMAND...\n"
     "  accessterm                 (no arguments) opens the window\n";
 
 const char kDescription[] =
@@ -29,9 +32,13 @@ const char kDescription[] =
     "send writes each COMMAND in turn, prints \"[Output]------\" and the command, waits up to MS\n"
     "milliseconds for the reply's first byte, gathers the burst for 300 ms and prints\n"
     "\"[Input]------\" and the reply. Exit status: 0 when every command got a reply, 1 when one\n"
-    "got none (the others are still sent), 2 for a usage error, a command the notation refuses,\n"
-    "or a port or connection that does not open.\n"
+    "got none or one longer than BYTES (then nothing more is sent), 2 for a usage error, a\n"
+    "command the notation refuses, a port or connection that does not open, a peer that closes\n"
+    "before the last reply, or standard output that cannot be written.\n"
     "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
+    "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
+    "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
+    "already carries it.\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
     "closes, or SIGINT or SIGTERM comes (exit 0).\n"
     "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
@@ -60,6 +67,10 @@ struct Parser {
     QCommandLineOption wait{QStringLiteral("wait"),
                             QStringLiteral("send: how long to wait for a reply (default 2000)."),
                             QStringLiteral("MS")};
+    QCommandLineOption maxReply{QStringLiteral("max-reply"),
+                                QStringLiteral("send: cut a longer reply and stop (default "
+                                               "67108864)."),
+                                QStringLiteral("BYTES")};
     QCommandLineOption forTime{QStringLiteral("for"),
                                QStringLiteral("listen: how long to listen (default: until "
                                               "stopped)."),
@@ -86,6 +97,12 @@ struct Parser {
     QCommandLineOption gap{QStringLiteral("gap"),
                            QStringLiteral("answer: the silence that ends a burst (default 30)."),
                            QStringLiteral("MS")};
+    QCommandLineOption checksum{QStringLiteral("checksum"),
+                                QStringLiteral("send: add this check value to every command and "
+                                               "check every reply."),
+                                QStringLiteral("NAME")};
+    QCommandLineOption all{QStringLiteral("all"),
+                           QStringLiteral("checksum: every check value of the catalogue.")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 
@@ -93,9 +110,9 @@ struct Parser {
     {
         parser.setApplicationDescription(
             QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, frame, wait, forTime, hex, expect, repeat, commands,
-                           listen, answers, gap});
-        parser.addPositionalArgument(QStringLiteral("send|listen|check|answer"),
+        parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
+                           expect, repeat, commands, listen, answers, gap});
+        parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum"),
                                      QStringLiteral("The mode."));
         parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                      QStringLiteral("send: a command in the notation, such as "
@@ -119,6 +136,23 @@ bool ReadTcp(const QString& text, ShellOptions& options)
     return ok && !host.isEmpty();
 }
 
+// An unknown name, and the names there are.
+QString UnknownCheck(const QString& name)
+{
+    QStringList names;
+    for (const CheckEntry& entry : CheckCatalogue())
+        names << QString::fromLatin1(entry.name.data(), qsizetype(entry.name.size()));
+    const QString what = name.isEmpty()
+                             ? QStringLiteral("checksum wants a NAME or --all")
+                             : QStringLiteral("no check value is called \"%1\"").arg(name);
+    return what + QStringLiteral("; the names are: ") + names.join(QStringLiteral(", "));
+}
+
+bool KnownCheck(const QString& name)
+{
+    return FindCheck(name.toStdString()) != nullptr;
+}
+
 bool ReadSerial(const QString& text, ShellOptions& options)
 {
     bool number = false;
@@ -137,7 +171,7 @@ bool IsShellCommand(int argc, char* argv[])
 {
     if (argc < 2)
         return false;
-    for (const char* word : {"send", "listen", "check", "answer", "--help", "-h", "-?",
+    for (const char* word : {"send", "listen", "check", "answer", "checksum", "--help", "-h", "-?",
                              "--help-all", "--version", "-v"}) {
         if (std::strcmp(argv[1], word) == 0)
             return true;
@@ -171,11 +205,25 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     const QHash<QString, Mode> modes{{QStringLiteral("send"), Mode::Send},
                                      {QStringLiteral("listen"), Mode::Listen},
                                      {QStringLiteral("check"), Mode::Check},
-                                     {QStringLiteral("answer"), Mode::Answer}};
+                                     {QStringLiteral("answer"), Mode::Answer},
+                                     {QStringLiteral("checksum"), Mode::Checksum}};
     if (!modes.contains(mode))
-        return refuse(QStringLiteral("send, listen, check or answer comes first"));
+        return refuse(QStringLiteral("send, listen, check, answer or checksum comes first"));
     options.mode = modes.value(mode);
     const bool send = options.mode == Mode::Send;
+    if (options.mode == Mode::Checksum) {
+        options.allChecks = parser.isSet(p.all);
+        if (!options.allChecks && !words.isEmpty())
+            options.check = words.takeFirst();
+        if (!options.allChecks && !KnownCheck(options.check))
+            return refuse(UnknownCheck(options.check));
+        options.commands = words;
+        if (words.isEmpty())
+            return refuse(QStringLiteral("checksum wants at least one COMMAND"));
+        return true;
+    }
+    if (parser.isSet(p.all))
+        return refuse(QStringLiteral("--all is for checksum"));
     const bool answer = options.mode == Mode::Answer;
     // Each option names the modes it is for, a bit each.
     const auto bits = [](std::initializer_list<Mode> modes) {
@@ -189,6 +237,8 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.listen, bits({Mode::Answer})},
         {&p.wait, bits({Mode::Send})},
         {&p.expect, bits({Mode::Send})},
+        {&p.maxReply, bits({Mode::Send})},
+        {&p.checksum, bits({Mode::Send})},
         {&p.forTime, bits({Mode::Listen, Mode::Answer})},
         {&p.repeat, bits({Mode::Check})},
         {&p.commands, bits({Mode::Check})},
@@ -198,6 +248,12 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
             return refuse(
                 QStringLiteral("--%1 is not for %2").arg(option->names().constFirst(), mode));
+    }
+
+    if (parser.isSet(p.checksum)) {
+        options.check = parser.value(p.checksum);
+        if (!KnownCheck(options.check))
+            return refuse(UnknownCheck(options.check));
     }
 
     const QCommandLineOption& network = answer ? p.listen : p.tcp;
@@ -236,6 +292,16 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         options.waitMs = parser.value(p.wait).toInt(&ok);
         if (!ok || options.waitMs < 0)
             return refuse(QStringLiteral("--wait wants milliseconds"));
+    }
+    if (parser.isSet(p.maxReply)) {
+        options.maxReplyBytes = parser.value(p.maxReply).toLongLong(&ok);
+        if (!send || !ok || options.maxReplyBytes < 1)
+            return refuse(QStringLiteral("--max-reply wants a number of bytes, for send"));
+    }
+    if (parser.isSet(p.maxReply)) {
+        options.maxReplyBytes = parser.value(p.maxReply).toLongLong(&ok);
+        if (!ok || options.maxReplyBytes < 1)
+            return refuse(QStringLiteral("--max-reply wants a number of bytes"));
     }
     if (parser.isSet(p.forTime)) {
         const double seconds = parser.value(p.forTime).toDouble(&ok);
@@ -281,8 +347,8 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = Parser().parser.helpText();
-    return QStringLiteral(
-               "Usage: accessterm [options] send|listen|check|answer [COMMAND...|FILE]\n") +
+    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum "
+                          "[COMMAND...|FILE]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

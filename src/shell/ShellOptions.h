@@ -7,7 +7,7 @@
 
 // What a shell mode was asked to do, read from the command line.
 struct ShellOptions {
-    enum class Mode { Help, Version, Send, Listen, Check, Answer };
+    enum class Mode { Help, Version, Send, Listen, Check, Answer, Checksum };
     Mode mode = Mode::Help;
 
     // The link: a TCP peer when host is set (for answer, the address to listen on), otherwise a
@@ -19,11 +19,14 @@ struct ShellOptions {
     qint32 baud = 4800;
     SerialFrame frame; // 8N1 unless --frame says otherwise
 
-    int waitMs = 2000;    // send: how long to wait for a reply's first byte
-    int forMs = -1;       // listen: how long to listen; -1 until stopped or closed
-    bool hex = false;     // replies as hex pairs instead of the notation
-    QStringList commands; // send: the command texts, in order
-    QStringList expect;   // send: a pattern for every reply, or one for each command
+    int waitMs = 2000;                       // send: how long to wait for a reply's first byte
+    qint64 maxReplyBytes = qint64(64) << 20; // send: a longer reply is cut, and the run ends
+    int forMs = -1;         // listen: how long to listen; -1 until stopped or closed
+    bool hex = false;       // replies as hex pairs instead of the notation
+    QStringList commands;   // send, checksum: the command texts, in order
+    QStringList expect;     // send: a pattern for every reply, or one for each command
+    QString check;          // send, checksum: the check value's name, as given; empty for none
+    bool allChecks = false; // checksum: every check value of the catalogue
 
     QString script;       // check: the check file, "-" for standard input
     QString commandsFile; // check: the command list (default: the window's)
@@ -34,7 +37,7 @@ struct ShellOptions {
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of
-// "send", "listen", "check", "answer", or a request for help or the version.
+// "send", "listen", "check", "answer", "checksum", or a request for help or the version.
 bool IsShellCommand(int argc, char* argv[]);
 
 // Reads arguments (the program's name first). false with a one-line reason in error when they

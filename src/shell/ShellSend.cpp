@@ -2,32 +2,59 @@
 
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
+#include "shell/ShellOutput.h"
 #include "terminal/TrafficLines.h"
 
-ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, QObject* parent)
-    : QObject(parent), m_options(options), m_link(link)
+#include "checks/CheckPlacement.h"
+#include "checks/CheckVerdict.h"
+
+namespace
+{
+
+// A piece that fills the longest read goes on when more follows within one settle wait; a little
+// more than that has passed when the link is idle and no piece followed.
+constexpr int kGoesOnMs = 320;
+
+} // namespace
+
+ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+                     QObject* parent)
+    : QObject(parent), m_options(options), m_link(link), m_output(output),
+      m_check(FindCheck(options.check.toStdString()))
 {
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &ShellSend::waitOver);
     connect(&m_link, &ShellLink::Opened, this, &ShellSend::sendNext);
     connect(&m_link, &ShellLink::ReplyArrived, this, &ShellSend::replyArrived);
+    connect(&m_link, &ShellLink::PeerClosed, this, &ShellSend::peerClosed);
     connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
-        PrintError(reason);
+        m_output.Error(reason);
         m_link.WhenIdle([this] { finish(2); });
     });
+    connect(&m_output, &ShellOutput::Broken, this, &ShellSend::finish);
 }
 
 void ShellSend::Start()
 {
     // A command the notation refuses is a mistake in the script: nothing goes out.
     for (int n = 0; n < m_options.commands.size(); ++n) {
-        const CommandBytes command = EncodeForSending(TrimBlanks(m_options.commands.at(n)));
+        const QString text = TrimBlanks(m_options.commands.at(n));
+        CommandBytes command = EncodeForSending(text);
+        QString shown = text;
+        if (command.ok() && m_check != nullptr) {
+            // As the window sends it: the value in its place, and shown where it goes.
+            const CheckedCommand checked = EncodeCheckedCommand(*m_check, text.toStdU32String());
+            command.bytes = QByteArray(reinterpret_cast<const char*>(checked.encoded.bytes.data()),
+                                       qsizetype(checked.encoded.bytes.size()));
+            shown = QString::fromStdU32String(checked.display);
+        }
         if (!command.ok()) {
-            PrintError(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
+            m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
             finish(2);
             return;
         }
         m_bytes.append(command.bytes);
+        m_shown.append(shown);
     }
     // The options were read with these patterns already compiled once.
     for (const QString& text : m_options.expect) {
@@ -52,7 +79,8 @@ void ShellSend::sendNext()
         finish(m_status);
         return;
     }
-    PrintOut(kOutputMarker + TrimBlanks(m_options.commands.at(m_next)));
+    if (!m_output.Line(kOutputMarker + m_shown.at(m_next)))
+        return;
     if (!m_link.Send(m_bytes.at(m_next))) {
         finish(2);
         return;
@@ -61,17 +89,62 @@ void ShellSend::sendNext()
     m_wait.start(m_options.waitMs);
 }
 
-void ShellSend::replyArrived(const QByteArray& reply)
+void ShellSend::replyArrived(const QByteArray& reply, bool continued)
 {
     if (m_finished)
         return;
-    PrintOut(ReplyLine(reply, m_options.hex));
+    const int piece = ++m_pieces;
+    const qint64 before = continued ? m_burstBytes : 0;
+    m_burstBytes = before + reply.size();
+    const bool cut = m_burstBytes > m_options.maxReplyBytes;
+    const QByteArray shown = cut ? reply.first(m_options.maxReplyBytes - before) : reply;
+    const QString& marker = continued ? kContinuedMarker : kInputMarker;
+    if ((!shown.isEmpty() || !continued) && !m_output.Reply(marker, shown, m_options.hex))
+        return;
+    if (cut) {
+        // A peer that never stops: what came is shown, and nothing more goes out.
+        const int command = qMin(m_next, int(m_bytes.size()) - 1);
+        m_output.Error(QStringLiteral("Reply to command %1 cut after %2 bytes: ")
+                           .arg(command + 1)
+                           .arg(m_options.maxReplyBytes) +
+                       TrimBlanks(m_options.commands.at(command)));
+        finish(1);
+        return;
+    }
+    // A reply in one line is checked whole; a failure is the reply's, not the link's.
+    if (m_check != nullptr && !continued && reply.size() < ShellLink::kLineBytes) {
+        const CheckVerdict verdict =
+            VerifyReply(*m_check, std::string_view(reply.constData(), size_t(reply.size())));
+        if (verdict.outcome == CheckVerdict::Outcome::Failed) {
+            const std::string said = verdict.Describe();
+            m_output.Error(QStringLiteral("Reply to command %1: ")
+                               .arg(qMin(m_next, int(m_bytes.size()) - 1) + 1) +
+                           QString::fromLatin1(said.data(), qsizetype(said.size())));
+            m_status = 1;
+        }
+    }
     // A burst that comes between commands is shown, but answers none of them.
     if (!m_awaiting)
         return;
-    m_awaiting = false;
     m_wait.stop();
-    checkReply(reply);
+    if (!continued)
+        checkReply(reply);
+    if (reply.size() < ShellLink::kLineBytes) {
+        answered();
+        return;
+    }
+    // The reply filled a line: it is answered once no piece goes on from it.
+    QTimer::singleShot(kGoesOnMs, this, [this, piece] {
+        m_link.WhenIdle([this, piece] {
+            if (m_awaiting && piece == m_pieces)
+                answered();
+        });
+    });
+}
+
+void ShellSend::answered()
+{
+    m_awaiting = false;
     ++m_next;
     sendNext();
 }
@@ -85,12 +158,12 @@ void ShellSend::checkReply(const QByteArray& reply)
     if (result == Pattern::Result::Match)
         return;
     if (result == Pattern::Result::GaveUp && !std::exchange(m_saidGaveUp, true))
-        PrintError(QStringLiteral("\"%1\" gave up at the match limit: counted as not matching")
-                       .arg(pattern.text()));
+        m_output.Error(QStringLiteral("\"%1\" gave up at the match limit: counted as not matching")
+                           .arg(pattern.text()));
     m_status = 1;
-    PrintError(QStringLiteral("Reply to command %1 does not match \"%2\": %3")
-                   .arg(m_next + 1)
-                   .arg(pattern.text(), PatternText(reply)));
+    m_output.Error(QStringLiteral("Reply to command %1 does not match \"%2\": %3")
+                       .arg(m_next + 1)
+                       .arg(pattern.text(), PatternText(reply)));
 }
 
 void ShellSend::waitOver()
@@ -101,10 +174,29 @@ void ShellSend::waitOver()
             return;
         m_awaiting = false;
         m_status = 1;
-        PrintError(QStringLiteral("No reply to command %1: ").arg(command + 1) +
-                   TrimBlanks(m_options.commands.at(command)));
+        m_output.Error(QStringLiteral("No reply to command %1: ").arg(command + 1) +
+                       TrimBlanks(m_options.commands.at(command)));
         ++m_next;
         sendNext();
+    });
+}
+
+void ShellSend::peerClosed(bool reset)
+{
+    // A reply still settling is printed first; when it was the last one the work is done.
+    if (m_finished)
+        return;
+    m_stopping = true;
+    m_link.WhenIdle([this, reset] {
+        if (m_finished)
+            return;
+        if (m_next == m_bytes.size() && !m_awaiting) {
+            finish(m_status);
+            return;
+        }
+        m_output.Error(reset ? QStringLiteral("Connection reset by the peer")
+                             : QStringLiteral("Connection closed by the peer"));
+        finish(2);
     });
 }
 

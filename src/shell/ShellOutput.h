@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+
+#include <string_view>
+
+// Standard output and standard error of a shell mode. Every line is written through, so a pipe
+// sees it as it comes, with C1 controls as "<hh>" tokens. Standard output that cannot take a line
+// (a full disk, a closed stream) is reported once on standard error and ends the run; a reader
+// that went away ends it quietly.
+class ShellOutput : public QObject
+{
+    Q_OBJECT
+public:
+    // Made before anything else opens a descriptor: 0-2 that are closed are opened on /dev/null,
+    // so no socket or pipe of the program takes their place. SIGPIPE is ignored: a reader gone is
+    // an error of the write, and the link is still closed cleanly.
+    explicit ShellOutput(QObject* parent = nullptr);
+
+    // One line to standard output; false once it cannot be written.
+    bool Line(const QString& line);
+    // One line to standard error; nothing to be done when even that fails.
+    void Error(const QString& line);
+    // A reply as a shell mode prints it: prefix, then the reply in the notation (or as upper-case
+    // hex pairs), rendered a slice at a time, so a long one costs no more than a slice of text.
+    bool Reply(const QString& prefix, QByteArrayView reply, bool hex);
+
+    bool ok() const { return m_status == 0; }
+    // 0 while output is written; 2 when it failed; 141 (128 + SIGPIPE) when its reader went away.
+    int status() const { return m_status; }
+
+signals:
+    // Output stopped: the run is to end with status.
+    void Broken(int status);
+
+private:
+    bool out(std::string_view bytes);
+
+    bool m_stdoutClosed = false; // closed at start, and standing in for by /dev/null
+    int m_status = 0;
+};

@@ -1,5 +1,6 @@
 #include "app/AutoAnswer.h"
 
+#include "console/CheckChoice.h"
 #include "console/EventLog.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
@@ -9,9 +10,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-AutoAnswer::AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const QString& path,
-                       QObject* parent)
-    : QObject(parent), m_log(log), m_serial(serial), m_tcp(tcp), m_path(path),
+AutoAnswer::AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const CheckChoice& checks,
+                       const QString& path, QObject* parent)
+    : QObject(parent), m_log(log), m_serial(serial), m_tcp(tcp), m_checks(checks), m_path(path),
       m_name(QFileInfo(path).fileName())
 {
     m_clock.start();
@@ -84,10 +85,16 @@ void AutoAnswer::answer(const QByteArray& reply, bool serial)
                           .arg(AnswerRate::kAnswersPerSecond));
     if (verdict != AnswerRate::Verdict::Answer)
         return;
-    m_log.AddCommand(kOutputMarker + chosen.text, chosen.bytes, {},
+    // The rule's reply is in the notation: with a check value chosen it goes out as a command
+    // would.
+    QString shown;
+    const CommandBytes checked = m_checks.encode(chosen.text, shown);
+    const QByteArray& bytes = checked.ok() ? checked.bytes : chosen.bytes;
+    if (!checked.ok())
+        shown = chosen.text;
+    m_log.AddCommand(kOutputMarker + shown, bytes, {},
                      QStringLiteral("automatic answer, %1 line %2").arg(m_name).arg(line));
-    const LinkResult sent =
-        serial ? m_serial.Write(chosen.bytes, false) : m_tcp.Send(chosen.bytes, false);
+    const LinkResult sent = serial ? m_serial.Write(bytes, false) : m_tcp.Send(bytes, false);
     if (!sent.ok())
         m_log.AddLine(QStringLiteral("Nothing sent: ") + sent.description());
 }

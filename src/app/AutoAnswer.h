@@ -9,20 +9,23 @@
 #include <QObject>
 #include <QString>
 
+class CheckChoice;
 class EventLog;
 class SerialLink;
 class TcpLink;
 
 // Answers replies by the rules of an answers file while it is on: a reply that a rule matches is
 // answered, once it is in the log, on the link it came from, by an "[Output]------" line whose
-// tooltip names the rule. Answers are no commands: they are not recalled and do not restart a
-// reply's time after the command. The file is read again when it changes.
+// tooltip names the rule, with the check value chosen for commands put in. Answers are no commands:
+// they are not recalled and do not restart a reply's time after the command. The file is read again
+// when it changes.
 class AutoAnswer : public QObject
 {
     Q_OBJECT
 public:
-    AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const QString& path,
-               QObject* parent = nullptr);
+    // checks: the check value chosen for commands, which answers carry too.
+    AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const CheckChoice& checks,
+               const QString& path, QObject* parent = nullptr);
 
     void SetOn(bool on);
     bool isOn() const { return m_on; }
@@ -34,6 +37,7 @@ private:
     EventLog& m_log;
     SerialLink& m_serial;
     TcpLink& m_tcp;
+    const CheckChoice& m_checks;
     QString m_path;
     QString m_name; // the file's name, for the log's lines
     bool m_on = false;

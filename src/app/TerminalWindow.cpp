@@ -43,7 +43,7 @@ void TerminalWindow::attach()
     m_commandLine->list().Load(CommandListFile());
     // The answers file lives beside the command list.
     m_autoAnswer = new AutoAnswer(
-        *log, serialLink(), tcpLink(),
+        *log, serialLink(), tcpLink(), controller().checkChoice(),
         QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);

@@ -2,6 +2,7 @@
 // answers over a loopback peer on the link the reply came from, and the log's action.
 #include "app/AutoAnswer.h"
 #include "app/TerminalWindow.h"
+#include "checks/CheckCatalogue.h"
 #include "reading/LogActions.h"
 #include "support/Terminal.h"
 
@@ -29,7 +30,7 @@ void tst_AutoAnswer::answersOverTheLink()
     };
     QVERIFY(write("^<02>E(\\d+) = <06>$1\nbroken\n"));
     Terminal t;
-    AutoAnswer answers(t.log, t.serial, t.tcp, path);
+    AutoAnswer answers(t.log, t.serial, t.tcp, t.controller.checkChoice(), path);
     QTcpServer peer;
     QVERIFY(peer.listen(QHostAddress::LocalHost));
     t.controller.Option1_Click();
@@ -66,6 +67,12 @@ void tst_AutoAnswer::answersOverTheLink()
                  QStringLiteral("Answers: on, 1 rules from ") + path);
     socket->write("x");
     QCOMPARE(Received(socket, 1), QByteArray("Y"));
+    // The check value chosen for commands goes with answers too.
+    t.controller.checkChoice().choose(FindCheck("xor-hex"));
+    socket->write("x");
+    QCOMPARE(Received(socket, 3), QByteArray("Y59"));
+    QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Output]------Y59"));
+    t.controller.checkChoice().choose(nullptr);
 
     answers.SetOn(false);
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Answers: off"));

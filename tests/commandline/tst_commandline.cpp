@@ -30,6 +30,13 @@ private slots:
         QDir(CommandListFile()).removeRecursively();
     }
 
+    void aCommandListMadeLaterIsRead()
+    {
+        open();
+        write("a = A\n");
+        QTRY_COMPARE(rows(&m_w->commandLine().list()), "a — A");
+    }
+
     void upAndDownRecallSentCommandsAndTheLogGivesThemBack()
     {
         open();

@@ -76,6 +76,17 @@ private slots:
         QCOMPARE(lines().count("Connect Succeed"), 0);
     }
 
+    void choosingTheSerialPortClosesTheConnection()
+    {
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        PtyPair pty;
+        openSerial(pty, 5);
+        QVERIFY(peer->state() == QAbstractSocket::UnconnectedState ||
+                peer->waitForDisconnected(5000));
+        QCOMPARE(t->tcp.GetState(), int(Winsock::sckClosed));
+    }
+
     void peerClosesInTheMiddleOfABurst()
     {
         QTcpSocket* peer = connectPeer();

@@ -161,6 +161,11 @@ private slots:
                  "39 3A 3B  ,-./0123456789:;");
         QCOMPARE(rows->index(16, 0).data().toString(),
                  "00000100  FC FD FE FF" + QString(38, ' ') + "....");
+        // The menu's Copy takes every selected row, not only the current one.
+        windows.first()->view()->selectAll();
+        QVERIFY(!windows.first()->view()->actions().isEmpty());
+        windows.first()->view()->actions().constFirst()->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text().count('\n'), 16);
         const QPointer<ByteDumpWindow> kept = dump;
         terminal.reset(); // the byte windows go with the terminal's
         QVERIFY(kept.isNull());

@@ -33,6 +33,8 @@ private slots:
         QTRY_VERIFY(log()->hasFocus());
         QCOMPARE(m_w->ComPortIndex(), -1);
         QCOMPARE(get<QComboBox>("CmbComPort")->currentText(), "");
+        QVERIFY(get<QComboBox>("Combo1")->currentIndex() == -1 &&
+                get<QComboBox>("cmbChannel")->currentIndex() == -1);
         QCOMPARE(items("CmbComPort"), QString("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16").split(' '));
         QCOMPARE(m_w->BaudText(), "4800");
         QCOMPARE(items("Combo2"), QString("2400 4800 9600 19200 56000 115200").split(' '));

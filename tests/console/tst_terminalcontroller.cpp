@@ -58,9 +58,10 @@ private slots:
         QCOMPARE(t->controller.transportMode(), 0);
         t->controller.cmdClear_Click();
         QCOMPARE(t->log.count(), 0);
-        for (int index : {4, 0, 13, 15, 10})
+        for (int index : {4, 0, 13, 15, 10, 16, -1}) // no key beyond "F"
             t->controller.cmdNumber_Click(index);
         QCOMPARE(t->fields.command, "X<12><34><0D><FA>");
+        QVERIFY(t->controller.firstDigit().isEmpty());
     }
 
     void clearScreenLetsGoOfTheLines()

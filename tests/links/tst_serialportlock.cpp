@@ -21,6 +21,16 @@ class tst_SerialPortLock : public QObject
     QString why() const { return QString(MSComm().SetPortOpen(true).description()).remove(at); }
 
 private slots:
+    void lockFilesAreNamedAsOtherProgramsNameThem()
+    {
+        const QTemporaryDir folder;
+        qputenv("ACCESSTERM_LOCK_DIR", folder.path().toLocal8Bit());
+        QCOMPARE(SerialPortLock("/dev/ttyUSB0").path(), folder.path() + "/LCK..ttyUSB0");
+        QCOMPARE(SerialPortLock("/dev/serial/by-id/x").path(),
+                 folder.path() + "/LCK..serial_by-id_x");
+        qunsetenv("ACCESSTERM_LOCK_DIR");
+    }
+
     void aLockedPort()
     {
         qputenv("ACCESSTERM_COM1", pty.slavePath().toLocal8Bit());

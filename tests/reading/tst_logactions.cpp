@@ -139,6 +139,7 @@ private slots:
 
         // Show Bytes offers nothing on a status line, a window per traffic line otherwise.
         log->setCurrentIndex(log->model()->index(1, 0));
+        QVERIFY(!log->actions().value(3)->isEnabled());
         QTest::keyClick(log, Qt::Key_B, Qt::ControlModifier);
         QVERIFY(terminal->findChildren<ByteDumpWindow*>().isEmpty());
         for (int row : {3, 2}) {

@@ -35,6 +35,10 @@ private slots:
         open();
         write("a = A\n");
         QTRY_COMPARE(rows(&m_w->commandLine().list()), "a — A");
+        write("#");
+        QTRY_COMPARE(m_w->commandLine().list().commands().size(), 0);
+        QVERIFY(m_w->commandLine().list().Append("b", "B", nullptr)); // on a line of its own
+        QCOMPARE(contents(), "#\nb = B\n");
     }
 
     void upAndDownRecallSentCommandsAndTheLogGivesThemBack()

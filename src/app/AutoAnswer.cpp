@@ -4,9 +4,9 @@
 #include "console/EventLog.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
+#include "terminal/TextFileRead.h"
 #include "terminal/TrafficLines.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -43,14 +43,16 @@ void AutoAnswer::load()
 {
     if (QFileInfo::exists(m_path) && !m_watcher.files().contains(m_path))
         m_watcher.addPath(m_path);
-    // A plain read for now: the file is small and local, as Commands.TXT is.
-    QFile file(m_path);
+    // Read as Commands.TXT is: nothing found at the path can hold the window.
+    const TextFileRead read = ReadTextFile(m_path);
+    QString why = read.failure;
+    if (why.isEmpty() && !QFileInfo::exists(m_path))
+        why = QStringLiteral("No such file or directory");
     QStringList problems;
-    if (file.open(QIODevice::ReadOnly))
-        m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
-                                     m_name, problems);
-    else
-        m_rules = {};
+    m_rules = why.isEmpty()
+                  ? AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(read.content),
+                                       m_name, problems)
+                  : AnswerRules{};
     for (const QString& problem : std::as_const(problems))
         m_log.AddLine(problem);
     if (!m_rules.rules().isEmpty())
@@ -59,8 +61,8 @@ void AutoAnswer::load()
                           .arg(m_path));
     else
         m_log.AddLine(QStringLiteral("Answers: on, no rules: ") +
-                      (file.isOpen() ? QStringLiteral("none in ") + m_path
-                                     : m_path + QStringLiteral(": ") + file.errorString()));
+                      (why.isEmpty() ? QStringLiteral("none in ") + m_path
+                                     : m_path + QStringLiteral(": ") + why));
 }
 
 void AutoAnswer::answer(const QByteArray& reply, bool serial)

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class tst_AutoAnswer : public QObject
 {
     Q_OBJECT
@@ -76,6 +78,13 @@ void tst_AutoAnswer::answersOverTheLink()
 
     answers.SetOn(false);
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Answers: off"));
+    // A named pipe in the file's place is not waited on.
+    QFile::remove(path);
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    answers.SetOn(true);
+    QVERIFY2(t.log.line(t.log.count() - 1).endsWith(QStringLiteral("not a regular file")),
+             qPrintable(t.log.line(t.log.count() - 1)));
+    answers.SetOn(false);
     socket->write("x");
     QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Input]------x"));
 }

@@ -6,6 +6,7 @@
 //   answer_64kib_100_rules_ms  choosing the answer to a 64 KiB reply among 100 rules, the last of
 //                            which matches, as the window does between two events (median of 20).
 //   bench_answers [path-to-accessterm]
+#include "Median.h"
 #include "answers/AnswerRules.h"
 
 #include <QCoreApplication>
@@ -24,12 +25,6 @@
 
 namespace
 {
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
-}
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
 {

@@ -14,6 +14,7 @@
 #include "shell/ShellText.h"
 #include "terminal/TrafficLines.h"
 
+#include "Median.h"
 #include "ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -107,12 +108,6 @@ double FloodPeakMb(const QString& program)
     rusage children{};
     getrusage(RUSAGE_CHILDREN, &children);
     return children.ru_maxrss / 1024.0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "app/AutoAnswer.h"
 
-#include "console/CheckChoice.h"
+#include "terminal/CheckChoice.h"
 #include "console/EventLog.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"

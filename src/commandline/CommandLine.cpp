@@ -1,7 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "checks/CheckCatalogue.h"
-#include "console/CheckChoice.h"
+#include "terminal/CheckChoice.h"
 #include "console/Toolkit.h"
 #include "terminal/TrafficLines.h"
 

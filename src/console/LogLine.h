@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "terminal/ReplyCheck.h"
+
 #include <memory>
 
 // One line of the event log: its text as shown, the wall-clock time it was added and, for a
@@ -15,13 +17,6 @@
 // A reply's bytes are not held twice: its line keeps the rendered text, which spells every byte
 // but one kind, the "<" of the reply itself, that reads like the start of a token. A bit for
 // each such byte, only when the reply has any, makes the text say exactly which bytes came.
-// What a reply's check value said, when there was one to check: "bcc ok", or
-// "bcc 5B, expected 5A" and failed.
-struct ReplyCheck {
-    QString verdict;
-    bool failed = false;
-};
-
 class LogLine
 {
 public:

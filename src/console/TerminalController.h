@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/CheckChoice.h"
+#include "terminal/CheckChoice.h"
 #include "links/SerialFrame.h"
 
 #include <QByteArray>

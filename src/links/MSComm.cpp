@@ -4,9 +4,6 @@
 
 #include <QFile>
 #include <QMetaObject>
-#include <QRegularExpression>
-#include <QSerialPortInfo>
-#include <algorithm>
 #include <unistd.h>
 
 namespace
@@ -69,28 +66,6 @@ bool ApplyFrame(QSerialPort& port, const LineSettings& line)
     const bool bits = port.setDataBits(line.dataBits);
     const bool stop = port.setStopBits(line.stopBits);
     return parity && bits && stop;
-}
-
-// Orders device names ttyS*, ttyUSB*, ttyACM*, each by its number.
-int familyRank(const QString& name)
-{
-    if (name.startsWith(QLatin1String("ttyUSB"))) {
-        return 1;
-    }
-    if (name.startsWith(QLatin1String("ttyACM"))) {
-        return 2;
-    }
-    if (name.startsWith(QLatin1String("ttyS"))) {
-        return 0;
-    }
-    return 3;
-}
-
-int trailingNumber(const QString& name)
-{
-    static const QRegularExpression digits(QStringLiteral("(\\d+)$"));
-    const QRegularExpressionMatch match = digits.match(name);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 } // namespace
@@ -186,21 +161,6 @@ LinkResult MSComm::SetSettings(const QString& settings)
 bool MSComm::PortOpen() const
 {
     return m_port.isOpen();
-}
-
-QString MSComm::DescribeOpenFailure(int port, const QString& device,
-                                    QSerialPort::SerialPortError error, const QString& reason)
-{
-    if (device.isEmpty()) {
-        return QStringLiteral("Comport %1: no serial device for this port").arg(port);
-    }
-    QString text = port == 0
-                       ? device + QStringLiteral(": ") + reason
-                       : QStringLiteral("Comport %1 (%2): %3").arg(port).arg(device).arg(reason);
-    if (error == QSerialPort::PermissionError) {
-        text += QStringLiteral(" — add your user to the dialout group");
-    }
-    return text;
 }
 
 LinkResult MSComm::SetPortOpen(bool open)
@@ -310,52 +270,4 @@ int MSComm::InBufferCount() const
 int MSComm::CommEvent() const
 {
     return m_commEvent;
-}
-
-QString MSComm::DeviceForPort(int port, const QStringList& presentPorts)
-{
-    const QByteArray override =
-        qgetenv(QStringLiteral("ACCESSTERM_COM%1").arg(port).toLatin1().constData());
-    if (!override.isEmpty()) {
-        return QString::fromLocal8Bit(override);
-    }
-    if (port < 1 || port > presentPorts.size()) {
-        return {};
-    }
-    return presentPorts.at(port - 1);
-}
-
-QStringList MSComm::PresentPorts()
-{
-    QStringList locations;
-    for (const SerialDevice& device : PresentDevices()) {
-        locations << device.location;
-    }
-    return locations;
-}
-
-QList<MSComm::SerialDevice> MSComm::PresentDevices()
-{
-    QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    std::sort(infos.begin(), infos.end(), [](const QSerialPortInfo& x, const QSerialPortInfo& y) {
-        const QString a = x.portName();
-        const QString b = y.portName();
-        const int ra = familyRank(a);
-        const int rb = familyRank(b);
-        if (ra != rb) {
-            return ra < rb;
-        }
-        const int na = trailingNumber(a);
-        const int nb = trailingNumber(b);
-        if (na != nb) {
-            return na < nb;
-        }
-        return a < b;
-    });
-    QList<SerialDevice> devices;
-    for (const QSerialPortInfo& info : infos) {
-        devices.append(
-            {QStringLiteral("/dev/") + info.portName(), info.description(), info.manufacturer()});
-    }
-    return devices;
 }

@@ -1,9 +1,11 @@
 #include "shell/ShellAnswer.h"
 
+#include "checks/CheckCatalogue.h"
 #include "links/MSComm.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
@@ -37,16 +39,12 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
     connect(&m_gatherer, &BurstGatherer::Burst, this, &ShellAnswer::burst);
     connect(&m_server, &QTcpServer::newConnection, this, &ShellAnswer::connection);
-    connect(&m_serial, &QSerialPort::readyRead, this,
-            [this] { m_gatherer.Feed(m_serial.readAll()); });
-    connect(&m_serial, &QSerialPort::errorOccurred, this,
-            [this](QSerialPort::SerialPortError error) {
-                if (error != QSerialPort::ResourceError)
-                    return;
-                m_output.Error(m_serial.portName() + QStringLiteral(" was lost: ") +
-                               m_serial.errorString());
-                finish(2);
-            });
+    connect(&m_serial, &MSComm::OnComm, this, [this] { m_gatherer.Feed(m_serial.Input()); });
+    connect(&m_serial, &MSComm::PortLost, this, [this](const QString& description) {
+        m_output.Error(description);
+        finish(2);
+    });
+    m_checks.choose(FindCheck(options.check.toStdString()));
 }
 
 void ShellAnswer::Start()
@@ -83,16 +81,20 @@ bool ShellAnswer::open()
     const QString rules =
         QStringLiteral(", %1 rules from %2").arg(m_rules.rules().size()).arg(m_rulesPath);
     if (m_options.host.isEmpty()) {
-        m_serial.setPortName(
+        // The line is set as the terminal sets its own: speed and frame, no flow control.
+        m_serial.SetCommPort(m_options.serialPort);
+        m_serial.SetSettings(m_options.frame.settings(m_options.baud));
+        const QString device =
             m_options.serialPort != 0
                 ? MSComm::DeviceForPort(m_options.serialPort, MSComm::PresentPorts())
-                : m_options.serialDevice);
-        m_serial.setBaudRate(m_options.baud);
-        if (!m_serial.open(QIODevice::ReadWrite)) {
-            m_output.Error(m_serial.portName() + QStringLiteral(": ") + m_serial.errorString());
+                : m_options.serialDevice;
+        const LinkResult opened = m_serial.OpenDevice(device);
+        if (!opened.ok()) {
+            m_output.Error(opened.description());
             return false;
         }
-        print(QStringLiteral("Answering on ") + m_serial.portName() + rules);
+        print(QStringLiteral("Answering on ") + device + QStringLiteral(" at ") +
+              m_options.frame.settings(m_options.baud) + rules);
         return true;
     }
     const QString address = m_options.host + QLatin1Char(':') + QString::number(m_options.tcpPort);
@@ -135,6 +137,11 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
     m_output.Reply(Now() + kInputMarker, bytes, m_options.hex);
     if (!whole)
         return;
+    // A controller drops a frame whose check value fails, so the host's resend can be tried.
+    if (const ReplyCheck check = m_checks.verify(bytes); check.failed) {
+        print(QStringLiteral("Not answered, its check value fails: ") + check.verdict);
+        return;
+    }
     const ChosenAnswer answer = m_rules.Answer(bytes);
     for (int line : answer.gaveUp)
         m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
@@ -154,13 +161,20 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
     case AnswerRate::Verdict::Answer:
         break;
     }
+    QString shown;
+    const CommandBytes reply = m_checks.encode(answer.text, shown);
+    if (const QString why = reply.ok() ? m_options.frame.tooWide(reply.bytes) : reply.refusal;
+        !why.isEmpty()) {
+        print(QStringLiteral("Not answered: ") + why);
+        return;
+    }
     if (m_socket)
-        m_socket->write(answer.bytes);
-    else if (m_serial.isOpen())
-        m_serial.write(answer.bytes);
+        m_socket->write(reply.bytes);
+    else if (m_serial.PortOpen())
+        m_serial.Output(reply.bytes);
     else
         return;
-    print(kOutputMarker + answer.text + QStringLiteral("  (line %1)").arg(answer.rule->line));
+    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(answer.rule->line));
 }
 
 void ShellAnswer::print(const QString& line)
@@ -182,6 +196,6 @@ void ShellAnswer::finish(int status)
     m_for.stop();
     if (m_socket)
         m_socket->disconnectFromHost();
-    m_serial.close();
+    m_serial.SetPortOpen(false);
     emit Finished(status);
 }

@@ -3,11 +3,12 @@
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
 #include "answers/BurstGatherer.h"
+#include "links/MSComm.h"
+#include "terminal/CheckChoice.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -50,7 +51,8 @@ private:
     BurstGatherer m_gatherer;
     QTcpServer m_server;
     QPointer<QTcpSocket> m_socket; // the one connection served
-    QSerialPort m_serial;
+    MSComm m_serial;
+    CheckChoice m_checks; // added to every answer; a burst that fails it is not answered
     QTimer m_for;
     bool m_finished = false;
 };

@@ -1,8 +1,10 @@
 #include "shell/ShellCheck.h"
 
+#include "checks/CheckCatalogue.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
@@ -35,6 +37,7 @@ ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput
                        QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
+    m_checks.choose(FindCheck(options.check.toStdString()));
     connect(&m_output, &ShellOutput::Broken, this, &ShellCheck::finish);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ShellCheck::timeUp);
@@ -95,19 +98,23 @@ void ShellCheck::runStep()
         m_step = 0;
     if (m_step == m_steps.size()) {
         m_output.Line(QStringLiteral("%1 passed, %2 failed").arg(m_passed).arg(m_failed));
-        finish(m_failed > 0 ? 1 : 0);
+        finish(m_failed > 0 || m_badCheck ? 1 : 0);
         return;
     }
     ++m_turn;
     const CheckStep& step = m_steps.at(m_step);
     switch (step.kind) {
-    case CheckStep::Kind::Send:
-        m_output.Line(kOutputMarker + step.command);
-        if (m_link.Send(step.bytes))
+    case CheckStep::Kind::Send: {
+        // With --checksum, the value goes where it belongs, as send puts it.
+        QString shown;
+        const CommandBytes command = m_checks.encode(step.command, shown);
+        m_output.Line(kOutputMarker + shown);
+        if (m_link.Send(command.bytes))
             QTimer::singleShot(0, this, &ShellCheck::nextStep);
         else
             finish(2);
         break;
+    }
     case CheckStep::Kind::Expect:
         m_expecting = true;
         m_sawBurst = false;
@@ -132,11 +139,21 @@ void ShellCheck::replyArrived(const QByteArray& reply)
     if (m_finished)
         return;
     m_output.Reply(kInputMarker, reply, m_options.hex);
+    // A burst whose check value fails matches nothing: its bytes are not what was meant.
+    const ReplyCheck check = m_checks.verify(reply);
+    if (check.failed) {
+        m_output.Error(QStringLiteral("Line %1: a reply fails its check value: %2")
+                           .arg(m_steps.at(qMin(m_step, int(m_steps.size()) - 1)).line)
+                           .arg(check.verdict));
+        m_badCheck = true;
+    }
     // A burst that came while no expectation waited is a pushed event: shown, and no more.
     if (!m_expecting)
         return;
     m_lastBurst = reply;
     m_sawBurst = true;
+    if (check.failed)
+        return;
     const Pattern& pattern = *m_steps.at(m_step).pattern;
     const Pattern::Result result = pattern.Search(reply);
     if (result == Pattern::Result::GaveUp)

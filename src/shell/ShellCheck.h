@@ -1,6 +1,7 @@
 #pragma once
 
 #include "answers/CheckScript.h"
+#include "terminal/CheckChoice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -27,7 +28,8 @@ public:
     void Stop(int signalNumber);
 
 signals:
-    // 0 every expectation passed, 1 one failed, 2 a file, a line or the link failed.
+    // 0 every expectation passed, 1 one failed or a reply failed its check value, 2 a file, a
+    // line or the link failed.
     void Finished(int status);
 
 private:
@@ -50,6 +52,8 @@ private:
     quint64 m_turn = 0; // counts the steps begun, so a late wait knows its step is over
     bool m_expecting = false;
     bool m_finished = false;
+    bool m_badCheck = false; // a reply failed its check value: the run fails
+    CheckChoice m_checks;
     QByteArray m_lastBurst;
     bool m_sawBurst = false;
     QTimer m_timer;

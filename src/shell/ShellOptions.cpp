@@ -1,125 +1,15 @@
 #include "shell/ShellOptions.h"
 
+#include "shell/ShellOptionTable.h"
+
 #include "answers/Pattern.h"
 #include "checks/CheckCatalogue.h"
 #include "terminal/TrafficLines.h"
-
-#include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <cstring>
 
 namespace
 {
-
-const char kSynopsis[] =
-    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                  [--wait MS] [--max-reply BYTES] [--checksum NAME] [--hex]\n"
-    "                  [--expect PATTERN]... COMMAND...\n"
-    "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                  [--for SECONDS] [--hex]\n"
-    "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                   [--repeat N] [--commands FILE] FILE\n"
-    "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                    [--answers FILE] [--gap MS] [--for SECONDS]\n"
-    "  accessterm checksum (NAME | --all) COMMAND...\n"
-    "  accessterm                 (no arguments) opens the window\n";
-
-const char kDescription[] =
-    "Sends commands in the bracketed hex notation and prints the replies, as the window does,\n"
-    "without a window.\n\n"
-    "%1\n"
-    "send writes each COMMAND in turn, prints \"[Output]------\" and the command, waits up to MS\n"
-    "milliseconds for the reply's first byte, gathers the burst for 300 ms and prints\n"
-    "\"[Input]------\" and the reply. Exit status: 0 when every command got a reply, 1 when one\n"
-    "got none or one longer than BYTES (then nothing more is sent), 2 for a usage error, a\n"
-    "command the notation refuses, a port or connection that does not open, a peer that closes\n"
-    "before the last reply, or standard output that cannot be written.\n"
-    "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
-    "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
-    "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
-    "already carries it.\n"
-    "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
-    "closes, or SIGINT or SIGTERM comes (exit 0).\n"
-    "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
-    "expect (exit 1 when one failed). answer stands in for a controller: each burst that an\n"
-    "Answers.TXT rule (PATTERN = REPLY) finds is answered. PATTERNs are regular expressions\n"
-    "searched in the bytes written as printable ASCII and <hh> tokens.\n"
-    "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
-    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.";
-
-struct Parser {
-    QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
-    QCommandLineOption version = parser.addVersionOption();
-    QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("The TCP peer to connect to."),
-                           QStringLiteral("HOST:PORT")};
-    QCommandLineOption serial{QStringLiteral("serial"),
-                              QStringLiteral("The serial port: 1 to 16, or a device path."),
-                              QStringLiteral("PORT")};
-    QCommandLineOption baud{QStringLiteral("baud"),
-                            QStringLiteral("The serial line's baud rate (default 4800)."),
-                            QStringLiteral("RATE")};
-    QCommandLineOption frame{QStringLiteral("frame"),
-                             QStringLiteral("The serial line's frame: 8N1 (default), 8E1, 8O1, "
-                                            "8M1, 8S1, 7E1, 7O1 or 8N2."),
-                             QStringLiteral("FRAME")};
-    QCommandLineOption wait{QStringLiteral("wait"),
-                            QStringLiteral("send: how long to wait for a reply (default 2000)."),
-                            QStringLiteral("MS")};
-    QCommandLineOption maxReply{QStringLiteral("max-reply"),
-                                QStringLiteral("send: cut a longer reply and stop (default "
-                                               "67108864)."),
-                                QStringLiteral("BYTES")};
-    QCommandLineOption forTime{QStringLiteral("for"),
-                               QStringLiteral("listen: how long to listen (default: until "
-                                              "stopped)."),
-                               QStringLiteral("SECONDS")};
-    QCommandLineOption expect{QStringLiteral("expect"),
-                              QStringLiteral("send: a pattern the reply must match; once, or "
-                                             "once per command."),
-                              QStringLiteral("PATTERN")};
-    QCommandLineOption repeat{QStringLiteral("repeat"),
-                              QStringLiteral("check: run the file N times (default 1)."),
-                              QStringLiteral("N")};
-    QCommandLineOption commands{QStringLiteral("commands"),
-                                QStringLiteral("check: the command list for use (default: "
-                                               "the window's Commands.TXT)."),
-                                QStringLiteral("FILE")};
-    QCommandLineOption listen{QStringLiteral("listen"),
-                              QStringLiteral("answer: the TCP port to listen on (host "
-                                             "127.0.0.1 unless given)."),
-                              QStringLiteral("[HOST:]PORT")};
-    QCommandLineOption answers{QStringLiteral("answers"),
-                               QStringLiteral("answer: the rules (default: Answers.TXT beside "
-                                              "Commands.TXT)."),
-                               QStringLiteral("FILE")};
-    QCommandLineOption gap{QStringLiteral("gap"),
-                           QStringLiteral("answer: the silence that ends a burst (default 30)."),
-                           QStringLiteral("MS")};
-    QCommandLineOption checksum{QStringLiteral("checksum"),
-                                QStringLiteral("send: add this check value to every command and "
-                                               "check every reply."),
-                                QStringLiteral("NAME")};
-    QCommandLineOption all{QStringLiteral("all"),
-                           QStringLiteral("checksum: every check value of the catalogue.")};
-    QCommandLineOption hex{QStringLiteral("hex"),
-                           QStringLiteral("Print replies as upper-case hex pairs.")};
-
-    Parser()
-    {
-        parser.setApplicationDescription(
-            QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
-        parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
-                           expect, repeat, commands, listen, answers, gap});
-        parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum"),
-                                     QStringLiteral("The mode."));
-        parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                     QStringLiteral("send: a command in the notation, such as "
-                                                    "\"AB<02>C<0D>\"."),
-                                     QStringLiteral("[COMMAND...]"));
-    }
-};
 
 bool ReadTcp(const QString& text, ShellOptions& options)
 {
@@ -185,7 +75,7 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         error = why;
         return false;
     };
-    Parser p;
+    ShellOptionTable p;
     QCommandLineParser& parser = p.parser;
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -238,7 +128,7 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.wait, bits({Mode::Send})},
         {&p.expect, bits({Mode::Send})},
         {&p.maxReply, bits({Mode::Send})},
-        {&p.checksum, bits({Mode::Send})},
+        {&p.checksum, bits({Mode::Send, Mode::Check, Mode::Answer})},
         {&p.forTime, bits({Mode::Listen, Mode::Answer})},
         {&p.repeat, bits({Mode::Check})},
         {&p.commands, bits({Mode::Check})},
@@ -298,11 +188,6 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         if (!send || !ok || options.maxReplyBytes < 1)
             return refuse(QStringLiteral("--max-reply wants a number of bytes, for send"));
     }
-    if (parser.isSet(p.maxReply)) {
-        options.maxReplyBytes = parser.value(p.maxReply).toLongLong(&ok);
-        if (!ok || options.maxReplyBytes < 1)
-            return refuse(QStringLiteral("--max-reply wants a number of bytes"));
-    }
     if (parser.isSet(p.forTime)) {
         const double seconds = parser.value(p.forTime).toDouble(&ok);
         if (!ok || seconds < 0 || seconds > 2e6)
@@ -341,19 +226,4 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     if (options.expect.size() > 1 && options.expect.size() != words.size())
         return refuse(QStringLiteral("give --expect once, or once for each COMMAND"));
     return true;
-}
-
-QString ShellHelpText()
-{
-    // The parser names the program by the path it was started with.
-    const QString text = Parser().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum "
-                          "[COMMAND...|FILE]\n") +
-           text.section(QLatin1Char('\n'), 1);
-}
-
-QString ShellUsage()
-{
-    return QStringLiteral("Usage:\n") + QString::fromLatin1(kSynopsis) +
-           QStringLiteral("See accessterm --help.\n");
 }

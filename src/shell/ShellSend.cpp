@@ -5,8 +5,8 @@
 #include "shell/ShellOutput.h"
 #include "terminal/TrafficLines.h"
 
-#include "checks/CheckPlacement.h"
-#include "checks/CheckVerdict.h"
+#include "checks/CheckCatalogue.h"
+#include "terminal/ReplyCheck.h"
 
 namespace
 {
@@ -19,9 +19,9 @@ constexpr int kGoesOnMs = 320;
 
 ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                      QObject* parent)
-    : QObject(parent), m_options(options), m_link(link), m_output(output),
-      m_check(FindCheck(options.check.toStdString()))
+    : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
+    m_checks.choose(FindCheck(options.check.toStdString()));
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &ShellSend::waitOver);
     connect(&m_link, &ShellLink::Opened, this, &ShellSend::sendNext);
@@ -39,15 +39,9 @@ void ShellSend::Start()
     // A command the notation refuses is a mistake in the script: nothing goes out.
     for (int n = 0; n < m_options.commands.size(); ++n) {
         const QString text = TrimBlanks(m_options.commands.at(n));
-        CommandBytes command = EncodeForSending(text);
-        QString shown = text;
-        if (command.ok() && m_check != nullptr) {
-            // As the window sends it: the value in its place, and shown where it goes.
-            const CheckedCommand checked = EncodeCheckedCommand(*m_check, text.toStdU32String());
-            command.bytes = QByteArray(reinterpret_cast<const char*>(checked.encoded.bytes.data()),
-                                       qsizetype(checked.encoded.bytes.size()));
-            shown = QString::fromStdU32String(checked.display);
-        }
+        // As the window sends it: the value in its place, and shown where it goes.
+        QString shown;
+        const CommandBytes command = m_checks.encode(text, shown);
         if (!command.ok()) {
             m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
             finish(2);
@@ -112,14 +106,11 @@ void ShellSend::replyArrived(const QByteArray& reply, bool continued)
         return;
     }
     // A reply in one line is checked whole; a failure is the reply's, not the link's.
-    if (m_check != nullptr && !continued && reply.size() < ShellLink::kLineBytes) {
-        const CheckVerdict verdict =
-            VerifyReply(*m_check, std::string_view(reply.constData(), size_t(reply.size())));
-        if (verdict.outcome == CheckVerdict::Outcome::Failed) {
-            const std::string said = verdict.Describe();
+    if (!continued && reply.size() < ShellLink::kLineBytes) {
+        if (const ReplyCheck check = m_checks.verify(reply); check.failed) {
             m_output.Error(QStringLiteral("Reply to command %1: ")
                                .arg(qMin(m_next, int(m_bytes.size()) - 1) + 1) +
-                           QString::fromLatin1(said.data(), qsizetype(said.size())));
+                           check.verdict);
             m_status = 1;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "answers/Pattern.h"
+#include "terminal/CheckChoice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,7 +10,6 @@
 
 #include <QStringList>
 
-struct CheckEntry;
 class ShellLink;
 class ShellOutput;
 struct ShellOptions;
@@ -46,9 +46,9 @@ private:
     const ShellOptions& m_options;
     ShellLink& m_link;
     ShellOutput& m_output;
-    const CheckEntry* m_check = nullptr; // added to every command and checked in every reply
-    QList<QByteArray> m_bytes;           // of each command, in order
-    QStringList m_shown;                 // each command as its "[Output]" line shows it
+    CheckChoice m_checks;      // added to every command and checked in every reply
+    QList<QByteArray> m_bytes; // of each command, in order
+    QStringList m_shown;       // each command as its "[Output]" line shows it
     QList<Pattern> m_patterns;
     int m_next = 0; // the command whose reply is awaited, or the next to go out
     int m_status = 0;

@@ -1,4 +1,4 @@
-// accessterm send and listen with --frame: the frame each asks of a pseudo-terminal, as the
+// accessterm send, listen and answer with --frame: the frame each asks of a pseudo-terminal, as the
 // preloaded tcsetattr shim records it, and the frames and links it refuses.
 #include "support/PtyPair.h"
 
@@ -23,6 +23,9 @@ private slots:
         QTest::newRow("8O1 baud") << "listen --serial %1 --baud 9600 --frame 8O1 --for 0.1" << 0
                                   << ""
                                   << "8O1";
+        QTest::newRow("answer 7E1")
+            << "answer --serial %1 --answers /dev/null --frame 7E1 --for 0.1" << 0 << ""
+            << "7E1";
         QTest::newRow("8N2 send") << "send --serial %1 --frame 8n2 --wait 50 A" << 1 << ""
                                   << "8N2";
         QTest::newRow("a byte above 7F under 7 data bits")

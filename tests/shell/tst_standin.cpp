@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 namespace
 {
 
@@ -43,6 +45,7 @@ class tst_StandIn : public QObject
     Q_OBJECT
 private slots:
     void checkAgainstStandIn();
+    void checkValuesBothWays();
     void windowAgainstStandIn();
     void oneConnectionAtATime();
     void echoingLineIsHeldToTheRate();
@@ -89,6 +92,49 @@ void tst_StandIn::checkAgainstStandIn()
     standIn.process.terminate();
     QCOMPARE(standIn.status(), 0);
     QVERIFY(!standIn.output.contains(QStringLiteral("[Output]------<06>7")));
+}
+
+void tst_StandIn::checkValuesBothWays()
+{
+    const QString rules = Write(m_dir, QStringLiteral("checked.txt"),
+                                "^<02>S(\\d\\d)<03> = <02>A$1<03>\n^T = <02>A42<03>\n");
+    const QString script = Write(m_dir, QStringLiteral("checked-script.txt"),
+                                 "send <02>S42<03>\nexpect ^<02>A within 400\n");
+    const QString wrong =
+        Write(m_dir, QStringLiteral("wrong-script.txt"), "send T\nexpect ^<02>A within 400\n");
+    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
+                          QStringLiteral("--answers"), rules, QStringLiteral("--checksum"),
+                          QStringLiteral("bcc")});
+    const int port = StartStandIn(standIn);
+    QVERIFY(port > 0);
+    const auto check = [port](const QString& name, const QString& file) {
+        return QStringList{QStringLiteral("check"),
+                           QStringLiteral("--tcp"),
+                           QStringLiteral("127.0.0.1:%1").arg(port),
+                           QStringLiteral("--checksum"),
+                           name,
+                           file};
+    };
+    // Both sides add the value where it goes and find it right.
+    std::optional<ShellProcess> run;
+    run.emplace(check(QStringLiteral("bcc"), script));
+    QCOMPARE(run->status(), 0);
+    QCOMPARE(QString::fromUtf8(run->process.readAllStandardOutput()),
+             QStringLiteral("[Output]------<02>S42<03><56>\n[Input]------<02>A42<03>D\n"
+                            "ok 1 line 2: expect ^<02>A within 400\n1 passed, 0 failed\n"));
+    // A frame whose value is wrong is left unanswered, as a controller drops it.
+    run.emplace(check(QStringLiteral("sum8"), script));
+    QCOMPARE(run->status(), 1);
+    QVERIFY(standIn.outputHas(QStringLiteral("Not answered, its check value fails: bcc BE, "
+                                             "expected 56")));
+    // A reply whose value is wrong matches nothing, and says why (a bare T carries no bcc).
+    run.emplace(check(QStringLiteral("sum8"), wrong));
+    QCOMPARE(run->status(), 1);
+    QCOMPARE(run->err(), QStringLiteral("Line 2: a reply fails its check value: sum8 44, expected "
+                                        "AC\n"));
+    QVERIFY(QString::fromUtf8(run->process.readAllStandardOutput())
+                .contains(QStringLiteral("not ok 1 line 2: expect ^<02>A within 400: got "
+                                         "<02>A42<03>D\n")));
 }
 
 void tst_StandIn::windowAgainstStandIn()

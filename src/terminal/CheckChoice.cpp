@@ -1,8 +1,8 @@
-#include "console/CheckChoice.h"
+#include "terminal/CheckChoice.h"
 
 #include "checks/CheckPlacement.h"
 #include "checks/CheckVerdict.h"
-#include "console/LogLine.h"
+#include "terminal/ReplyCheck.h"
 #include "terminal/TrafficLines.h"
 
 #include <string_view>

@@ -1,0 +1,75 @@
+#include "shell/ShellOptionTable.h"
+
+#include "shell/ShellOptions.h"
+
+namespace
+{
+
+const char kSynopsis[] =
+    "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                  [--wait MS] [--max-reply BYTES] [--checksum NAME] [--hex]\n"
+    "                  [--expect PATTERN]... COMMAND...\n"
+    "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                  [--for SECONDS] [--hex]\n"
+    "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                   [--repeat N] [--commands FILE] [--checksum NAME] FILE\n"
+    "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
+    "                    [--answers FILE] [--gap MS] [--for SECONDS] [--checksum NAME]\n"
+    "  accessterm checksum (NAME | --all) COMMAND...\n"
+    "  accessterm                 (no arguments) opens the window\n";
+
+const char kDescription[] =
+    "Sends commands in the bracketed hex notation and prints the replies, as the window does,\n"
+    "without a window.\n\n"
+    "%1\n"
+    "send writes each COMMAND in turn, prints \"[Output]------\" and the command, waits up to MS\n"
+    "milliseconds for the reply's first byte, gathers the burst for 300 ms and prints\n"
+    "\"[Input]------\" and the reply. Exit status: 0 when every command got a reply, 1 when one\n"
+    "got none or one longer than BYTES (then nothing more is sent), 2 for a usage error, a\n"
+    "command the notation refuses, a port or connection that does not open, a peer that closes\n"
+    "before the last reply, or standard output that cannot be written.\n"
+    "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
+    "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
+    "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
+    "already carries it.\n"
+    "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
+    "closes, or SIGINT or SIGTERM comes (exit 0).\n"
+    "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
+    "expect (exit 1 when one failed). answer stands in for a controller: each burst that an\n"
+    "Answers.TXT rule (PATTERN = REPLY) finds is answered. With --checksum, check and answer\n"
+    "add the value to what they send, and a reply that fails it matches nothing (check exits 1;\n"
+    "answer leaves it unanswered). PATTERNs are regular expressions\n"
+    "searched in the bytes written as printable ASCII and <hh> tokens.\n"
+    "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
+    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.";
+
+} // namespace
+
+ShellOptionTable::ShellOptionTable()
+{
+    parser.setApplicationDescription(
+        QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
+    parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
+                       expect, repeat, commands, listen, answers, gap});
+    parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum"),
+                                 QStringLiteral("The mode."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 QStringLiteral("send: a command in the notation, such as "
+                                                "\"AB<02>C<0D>\"."),
+                                 QStringLiteral("[COMMAND...]"));
+}
+
+QString ShellHelpText()
+{
+    // The parser names the program by the path it was started with.
+    const QString text = ShellOptionTable().parser.helpText();
+    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum "
+                          "[COMMAND...|FILE]\n") +
+           text.section(QLatin1Char('\n'), 1);
+}
+
+QString ShellUsage()
+{
+    return QStringLiteral("Usage:\n") + QString::fromLatin1(kSynopsis) +
+           QStringLiteral("See accessterm --help.\n");
+}

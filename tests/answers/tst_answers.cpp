@@ -57,9 +57,9 @@ void tst_Answers::answers_data()
                                             << "<06>1<03>";
     QTest::newRow("a blank is <20>")
         << QStringLiteral("A<20>B = $0x") << QByteArray("A B") << 1 << QByteArray("$0x") << "$0x";
-    QTest::newRow("a caught token is its byte")
-        << QStringLiteral("^(.*)$ = [$1]") << QByteArray("\x01<") << 1 << QByteArray("[\x01<]")
-        << "[<01><]";
+    QTest::newRow("a caught token is its byte, to the group's end")
+        << QStringLiteral("^(.*)$ = [$1]") << QByteArray("\x01<\x01") << 1
+        << QByteArray("[\x01<\x01]") << "[<01><<01>]";
     QTest::newRow("no rule") << rules << QByteArray("x") << 0 << QByteArray() << QString();
 }
 

@@ -99,7 +99,7 @@ void tst_StandIn::checkValuesBothWays()
     const QString rules = Write(m_dir, QStringLiteral("checked.txt"),
                                 "^<02>S(\\d\\d)<03> = <02>A$1<03>\n^T = <02>A42<03>\n");
     const QString script = Write(m_dir, QStringLiteral("checked-script.txt"),
-                                 "send <02>S42<03>\nexpect ^<02>A within 400\n");
+                                 "send <02>S42<03>\nwait 20\nexpect ^<02>A within 400\n");
     const QString wrong =
         Write(m_dir, QStringLiteral("wrong-script.txt"), "send T\nexpect ^<02>A within 400\n");
     ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
@@ -121,7 +121,8 @@ void tst_StandIn::checkValuesBothWays()
     QCOMPARE(run->status(), 0);
     QCOMPARE(QString::fromUtf8(run->process.readAllStandardOutput()),
              QStringLiteral("[Output]------<02>S42<03><56>\n[Input]------<02>A42<03>D\n"
-                            "ok 1 line 2: expect ^<02>A within 400\n1 passed, 0 failed\n"));
+                            "ok 1 line 3: expect ^<02>A within 400\n1 passed, 0 failed\n"));
+    QCOMPARE(run->err(), QString());
     // A frame whose value is wrong is left unanswered, as a controller drops it.
     run.emplace(check(QStringLiteral("sum8"), script));
     QCOMPARE(run->status(), 1);

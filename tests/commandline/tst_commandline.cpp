@@ -181,6 +181,9 @@ private slots:
         QCOMPARE(log()->count(), 21);
         QCOMPARE(log()->line(19), R"(Commands.TXT line 20: no "=")");
         QCOMPARE(log()->line(20), "Commands.TXT: 5 more lines refused");
+        // Another path holding the same text is read anew, not taken for the one read before.
+        m_w->commandLine().list().Load(real);
+        QCOMPARE(rows(&m_w->commandLine().list()), "ok — X");
     }
 
     void pasteThatDoesNotFitIsCutOnATokenAndSaysSo()

@@ -85,6 +85,13 @@ void tst_ShellBounds::send_data()
         << QByteArray("OK+close") << QString() << QStringList{QStringLiteral("X")} << 0
         << QByteArray("X") << x + "[Input]------OK\n"
         << QString();
+    const QByteArray line(16 << 20, 'A');
+    QTest::newRow("a reply past a line goes on in the next")
+        << line + "BC+close" << QString()
+        << QStringList{QStringLiteral("--max-reply"), QStringLiteral("20000000"),
+                       QStringLiteral("X")}
+        << 0 << QByteArray("X") << x + "[Input]------" + line + "\n[Input]+-----BC\n"
+        << QString();
     QTest::newRow("C1 controls as tokens, on both streams")
         << QByteArray("\x9b[31m\xa0+close") << QString()
         << QStringList{QString::fromUtf8("Z\u0085")} << 0 << QByteArray("Z\x85")

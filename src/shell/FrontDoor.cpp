@@ -12,8 +12,8 @@ std::optional<int> TurnedAwayFromWindow(int argc, char* argv[])
     // Options (Qt's own among them, such as -platform) are left to the window.
     if (argc > 1 && argv[1][0] != '-') {
         std::fprintf(stderr,
-                     "accessterm: \"%s\" is not a command: the commands are send, listen, check "
-                     "and answer\n%s",
+                     "accessterm: \"%s\" is not a command: the commands are send, listen, check, "
+                     "answer and checksum\n%s",
                      argv[1], qUtf8Printable(ShellUsage()));
         return 2;
     }

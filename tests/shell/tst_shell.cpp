@@ -21,6 +21,8 @@ struct Shell {
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("ACCESSTERM_COM3"), com3);
+        // A window that opens quits once it is shown.
+        env.insert(QStringLiteral("ACCESSTERM_STARTUP_PROBE"), QStringLiteral("1"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(ACCESSTERM_PROGRAM), arguments);
     }
@@ -173,7 +175,10 @@ void tst_Shell::refusals_data()
     row("a pattern refused", "send --tcp h:1 --expect ( X", 2,
         "--expect \"(\": pattern does not compile: missing closing parenthesis");
     row("no check file", "check --tcp h:1 /nonexistent/c", 2, "/nonexistent/c: No such file");
-    row("not a command", "frobnicate", 2, "\"frobnicate\" is not a command: the commands are");
+    row("not a command", "frobnicate", 2,
+        "\"frobnicate\" is not a command: the commands are send, listen, check, answer and "
+        "checksum\n");
+    row("Qt's -platform is the window's", "-platform offscreen", 0, "shown_ns: ");
     QTest::newRow("no display") << QStringList() << 2
                                 << "no display to open the window on; without one use "
                                    "accessterm send, listen, check, answer or checksum, or start "

@@ -37,6 +37,7 @@ public:
     // Every line, those not yet announced to the view included.
     const std::deque<LogLine>& lines() const { return m_lines; }
     void setKeptMemory(qsizetype bytes) { m_keptMemoryAtMost = bytes; }
+    qint64 keptMemory() const { return m_keptMemory; } // what the lines kept hold
     // Since the last clear: the lines and the bytes they stood for that have left the log.
     qint64 leftLines() const { return m_leftLines; }
     qint64 leftBytes() const { return m_leftBytes; }

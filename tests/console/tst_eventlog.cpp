@@ -194,10 +194,13 @@ private slots:
         const EventLogModel& model = log.logModel();
         qint64 text = 0;
         qint64 bytes = 0;
+        qint64 footprints = 0;
         for (const LogLine& line : model.lines()) {
             text += line.text().size() * 2;
             bytes += line.byteCount();
+            footprints += line.footprint();
         }
+        QCOMPARE(model.keptMemory(), footprints); // the budget counts what the lines hold now
         QVERIFY2(text <= 1 << 20 && text > 3 << 18, qPrintable(QString::number(text)));
         QCOMPARE(bytes + model.leftBytes(), 64 * zeros.size()); // every byte accounted for
         QCOMPARE(log.line(0), QStringLiteral("%1 lines (%2 bytes) left the log since it was last "

@@ -42,6 +42,11 @@ private slots:
             // Whatever the buffer held before, it holds this encoding only.
             QCOMPARE(QByteArray::fromStdString(outputBuffer), QByteArray::fromHex(hex));
         }
+        // A NUL is no hex digit: a command file can hold one.
+        QCOMPARE(Encoded(std::u32string(U"<\0"
+                                        U"1>",
+                                        4)),
+                 QByteArray(1, '\0'));
         // Long literal runs are read in blocks, tokens straddling them.
         QCOMPARE(Encoded(U32("ABCDEFGHIJKLMNOPQRSTUVWXYZ<7F>abcdefghijklmnopqrstuvwxyz<0D>")),
                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ\x7F"

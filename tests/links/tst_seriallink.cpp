@@ -81,6 +81,23 @@ private slots:
         QCOMPARE(t->controller.transportMode(), 2);
     }
 
+    void aReplyPastTheLongestReadGoesOnInContinuations()
+    {
+        PtyPair pty;
+        openSerial(pty, 5);
+        t->serial.SetLongestRead(1024);
+        QString pieces;
+        qsizetype bytes = 0;
+        connect(&t->serial, &SerialLink::ReplyArrived, this,
+                [&](const QByteArray& reply, qint64, bool continued) {
+                    bytes += reply.size();
+                    pieces += continued ? '+' : '-';
+                });
+        QVERIFY(pty.write(QByteArray(3000, 'A')));
+        QTRY_COMPARE(bytes, 3000);
+        QCOMPARE(pieces, "-++");
+    }
+
     void serialLineSettings()
     {
         PtyPair pty;

@@ -92,6 +92,12 @@ void tst_ShellBounds::send_data()
                        QStringLiteral("X")}
         << 0 << QByteArray("X") << x + "[Input]------" + line + "\n[Input]+-----BC\n"
         << QString();
+    QTest::newRow("a reply of a line exactly, answered once nothing goes on")
+        << line << QString()
+        << QStringList{QStringLiteral("--max-reply"), QStringLiteral("20000000"),
+                       QStringLiteral("X")}
+        << 0 << QByteArray("X") << x + "[Input]------" + line + "\n"
+        << QString();
     QTest::newRow("C1 controls as tokens, on both streams")
         << QByteArray("\x9b[31m\xa0+close") << QString()
         << QStringList{QString::fromUtf8("Z\u0085")} << 0 << QByteArray("Z\x85")

@@ -92,6 +92,13 @@ private slots:
         actions.setCopiedAtMost(12);
         actions.copySelectionAsHex();
         QCOMPARE(clipboard->text(), QStringLiteral("31 32 33 34"));
+        // A measure of whole MiB is named so.
+        actions.setCopiedAtMost(1 << 20);
+        log.AddLine(QString(1 << 20, 'x'));
+        QTRY_COMPARE(log.model()->rowCount(), 6);
+        log.selectAll();
+        actions.copySelection();
+        QVERIFY(log.lines().last().endsWith("more than the 1 MiB a copy takes"));
     }
 
     void trafficLinesKeepTheirBytesAndTime()

@@ -58,6 +58,7 @@ class tst_ShellBounds : public QObject
 private slots:
     void send_data();
     void send();
+    void closedStreamsAreOpenedOnDevNull();
 };
 
 void tst_ShellBounds::send_data()
@@ -136,6 +137,25 @@ void tst_ShellBounds::send()
     QTEST(QString::fromUtf8(shell.readAllStandardError()), "err");
     QFETCH(QByteArray, sent);
     QTRY_COMPARE(controller.received, sent);
+}
+
+void tst_ShellBounds::closedStreamsAreOpenedOnDevNull()
+{
+    Peer controller("OK");
+    QProcess shell;
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("exec \"$0\" listen --tcp \"$1\" <&- >&- 2>&-"),
+                 QStringLiteral(ACCESSTERM_PROGRAM),
+                 QStringLiteral("127.0.0.1:%1").arg(controller.server.serverPort())});
+    QVERIFY(shell.waitForStarted());
+    // Before anything of the program's could take one of them.
+    const QString fd = QStringLiteral("/proc/%1/fd/%2").arg(shell.processId());
+    QTRY_COMPARE(QFile::symLinkTarget(fd.arg(0)) + QFile::symLinkTarget(fd.arg(1)) +
+                     QFile::symLinkTarget(fd.arg(2)),
+                 QStringLiteral("/dev/null/dev/null/dev/null"));
+    shell.terminate();
+    QVERIFY(shell.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(tst_ShellBounds)

@@ -1,6 +1,7 @@
 // accessterm send and listen, run as a script runs them (no display, no platform chosen),
 // against a loopback peer and a pseudo-terminal.
 #include "support/PtyPair.h"
+#include "support/ShellProcess.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -12,30 +13,7 @@
 namespace
 {
 
-struct Shell {
-    QProcess process;
-
-    explicit Shell(const QStringList& arguments, const QString& com3 = {})
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        env.insert(QStringLiteral("ACCESSTERM_COM3"), com3);
-        // A window that opens quits once it is shown.
-        env.insert(QStringLiteral("ACCESSTERM_STARTUP_PROBE"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(ACCESSTERM_PROGRAM), arguments);
-    }
-    // The exit status once the program has ended (-1 for a crash or a hang).
-    int status()
-    {
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000))
-            return -1;
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-    QString out() { return QString::fromUtf8(process.readAllStandardOutput()); }
-    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
-};
+using Shell = ShellProcess;
 
 // A loopback peer that answers the n-th write it gets with replies[n], written in pieces (split
 // at '|') 40 ms apart, well within one settle wait; an empty reply is silence.
@@ -90,7 +68,7 @@ void tst_Shell::send_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
     QTest::newRow("a reply in pieces is one line")
-        << QStringList{QStringLiteral("AB<02>C<0D>")}
+        << QStringList{"AB<02>C<0D>"}
         << QByteArrayList{"\x02"
                           "AB|\x03\r|\n"}
         << QByteArray("AB\x02"
@@ -98,30 +76,23 @@ void tst_Shell::send_data()
         << 0 << "[Output]------AB<02>C<0D>\n[Input]------<02>AB<03><0D><0A>\n"
         << QString();
     QTest::newRow("hex, the command trimmed of blanks")
-        << QStringList{QStringLiteral("--hex"), QStringLiteral("  Q\t ")}
-        << QByteArrayList{QByteArray("\0A|\xff", 4)} << QByteArray("Q\t") << 0
-        << "[Output]------Q\t\n[Input]------00 41 FF\n"
+        << QStringList{"--hex", "  Q\t "} << QByteArrayList{QByteArray("\0A|\xff", 4)}
+        << QByteArray("Q\t") << 0 << "[Output]------Q\t\n[Input]------00 41 FF\n"
         << QString();
     QTest::newRow("no reply to one, the next still sent")
-        << QStringList{QStringLiteral("--wait"), QStringLiteral("300"), QStringLiteral("one"),
-                       QStringLiteral("two")}
-        << QByteArrayList{"", "OK"} << QByteArray("onetwo") << 1
-        << "[Output]------one\n[Output]------two\n[Input]------OK\n"
+        << QStringList{"--wait", "300", "one", "two"} << QByteArrayList{"", "OK"}
+        << QByteArray("onetwo") << 1 << "[Output]------one\n[Output]------two\n[Input]------OK\n"
         << "No reply to command 1: one\n";
-    QTest::newRow("no wait at all")
-        << QStringList{QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("one")}
-        << QByteArrayList{""} << QByteArray("one") << 1 << "[Output]------one\n"
-        << "No reply to command 1: one\n";
+    QTest::newRow("no wait at all") << QStringList{"--wait", "0", "one"} << QByteArrayList{""}
+                                    << QByteArray("one") << 1 << "[Output]------one\n"
+                                    << "No reply to command 1: one\n";
     QTest::newRow("a pattern each, a reply that does not match")
-        << QStringList{QStringLiteral("--expect"), QStringLiteral("^O"),
-                       QStringLiteral("--expect"), QStringLiteral("^X"),
-                       QStringLiteral("one"),      QStringLiteral("two")}
+        << QStringList{"--expect", "^O", "--expect", "^X", "one", "two"}
         << QByteArrayList{"OK", "N O"} << QByteArray("onetwo") << 1
         << "[Output]------one\n[Input]------OK\n[Output]------two\n[Input]------N<20>O\n"
         << "Reply to command 2 does not match \"^X\": N<20>O\n";
     QTest::newRow("a refused command: nothing sent")
-        << QStringList{QStringLiteral("fine"), QStringLiteral("X<0")} << QByteArrayList{"OK"}
-        << QByteArray() << 2 << QString()
+        << QStringList{"fine", "X<0"} << QByteArrayList{"OK"} << QByteArray() << 2 << QString()
         << "Command 2: Nothing sent: \"<\" at position 2 is not closed by \">\"\n";
 }
 
@@ -131,8 +102,7 @@ void tst_Shell::send()
     Peer peer;
     QFETCH(QByteArrayList, replies);
     peer.replies = replies;
-    Shell shell(QStringList{QStringLiteral("send"), QStringLiteral("--tcp"), peer.address()} +
-                arguments);
+    Shell shell(QStringList{"send", "--tcp", peer.address()} + arguments);
     QTEST(shell.status(), "status");
     QTEST(shell.out(), "out");
     QTEST(shell.err(), "err");
@@ -154,16 +124,13 @@ void tst_Shell::refusals_data()
         QTest::newRow(name) << QString::fromLatin1(arguments).split(QLatin1Char(' ')) << status
                             << QString::fromUtf8(says);
     };
-    QTest::newRow("connection refused")
-        << QStringList{QStringLiteral("send"), QStringLiteral("--tcp"), closed, QStringLiteral("X")}
-        << 2 << "Socket Error:10061 Connection refused\n";
+    QTest::newRow("connection refused") << QStringList{"send", "--tcp", closed, "X"} << 2
+                                        << "Socket Error:10061 Connection refused\n";
     QTest::newRow("the host's brackets come off")
-        << QStringList{QStringLiteral("send"), QStringLiteral("--tcp"),
-                       "[127.0.0.1]" + closed.mid(closed.indexOf(':')), QStringLiteral("X")}
-        << 2 << "Socket Error:10061 Connection refused\n";
-    QTest::newRow("listen, connection refused")
-        << QStringList{QStringLiteral("listen"), QStringLiteral("--tcp"), closed} << 2
+        << QStringList{"send", "--tcp", "[127.0.0.1]" + closed.mid(closed.indexOf(':')), "X"} << 2
         << "Socket Error:10061 Connection refused\n";
+    QTest::newRow("listen, connection refused")
+        << QStringList{"listen", "--tcp", closed} << 2 << "Socket Error:10061 Connection refused\n";
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
     row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");
@@ -211,33 +178,30 @@ void tst_Shell::sendOverSerial()
 {
     QFETCH(bool, byNumber);
     PtyPair line;
-    Shell shell({QStringLiteral("send"), QStringLiteral("--serial"),
-                 byNumber ? QStringLiteral("3") : line.slavePath(), QStringLiteral("--baud"),
-                 QStringLiteral("9600"), QStringLiteral("AB<00>")},
-                line.slavePath());
+    Shell shell({"send", "--serial", byNumber ? "3" : line.slavePath(), "--baud", "9600", "AB<00>"},
+                {"ACCESSTERM_COM3=" + line.slavePath()});
     QCOMPARE(line.readExactly(3), QByteArray("AB\0", 3));
     QVERIFY(line.write("\x02OK\x03"));
     QCOMPARE(shell.status(), 0);
-    QCOMPARE(shell.out(), QStringLiteral("[Output]------AB<00>\n[Input]------<02>OK<03>\n"));
+    QCOMPARE(shell.out(), "[Output]------AB<00>\n[Input]------<02>OK<03>\n");
 }
 
 void tst_Shell::listenEndsWhenTheDeviceGoes()
 {
     PtyPair line;
-    Shell shell({QStringLiteral("listen"), QStringLiteral("--serial"), line.slavePath()});
+    Shell shell({"listen", "--serial", line.slavePath()});
     QVERIFY(line.write("OK"));
     QTRY_VERIFY(shell.process.canReadLine());
     line.closeMaster();
     QCOMPARE(shell.status(), 2);
-    QVERIFY(shell.out().endsWith(QStringLiteral("[Input]------OK\n")));
-    QVERIFY(shell.err().contains(QStringLiteral("was lost")));
+    QVERIFY(shell.out().endsWith("[Input]------OK\n"));
+    QVERIFY(shell.err().contains("was lost"));
 }
 
 void tst_Shell::sendStoppedBySignal()
 {
     Peer peer;
-    Shell shell({QStringLiteral("send"), QStringLiteral("--tcp"), peer.address(),
-                 QStringLiteral("--wait"), QStringLiteral("60000"), QStringLiteral("X")});
+    Shell shell({"send", "--tcp", peer.address(), "--wait", "60000", "X"});
     QTRY_COMPARE(peer.received, QByteArray("X"));
     shell.process.terminate();
     QCOMPARE(shell.status(), 128 + 15);
@@ -247,18 +211,18 @@ void tst_Shell::sendStoppedBySignal()
 void tst_Shell::listenEnds_data()
 {
     QTest::addColumn<QString>("end");
-    QTest::newRow("the peer closes") << QStringLiteral("close");
-    QTest::newRow("SIGTERM") << QStringLiteral("signal");
-    QTest::newRow("time is up") << QStringLiteral("--for");
+    QTest::newRow("the peer closes") << "close";
+    QTest::newRow("SIGTERM") << "signal";
+    QTest::newRow("time is up") << "--for";
 }
 
 void tst_Shell::listenEnds()
 {
     QFETCH(QString, end);
     Peer peer;
-    QStringList arguments{QStringLiteral("listen"), QStringLiteral("--tcp"), peer.address()};
+    QStringList arguments{"listen", "--tcp", peer.address()};
     if (end == QLatin1String("--for"))
-        arguments << end << QStringLiteral("1.5");
+        arguments << end << "1.5";
     Shell shell(arguments);
     QTRY_VERIFY(peer.socket != nullptr);
     peer.socket->write("A\r");

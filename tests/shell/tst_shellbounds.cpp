@@ -70,8 +70,8 @@ void tst_ShellBounds::send_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
-    const QStringList two{QStringLiteral("X"), QStringLiteral("Y")};
-    const QString x = QStringLiteral("[Output]------X\n");
+    const QStringList two{"X", "Y"};
+    const QString x = "[Output]------X\n";
     QTest::newRow("a flood cut, nothing more sent")
         << QByteArray("flood") << QString() << two << 1 << QByteArray("X")
         << x + "[Input]------" + QStringLiteral("<00>").repeated(1000) + "\n"
@@ -83,38 +83,34 @@ void tst_ShellBounds::send_data()
         << QByteArray("reset") << QString() << two << 2 << QByteArray("X") << x
         << "Connection reset by the peer\n";
     QTest::newRow("closed with the last reply")
-        << QByteArray("OK+close") << QString() << QStringList{QStringLiteral("X")} << 0
-        << QByteArray("X") << x + "[Input]------OK\n"
+        << QByteArray("OK+close") << QString() << QStringList{"X"} << 0 << QByteArray("X")
+        << x + "[Input]------OK\n"
         << QString();
     const QByteArray line(16 << 20, 'A');
     QTest::newRow("a reply past a line goes on in the next")
-        << line + "BC+close" << QString()
-        << QStringList{QStringLiteral("--max-reply"), QStringLiteral("20000000"),
-                       QStringLiteral("X")}
-        << 0 << QByteArray("X") << x + "[Input]------" + line + "\n[Input]+-----BC\n"
+        << line + "BC+close" << QString() << QStringList{"--max-reply", "20000000", "X"} << 0
+        << QByteArray("X") << x + "[Input]------" + line + "\n[Input]+-----BC\n"
         << QString();
     QTest::newRow("a reply of a line exactly, answered once nothing goes on")
-        << line << QString()
-        << QStringList{QStringLiteral("--max-reply"), QStringLiteral("20000000"),
-                       QStringLiteral("X")}
-        << 0 << QByteArray("X") << x + "[Input]------" + line + "\n"
+        << line << QString() << QStringList{"--max-reply", "20000000", "X"} << 0 << QByteArray("X")
+        << x + "[Input]------" + line + "\n"
         << QString();
     QTest::newRow("C1 controls as tokens, on both streams")
         << QByteArray("\x9b[31m\xa0+close") << QString()
         << QStringList{QString::fromUtf8("Z\u0085")} << 0 << QByteArray("Z\x85")
         << QString::fromUtf8("[Output]------Z<85>\n[Input]------<9B>[31m\u00a0\n") << QString();
-    QTest::newRow("a full disk") << QByteArray("OK") << QStringLiteral(">/dev/full") << two << 2
-                                 << QByteArray() << QString()
+    QTest::newRow("a full disk") << QByteArray("OK") << ">/dev/full" << two << 2 << QByteArray()
+                                 << QString()
                                  << "Standard output not written: No space left on device\n";
     QTest::newRow("standard output closed")
-        << QByteArray("OK") << QStringLiteral(">&-") << two << 2 << QByteArray() << QString()
+        << QByteArray("OK") << ">&-" << two << 2 << QByteArray() << QString()
         << "Standard output not written: Bad file descriptor\n";
     QTest::newRow("standard input and output closed")
-        << QByteArray("OK") << QStringLiteral("<&- >&-") << two << 2 << QByteArray() << QString()
+        << QByteArray("OK") << "<&- >&-" << two << 2 << QByteArray() << QString()
         << "Standard output not written: Bad file descriptor\n";
     QTest::newRow("the reader gone")
-        << QByteArray(1 << 20, 'A') + "+close" << QStringLiteral("| head -c1 >/dev/null") << two
-        << 141 << QByteArray("X") << QString() << QString();
+        << QByteArray(1 << 20, 'A') + "+close"
+        << "| head -c1 >/dev/null" << two << 141 << QByteArray("X") << QString() << QString();
 }
 
 void tst_ShellBounds::send()
@@ -124,12 +120,11 @@ void tst_ShellBounds::send()
     QFETCH(QStringList, commands);
     Peer controller(peer);
     QProcess shell;
-    shell.start(QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"), "set -o pipefail; \"$0\" \"$@\" " + redirect,
-                            QStringLiteral(ACCESSTERM_PROGRAM), QStringLiteral("send"),
-                            QStringLiteral("--tcp"),
+    shell.start("bash",
+                QStringList{"-c", "set -o pipefail; \"$0\" \"$@\" " + redirect,
+                            QStringLiteral(ACCESSTERM_PROGRAM), "send", "--tcp",
                             QStringLiteral("127.0.0.1:%1").arg(controller.server.serverPort()),
-                            QStringLiteral("--max-reply"), QStringLiteral("1000")} +
+                            "--max-reply", "1000"} +
                     commands);
     QVERIFY(QTest::qWaitFor([&] { return shell.state() == QProcess::NotRunning; }, 20000));
     QTEST(shell.exitCode(), "status");
@@ -143,17 +138,15 @@ void tst_ShellBounds::closedStreamsAreOpenedOnDevNull()
 {
     Peer controller("OK");
     QProcess shell;
-    shell.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("exec \"$0\" listen --tcp \"$1\" <&- >&- 2>&-"),
-                 QStringLiteral(ACCESSTERM_PROGRAM),
-                 QStringLiteral("127.0.0.1:%1").arg(controller.server.serverPort())});
+    shell.start("bash", {"-c", "exec \"$0\" listen --tcp \"$1\" <&- >&- 2>&-",
+                         QStringLiteral(ACCESSTERM_PROGRAM),
+                         QStringLiteral("127.0.0.1:%1").arg(controller.server.serverPort())});
     QVERIFY(shell.waitForStarted());
     // Before anything of the program's could take one of them.
     const QString fd = QStringLiteral("/proc/%1/fd/%2").arg(shell.processId());
     QTRY_COMPARE(QFile::symLinkTarget(fd.arg(0)) + QFile::symLinkTarget(fd.arg(1)) +
                      QFile::symLinkTarget(fd.arg(2)),
-                 QStringLiteral("/dev/null/dev/null/dev/null"));
+                 "/dev/null/dev/null/dev/null");
     shell.terminate();
     QVERIFY(shell.waitForFinished(5000));
 }

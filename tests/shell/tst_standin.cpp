@@ -30,11 +30,10 @@ const QByteArray kRules = "# a door controller\n"
 // Starts the stand-in on a free loopback port and gives the port once it answers.
 int StartStandIn(ShellProcess& standIn)
 {
-    if (!standIn.outputHas(QStringLiteral(" rules from ")))
+    if (!standIn.outputHas(" rules from "))
         return 0;
     const QRegularExpressionMatch port =
-        QRegularExpression(QStringLiteral("Answering on 127\\.0\\.0\\.1:(\\d+)"))
-            .match(standIn.output);
+        QRegularExpression("Answering on 127\\.0\\.0\\.1:(\\d+)").match(standIn.output);
     return port.captured(1).toInt();
 }
 
@@ -57,23 +56,20 @@ private:
 
 void tst_StandIn::checkAgainstStandIn()
 {
-    const QString rules = Write(m_dir, QStringLiteral("rules.txt"), kRules);
-    const QString commands = Write(m_dir, QStringLiteral("list.txt"), "Open = OPEN<0D>\n");
-    const QString script = Write(m_dir, QStringLiteral("check.txt"),
+    const QString rules = Write(m_dir, "rules.txt", kRules);
+    const QString commands = Write(m_dir, "list.txt", "Open = OPEN<0D>\n");
+    const QString script = Write(m_dir, "check.txt",
                                  "use open\n"
                                  "expect ^<02>OK<03>$\n"
                                  "send <02>S42<03>\n"
                                  "expect <15> within 400\n"
                                  "send <02>S7<03>\n"
                                  "expect . within 300\n");
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
-                          QStringLiteral("--answers"), rules, QStringLiteral("--gap"),
-                          QStringLiteral("20")});
+    ShellProcess standIn({"answer", "--listen", "0", "--answers", rules, "--gap", "20"});
     const int port = StartStandIn(standIn);
     QVERIFY2(port > 0, qPrintable(standIn.output + standIn.err()));
-    ShellProcess check({QStringLiteral("check"), QStringLiteral("--tcp"),
-                        QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--commands"),
-                        commands, QStringLiteral("--repeat"), QStringLiteral("2"), script});
+    ShellProcess check({"check", "--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "--commands",
+                        commands, "--repeat", "2", script});
     QCOMPARE(check.status(), 1);
     const QString once = QStringLiteral("[Output]------OPEN<0D>\n"
                                         "[Input]------<02>OK<03>\n"
@@ -87,49 +83,42 @@ void tst_StandIn::checkAgainstStandIn()
     QCOMPARE(QString::fromUtf8(check.process.readAllStandardOutput()),
              once.arg(1).arg(2).arg(3) + once.arg(4).arg(5).arg(6) + "2 passed, 4 failed\n");
     // The stand-in marks each answer with its rule and leaves the unmatched burst unanswered.
-    QVERIFY(standIn.outputHas(QStringLiteral("[Output]------<06>42  (line 2)")));
-    QVERIFY(standIn.outputHas(QStringLiteral("[Input]------<02>S7<03>")));
+    QVERIFY(standIn.outputHas("[Output]------<06>42  (line 2)"));
+    QVERIFY(standIn.outputHas("[Input]------<02>S7<03>"));
     standIn.process.terminate();
     QCOMPARE(standIn.status(), 0);
-    QVERIFY(!standIn.output.contains(QStringLiteral("[Output]------<06>7")));
+    QVERIFY(!standIn.output.contains("[Output]------<06>7"));
 }
 
 void tst_StandIn::checkValuesBothWays()
 {
-    const QString rules = Write(m_dir, QStringLiteral("checked.txt"),
-                                "^<02>S(\\d\\d)<03> = <02>A$1<03>\n^T = <02>A42<03>\n");
-    const QString script = Write(m_dir, QStringLiteral("checked-script.txt"),
-                                 "send <02>S42<03>\nwait 20\nexpect ^<02>A within 400\n");
-    const QString wrong =
-        Write(m_dir, QStringLiteral("wrong-script.txt"), "send T\nexpect ^<02>A within 400\n");
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
-                          QStringLiteral("--answers"), rules, QStringLiteral("--checksum"),
-                          QStringLiteral("bcc")});
+    const QString rules =
+        Write(m_dir, "checked.txt", "^<02>S(\\d\\d)<03> = <02>A$1<03>\n^T = <02>A42<03>\n");
+    const QString script =
+        Write(m_dir, "checked-script.txt", "send <02>S42<03>\nwait 20\nexpect ^<02>A within 400\n");
+    const QString wrong = Write(m_dir, "wrong-script.txt", "send T\nexpect ^<02>A within 400\n");
+    ShellProcess standIn({"answer", "--listen", "0", "--answers", rules, "--checksum", "bcc"});
     const int port = StartStandIn(standIn);
     QVERIFY(port > 0);
     const auto check = [port](const QString& name, const QString& file) {
-        return QStringList{QStringLiteral("check"),
-                           QStringLiteral("--tcp"),
-                           QStringLiteral("127.0.0.1:%1").arg(port),
-                           QStringLiteral("--checksum"),
-                           name,
-                           file};
+        return QStringList{"check",      "--tcp", QStringLiteral("127.0.0.1:%1").arg(port),
+                           "--checksum", name,    file};
     };
     // Both sides add the value where it goes and find it right.
     std::optional<ShellProcess> run;
-    run.emplace(check(QStringLiteral("bcc"), script));
+    run.emplace(check("bcc", script));
     QCOMPARE(run->status(), 0);
     QCOMPARE(QString::fromUtf8(run->process.readAllStandardOutput()),
              QStringLiteral("[Output]------<02>S42<03><56>\n[Input]------<02>A42<03>D\n"
                             "ok 1 line 3: expect ^<02>A within 400\n1 passed, 0 failed\n"));
     QCOMPARE(run->err(), QString());
     // A frame whose value is wrong is left unanswered, as a controller drops it.
-    run.emplace(check(QStringLiteral("sum8"), script));
+    run.emplace(check("sum8", script));
     QCOMPARE(run->status(), 1);
     QVERIFY(standIn.outputHas(QStringLiteral("Not answered, its check value fails: bcc BE, "
                                              "expected 56")));
     // A reply whose value is wrong matches nothing, and says why (a bare T carries no bcc).
-    run.emplace(check(QStringLiteral("sum8"), wrong));
+    run.emplace(check("sum8", wrong));
     QCOMPARE(run->status(), 1);
     QCOMPARE(run->err(), QStringLiteral("Line 2: a reply fails its check value: sum8 44, expected "
                                         "AC\n"));
@@ -140,38 +129,35 @@ void tst_StandIn::checkValuesBothWays()
 
 void tst_StandIn::windowAgainstStandIn()
 {
-    const QString rules = Write(m_dir, QStringLiteral("window.txt"), kRules);
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"), QStringLiteral("0"),
-                          QStringLiteral("--answers"), rules});
+    const QString rules = Write(m_dir, "window.txt", kRules);
+    ShellProcess standIn({"answer", "--listen", "0", "--answers", rules});
     const int port = StartStandIn(standIn);
     QVERIFY(port > 0);
     Terminal t;
     t.controller.Option1_Click();
-    t.fields.host = QStringLiteral("127.0.0.1");
+    t.fields.host = "127.0.0.1";
     t.fields.port = QString::number(port);
     t.controller.CmdConnect_Click();
-    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Connect Succeed"));
-    t.fields.command = QStringLiteral("<02>S05<03>");
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), "Connect Succeed");
+    t.fields.command = "<02>S05<03>";
     t.controller.Command3_Click();
-    QTRY_COMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Input]------<06>05"));
-    QVERIFY(standIn.outputHas(QStringLiteral("[Output]------<06>05  (line 2)")));
+    QTRY_COMPARE(t.log.line(t.log.count() - 1), "[Input]------<06>05");
+    QVERIFY(standIn.outputHas("[Output]------<06>05  (line 2)"));
 }
 
 void tst_StandIn::oneConnectionAtATime()
 {
-    const QString rules = Write(m_dir, QStringLiteral("one.txt"), "A = B\n");
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"),
-                          QStringLiteral("127.0.0.1:0"), QStringLiteral("--answers"), rules,
-                          QStringLiteral("--for"), QStringLiteral("3")});
+    const QString rules = Write(m_dir, "one.txt", "A = B\n");
+    ShellProcess standIn({"answer", "--listen", "127.0.0.1:0", "--answers", rules, "--for", "3"});
     const int port = StartStandIn(standIn);
     QVERIFY(port > 0);
     QTcpSocket first;
     QTcpSocket second;
     first.connectToHost(QHostAddress::LocalHost, quint16(port));
-    QVERIFY(standIn.outputHas(QStringLiteral("Connected 127.0.0.1:")));
+    QVERIFY(standIn.outputHas("Connected 127.0.0.1:"));
     second.connectToHost(QHostAddress::LocalHost, quint16(port));
     QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
-    QVERIFY(standIn.outputHas(QStringLiteral(": busy")));
+    QVERIFY(standIn.outputHas(": busy"));
     first.write("A");
     QByteArray got;
     QTRY_COMPARE(got += first.readAll(), QByteArray("B"));
@@ -182,11 +168,10 @@ void tst_StandIn::oneConnectionAtATime()
 void tst_StandIn::echoingLineIsHeldToTheRate()
 {
     PtyPair line;
-    const QString rules = Write(m_dir, QStringLiteral("echo.txt"), "PING = PING\n");
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--serial"), line.slavePath(),
-                          QStringLiteral("--answers"), rules, QStringLiteral("--gap"),
-                          QStringLiteral("5")});
-    QVERIFY(standIn.outputHas(QStringLiteral(" rules from ")));
+    const QString rules = Write(m_dir, "echo.txt", "PING = PING\n");
+    ShellProcess standIn(
+        {"answer", "--serial", line.slavePath(), "--answers", rules, "--gap", "5"});
+    QVERIFY(standIn.outputHas(" rules from "));
     // The far end echoes all it gets: every answer comes back to be answered again.
     QVERIFY(line.write("PING"));
     int answers = 0;
@@ -194,7 +179,7 @@ void tst_StandIn::echoingLineIsHeldToTheRate()
         [&] {
             const QByteArray got = line.readExactly(4);
             answers += got == "PING";
-            return !line.write(got) || standIn.outputHas(QStringLiteral("paused for a second"), 0);
+            return !line.write(got) || standIn.outputHas("paused for a second", 0);
         },
         10000));
     QCOMPARE(answers, 20);
@@ -207,11 +192,11 @@ void tst_StandIn::portInUse()
 {
     QTcpServer taken;
     QVERIFY(taken.listen(QHostAddress::LocalHost));
-    const QString rules = Write(m_dir, QStringLiteral("taken.txt"), "A = B\n");
-    ShellProcess standIn({QStringLiteral("answer"), QStringLiteral("--listen"),
-                          QString::number(taken.serverPort()), QStringLiteral("--answers"), rules});
+    const QString rules = Write(m_dir, "taken.txt", "A = B\n");
+    ShellProcess standIn(
+        {"answer", "--listen", QString::number(taken.serverPort()), "--answers", rules});
     QCOMPARE(standIn.status(), 2);
-    QVERIFY(standIn.err().startsWith(QStringLiteral("Cannot listen on 127.0.0.1:")));
+    QVERIFY(standIn.err().startsWith("Cannot listen on 127.0.0.1:"));
 }
 
 QTEST_MAIN(tst_StandIn)

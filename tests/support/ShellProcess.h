@@ -8,11 +8,16 @@ struct ShellProcess {
     QProcess process;
     QString output; // standard output so far, read by outputHas
 
-    explicit ShellProcess(const QStringList& arguments)
+    // settings: "NAME=value" each, added to the environment.
+    explicit ShellProcess(const QStringList& arguments, const QStringList& settings = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
+        // A window that opens quits once it is shown.
+        env.insert(QStringLiteral("ACCESSTERM_STARTUP_PROBE"), QStringLiteral("1"));
+        for (const QString& setting : settings)
+            env.insert(setting.section('=', 0, 0), setting.section('=', 1));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(ACCESSTERM_PROGRAM), arguments);
     }
@@ -38,5 +43,6 @@ struct ShellProcess {
             },
             ms);
     }
+    QString out() { return QString::fromUtf8(process.readAllStandardOutput()); }
     QString err() { return QString::fromUtf8(process.readAllStandardError()); }
 };

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QTime>
 
 namespace
 {
@@ -21,12 +20,6 @@ namespace
 QString PeerName(const QTcpSocket& socket)
 {
     return socket.peerAddress().toString() + QLatin1Char(':') + QString::number(socket.peerPort());
-}
-
-// Each line of the stand-in's record begins with its local time.
-QString Now()
-{
-    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  "));
 }
 
 } // namespace
@@ -134,7 +127,7 @@ void ShellAnswer::connection()
 
 void ShellAnswer::burst(const QByteArray& bytes, bool whole)
 {
-    m_output.Reply(Now() + kInputMarker, bytes, m_options.hex);
+    m_output.Reply(ShellOutput::LocalTime() + kInputMarker, bytes, m_options.hex);
     if (!whole)
         return;
     // A controller drops a frame whose check value fails, so the host's resend can be tried.
@@ -179,7 +172,7 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
 
 void ShellAnswer::print(const QString& line)
 {
-    m_output.Line(Now() + line);
+    m_output.Line(ShellOutput::LocalTime() + line);
 }
 
 void ShellAnswer::Stop(int)

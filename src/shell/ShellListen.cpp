@@ -5,8 +5,6 @@
 #include "shell/ShellOutput.h"
 #include "terminal/TrafficLines.h"
 
-#include <QTime>
-
 ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                          QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output)
@@ -17,14 +15,13 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
         if (m_options.forMs >= 0)
             m_for.start(m_options.forMs);
     });
-    connect(&m_link, &ShellLink::ReplyArrived, this,
-            [this](const QByteArray& reply, bool continued) {
-                if (m_finished)
-                    return;
-                m_output.Reply(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  ")) +
-                                   (continued ? kContinuedMarker : kInputMarker),
-                               reply, m_options.hex);
-            });
+    connect(
+        &m_link, &ShellLink::ReplyArrived, this, [this](const QByteArray& reply, bool continued) {
+            if (m_finished)
+                return;
+            m_output.Reply(ShellOutput::LocalTime() + (continued ? kContinuedMarker : kInputMarker),
+                           reply, m_options.hex);
+        });
     connect(&m_link, &ShellLink::PeerClosed, this, [this](bool reset) {
         if (!reset) {
             Stop();

@@ -5,6 +5,8 @@
 
 #include "notation/RenderReceivedData.h"
 
+#include <QTime>
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -99,4 +101,9 @@ bool ShellOutput::out(std::string_view bytes)
               QString::fromLocal8Bit(std::strerror(error)));
     emit Broken(m_status);
     return false;
+}
+
+QString ShellOutput::LocalTime()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz  "));
 }

@@ -27,6 +27,9 @@ public:
     // hex pairs), rendered a slice at a time, so a long one costs no more than a slice of text.
     bool Reply(const QString& prefix, QByteArrayView reply, bool hex);
 
+    // The local time that begins each line of listen and answer, and the blanks after it.
+    static QString LocalTime();
+
     bool ok() const { return m_status == 0; }
     // 0 while output is written; 2 when it failed; 141 (128 + SIGPIPE) when its reader went away.
     int status() const { return m_status; }

@@ -1,12 +1,11 @@
 #include "shell/ShellSend.h"
 
+#include "checks/CheckCatalogue.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
-#include "terminal/TrafficLines.h"
-
-#include "checks/CheckCatalogue.h"
 #include "terminal/ReplyCheck.h"
+#include "terminal/TrafficLines.h"
 
 namespace
 {

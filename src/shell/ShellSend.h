@@ -6,9 +6,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QTimer>
-
 #include <QStringList>
+#include <QTimer>
 
 class ShellLink;
 class ShellOutput;

@@ -34,14 +34,20 @@ void EventLog::AddLine(const QString& text)
     m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed,
-                          const QString& note)
+void EventLog::AddMarkedLine(const QString& text, const LineMarks& marks)
 {
-    m_model.append(LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), typed, note));
+    m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch(), marks));
+}
+
+void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed,
+                          const QString& note, const LineMarks& marks)
+{
+    m_model.append(
+        LogLine::Output(text, bytes, QDateTime::currentMSecsSinceEpoch(), typed, note, marks));
 }
 
 void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued,
-                        const ReplyCheck& check)
+                        const ReplyCheck& check, const LineMarks& marks)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qsizetype at = 0;
@@ -50,8 +56,8 @@ void EventLog::AddReply(QByteArrayView reply, qint64 answerMs, bool continued,
         const QString& marker = at == 0 && !continued ? kInputMarker : kContinuedMarker;
         // Rendered a slice at a time, the window's events handled between.
         m_model.append(LogLine::Input(InputLine(piece, marker, EventTurn), marker.size(), piece,
-                                      at == 0 ? answerMs : -1, now,
-                                      at == 0 ? check : ReplyCheck()));
+                                      at == 0 ? answerMs : -1, now, at == 0 ? check : ReplyCheck(),
+                                      at == 0 ? marks : LineMarks()));
         at += piece.size();
     } while (at < reply.size());
 }

@@ -19,18 +19,20 @@ public:
 
     // A status line.
     void AddLine(const QString& text) override;
+    // A status line with what an addition marks it with.
+    void AddMarkedLine(const QString& text, const LineMarks& marks);
     // A command's line, with the bytes it encodes to (none when it could not be encoded); when
     // the line shows more than was typed, the line as typed; and when the operator did not send
     // it, a note of what did, shown in the line's tooltip.
     void AddCommand(const QString& text, const QByteArray& bytes, const QString& typed = {},
-                    const QString& note = {});
+                    const QString& note = {}, const LineMarks& marks = {});
     // A reply's line, rendered, with its bytes and the time it took to come (-1 for none). A
     // reply longer than the longest line goes on in further lines, each of the next bytes and
     // begun with kContinuedMarker, so that no line is beyond what the window draws and copies;
     // so does the first when the reply continues the one before. The first line keeps the
-    // verdict on the reply's check value.
+    // verdict on the reply's check value, and the marks.
     void AddReply(QByteArrayView reply, qint64 answerMs, bool continued = false,
-                  const ReplyCheck& check = {});
+                  const ReplyCheck& check = {}, const LineMarks& marks = {});
     void Clear();
 
     // The reply bytes a line holds at most.

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
 
@@ -66,9 +67,9 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QWidget* widget = option.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
     const Advances& advances = advancesFor(item.font);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     if (SizedByAdvances(item, advances)) {
-        CutToView(item, advances,
-                  style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1);
+        CutToView(item, advances, margin);
     } else {
         // Only the part left of the view's right edge can be seen, scrolled or not; one
         // character more, so that a line cut at the row's end still gets its ellipsis.
@@ -79,6 +80,36 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
             VisibleLength(item.text, qMax(0, seen) + advances.narrowest, advances.narrowest));
     }
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    if (index.data(AsideRole).isValid())
+        paintAside(painter, option, index, margin);
+}
+
+void EventLogDelegate::paintAside(QPainter* painter, const QStyleOptionViewItem& option,
+                                  const QModelIndex& index, int margin) const
+{
+    // Lines with an aside are short (a frame, a datagram): a long one shows none rather than
+    // be measured whole at every paint.
+    constexpr qsizetype kLongest = 1 << 16;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.size() > kLongest)
+        return;
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QFontMetrics metrics(item.font);
+    const int x = option.rect.left() + margin + metrics.horizontalAdvance(text) +
+                  metrics.horizontalAdvance(QStringLiteral("  "));
+    const QRect room(x, option.rect.top(), option.rect.right() - margin - x, option.rect.height());
+    if (room.width() <= 0)
+        return;
+    painter->save();
+    painter->setFont(item.font);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                             : QColor(Qt::darkBlue));
+    painter->drawText(
+        room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        metrics.elidedText(index.data(AsideRole).toString(), Qt::ElideRight, room.width()));
+    painter->restore();
 }
 
 QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

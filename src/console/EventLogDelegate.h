@@ -21,6 +21,8 @@ public:
     // The role under which a model may tell whether a row's text is all printable characters
     // of the 8-bit code page, so that painting need not look at all of it.
     static constexpr int InCodePageRole = Qt::UserRole + 1;
+    // The role under which a model gives a text to show after a row's own, in a second colour.
+    static constexpr int AsideRole = Qt::UserRole + 2;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -52,6 +54,9 @@ private:
     const Advances& advancesFor(const QFont& font) const;
     static bool SizedByAdvances(const QStyleOptionViewItem& item, const Advances& advances);
     static void CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin);
+    // The row's aside, after its text when the text ends within the row.
+    void paintAside(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+                    int margin) const;
 
     mutable Advances m_advances;
     // While a row known to be all in the code page is looked at: its text holds no line break

@@ -22,16 +22,23 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_shown)
         return {};
-    if (role == Qt::DisplayRole)
-        return m_lines[size_t(index.row())].text();
-    if (role == Qt::ToolTipRole)
-        return m_lines[size_t(index.row())].summary();
-    // A reply whose check value is wrong stands out without hovering.
-    if (role == Qt::ForegroundRole && m_lines[size_t(index.row())].checkFailed())
-        return QColor(Qt::red);
-    if (role == EventLogDelegate::InCodePageRole)
-        return m_lines[size_t(index.row())].inCodePage();
-    return {};
+    const LogLine& line = m_lines[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return line.text();
+    case Qt::ToolTipRole:
+        return line.tooltip();
+    // A reply whose check value is wrong, or a line marked so, stands out without hovering.
+    case Qt::ForegroundRole:
+        return line.checkFailed() || line.flagged() ? QVariant(QColor(Qt::red)) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+    case EventLogDelegate::AsideRole:
+        return line.aside().isEmpty() ? QVariant() : QVariant(line.aside());
+    case EventLogDelegate::InCodePageRole:
+        return line.inCodePage();
+    default:
+        return {};
+    }
 }
 
 void EventLogModel::append(LogLine line)

@@ -28,8 +28,8 @@ public:
     explicit EventLogModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    // The line's text, as its tooltip what it is and when it came, and red text for a reply
-    // whose check value is wrong.
+    // The line's text, as its tooltip what it is and when it came, red text for a reply whose
+    // check value is wrong or a line marked so, and the text shown after it.
     QVariant data(const QModelIndex& index, int role) const override;
 
     void append(LogLine line);

@@ -4,31 +4,47 @@
 
 #include <cstring>
 
-LogLine LogLine::Status(const QString& text, qint64 timeMs)
+std::unique_ptr<const LogLine::Extras> LogLine::MakeExtras(const QString& typed,
+                                                           const QString& verdict,
+                                                           const QString& note,
+                                                           const LineMarks& marks)
+{
+    if (typed.isEmpty() && verdict.isEmpty() && note.isEmpty() && marks.isEmpty())
+        return nullptr;
+    return std::make_unique<const Extras>(Extras{typed, verdict, note, marks});
+}
+
+LogLine LogLine::Status(const QString& text, qint64 timeMs, const LineMarks& marks)
 {
     LogLine line;
     line.m_text = text;
     line.m_timeMs = timeMs;
     line.m_inCodePage = AllInCodePage(text);
+    if (!marks.isEmpty()) {
+        auto traffic = std::make_unique<Traffic>();
+        traffic->kind = Kind::Status;
+        traffic->extras = MakeExtras({}, {}, {}, marks);
+        line.m_traffic = std::move(traffic);
+    }
     return line;
 }
 
 LogLine LogLine::Output(const QString& text, const QByteArray& bytes, qint64 timeMs,
-                        const QString& typed, const QString& note)
+                        const QString& typed, const QString& note, const LineMarks& marks)
 {
     LogLine line = Status(text, timeMs);
     auto traffic = std::make_unique<Traffic>();
     traffic->kind = Kind::Output;
     traffic->byteCount = bytes.size();
     traffic->bytes = bytes;
-    traffic->typed = typed;
-    traffic->note = note;
+    traffic->extras = MakeExtras(typed, {}, note, marks);
     line.m_traffic = std::move(traffic);
     return line;
 }
 
 LogLine LogLine::Input(const QString& text, qsizetype markerLength, QByteArrayView reply,
-                       qint64 answerMs, qint64 timeMs, const ReplyCheck& check)
+                       qint64 answerMs, qint64 timeMs, const ReplyCheck& check,
+                       const LineMarks& marks)
 {
     // A marker and a rendering are all in the code page: a line of millions is not looked at.
     LogLine line;
@@ -40,7 +56,7 @@ LogLine LogLine::Input(const QString& text, qsizetype markerLength, QByteArrayVi
     traffic->answerMs = answerMs;
     traffic->byteCount = reply.size();
     traffic->renderedFrom = markerLength;
-    traffic->verdict = check.verdict;
+    traffic->extras = MakeExtras({}, check.verdict, {}, marks);
     traffic->checkFailed = check.failed;
     // Most replies hold no "<" at all, and then need no bit.
     const char* const begin = reply.data();
@@ -92,13 +108,17 @@ qsizetype LogLine::footprint() const
     if (m_traffic)
         bytes += qsizetype(sizeof(Traffic)) + 3 * kBlock + m_traffic->bytes.capacity() +
                  (m_traffic->literalLess.size() + 7) / 8;
+    if (const Extras* more = extras())
+        bytes += qsizetype(sizeof(Extras)) + 6 * kBlock +
+                 2 * (more->typed.capacity() + more->verdict.capacity() + more->note.capacity() +
+                      more->marks.aside.capacity() + more->marks.details.capacity());
     return bytes;
 }
 
 QString LogLine::summary() const
 {
     const QString time = QDateTime::fromMSecsSinceEpoch(m_timeMs).toString(u"hh:mm:ss.zzz");
-    if (!m_traffic)
+    if (kind() == Kind::Status)
         return time;
     const qsizetype count = m_traffic->byteCount;
     const bool reply = m_traffic->kind == Kind::Input;
@@ -108,9 +128,17 @@ QString LogLine::summary() const
                        .arg(count == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"), time);
     if (reply && m_traffic->answerMs >= 0)
         text += QStringLiteral(", %1 ms after the command").arg(m_traffic->answerMs);
-    if (!m_traffic->verdict.isEmpty())
-        text += QStringLiteral(", ") + m_traffic->verdict;
-    if (!m_traffic->note.isEmpty())
-        text += QStringLiteral(", ") + m_traffic->note;
+    if (const Extras* more = extras()) {
+        if (!more->verdict.isEmpty())
+            text += QStringLiteral(", ") + more->verdict;
+        if (!more->note.isEmpty())
+            text += QStringLiteral(", ") + more->note;
+    }
     return text;
+}
+
+QString LogLine::tooltip() const
+{
+    const QString more = details();
+    return more.isEmpty() ? summary() : summary() + u'\n' + more;
 }

@@ -44,6 +44,9 @@ void LogSaver::writeSlice()
         m_chunk += char('0' + ms % 10);
         m_chunk += "  ";
         m_chunk += line.text().toUtf8();
+        // What an addition shows after the line (a frame's summary) follows it after a tab.
+        if (const QString aside = line.aside(); !aside.isEmpty())
+            m_chunk += '\t' + aside.toUtf8();
         m_chunk += '\n';
         if (m_chunk.size() >= (1 << 20) && !flush())
             return finish(m_file.errorString());

@@ -68,6 +68,50 @@ private slots:
         QVERIFY(log.model()->rowCount() == 0 && log.lines().isEmpty());
     }
 
+    void marksShowAfterTheLineAndInItsTooltipNotInItsText()
+    {
+        EventLog log;
+        log.resize(400, 100);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        log.AddLine("plain");
+        log.AddMarkedLine("status", {{}, "why", true});
+        log.AddReply("A<", 7, false, {"bcc 01", false}, {"osdp_ACK", "gap 3 ms", false});
+        log.AddCommand("[Output]------X", "X", "typed", "note", {{}, {}, true});
+        QAbstractItemModel* model = log.model();
+        QTRY_COMPARE(model->rowCount(), 4);
+        const auto role = [&](int row, int r) { return model->index(row, 0).data(r); };
+        QCOMPARE(log.lines(),
+                 QStringList({"plain", "status", "[Input]------A<", "[Output]------X"}));
+        QCOMPARE(log.record(2).bytes(), "A<");
+        QCOMPARE(log.record(3).asTyped(), "typed");
+        QCOMPARE(log.record(1).kind(), LogLine::Kind::Status);
+        QVERIFY(log.record(1).footprint() > log.record(0).footprint());
+        QCOMPARE(role(1, Qt::ToolTipRole).toString(), log.record(1).summary() + "\nwhy");
+        QVERIFY(
+            role(2, Qt::ToolTipRole).toString().endsWith("after the command, bcc 01\ngap 3 ms"));
+        QVERIFY(role(3, Qt::ToolTipRole).toString().endsWith(", note"));
+        for (int row : {0, 1, 2, 3})
+            QCOMPARE(role(row, Qt::ForegroundRole).value<QColor>() == QColor(Qt::red),
+                     row == 1 || row == 3);
+        QCOMPARE(role(2, Qt::AccessibleDescriptionRole).toString(), "osdp_ACK");
+        QVERIFY(!role(0, Qt::AccessibleDescriptionRole).isValid());
+        // The aside is drawn in its own colour after the reply's text, on that row alone.
+        const QImage shot = log.viewport()->grab().toImage();
+        const auto asideIn = [&](int row) {
+            const QRect rect = log.visualRect(model->index(row, 0));
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (c.blue() - c.green() > 40)
+                        return true;
+                }
+            return false;
+        };
+        QVERIFY(asideIn(2));
+        QVERIFY(!asideIn(0) && !asideIn(3));
+    }
+
     void longLinesLookAsIfDrawnWhole()
     {
         // The log, and a view of the same lines drawn whole by the plain delegate, at the left edge

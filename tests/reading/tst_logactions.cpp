@@ -189,7 +189,7 @@ private slots:
         actions.setSavePathAsker(
             [&](const QString& offered) { return (proposed = offered), path; });
         log.AddLine(QString::fromUtf8("Connect State:這台電腦正在關閉連線"));
-        log.AddCommand("[Output]------A", "A");
+        log.AddCommand("[Output]------A", "A", {}, {}, {"osdp_POLL", "fields", false});
         log.AddLine(QString(3 << 19, 'y')); // written in more than one piece
         QAction* save = log.actions().value(4);
         save->trigger();
@@ -201,7 +201,7 @@ private slots:
         for (int row : {0, 1, 2})
             expected += QDateTime::fromMSecsSinceEpoch(log.record(row).timeMs())
                             .toString("yyyy-MM-dd hh:mm:ss.zzz  ") +
-                        log.line(row) + '\n';
+                        log.line(row) + (row == 1 ? "\tosdp_POLL\n" : "\n");
         const auto contents = [&] {
             QFile file(path);
             return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();

@@ -2,6 +2,7 @@
 
 #include "checks/TableCrc.h"
 
+#include <cctype>
 #include <functional>
 #include <numeric>
 
@@ -140,6 +141,27 @@ ByteText CheckValueOf(const CheckEntry& check, std::uint32_t number)
         }
     }
     return value;
+}
+
+bool IsCheckValueOf(const CheckEntry& check, std::string_view found, std::uint32_t number)
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    const std::size_t size = NumberSize(check.kind);
+    if (found.size() != CheckValueSize(check))
+        return false;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::size_t shift = 8 * (HighByteFirst(check.kind) ? size - 1 - i : i);
+        const unsigned byte = (number >> shift) & 0xFFu;
+        const bool same =
+            check.hex
+                ? std::toupper(static_cast<unsigned char>(found[2 * i])) == Digits[byte >> 4] &&
+                      std::toupper(static_cast<unsigned char>(found[2 * i + 1])) ==
+                          Digits[byte & 0xFu]
+                : static_cast<unsigned char>(found[i]) == byte;
+        if (!same)
+            return false;
+    }
+    return true;
 }
 
 std::size_t CheckValueSize(const CheckEntry& check)

@@ -199,7 +199,7 @@ bool DescriptionBuilder::Check(Words words)
     if (choice.empty() || !named(choice[0], m_d.check.chosen))
         return choice.empty() ? Refuse("name the check value, such as crc16-osdp") : false;
     if (choice.size() == 1) {
-        m_d.trailer.push_back({Item::Kind::Check, -1, {}, {}, {}, m_line});
+        m_d.trailer.push_back({Item::Kind::Check, -1, {}, {}, {}, m_line, false});
         return true;
     }
     const auto otherwise = std::ranges::find(choice, std::string_view("else"));
@@ -209,7 +209,7 @@ bool DescriptionBuilder::Check(Words words)
                        m_d.check.when, -1) ||
         !named(otherwise[1], m_d.check.otherwise))
         return false;
-    m_d.trailer.push_back({Item::Kind::Check, -1, {}, {}, {}, m_line});
+    m_d.trailer.push_back({Item::Kind::Check, -1, {}, {}, {}, m_line, false});
     return true;
 }
 

@@ -169,7 +169,7 @@ bool DescriptionBuilder::Field(Words words)
     if (m_dataLine && m_message < 0 && spec.fixedSize() < 0)
         return Refuse("a field after \"data\" has a size of its own, as \"bytes 4\"");
     const int field = AddField(std::move(spec));
-    Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line});
+    Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line, false});
     m_lastField = m_lastNamed = field;
     return true;
 }
@@ -203,7 +203,7 @@ bool DescriptionBuilder::Bits(Words words)
     if (range[0].first < 0 || range[0].second >= bits)
         return Refuse("bit " + std::to_string(range[0].second) + " is not a bit of " + parent.name);
     const int field = AddField(std::move(spec));
-    Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line});
+    Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line, true});
     m_lastNamed = field;
     return true;
 }
@@ -240,7 +240,7 @@ bool DescriptionBuilder::Group(Words words)
     if (!ReadCountWord(words[2], spec.count))
         return false;
     const int field = AddField(std::move(spec));
-    Items().push_back({Item::Kind::Group, field, {}, {}, {}, m_line});
+    Items().push_back({Item::Kind::Group, field, {}, {}, {}, m_line, false});
     m_open.push_back({&Items().back(), m_line});
     m_lastField = m_lastNamed = -1;
     return true;

@@ -105,10 +105,10 @@ bool DescriptionBuilder::FinishRestarts()
         rule.message = words.empty() ? -1 : m_d.FindMessage(words[0]);
         if (rule.message < 0)
             return Refuse(Quoted(words.empty() ? "" : words[0]) + " is not a message");
-        if (words.size() > 1 &&
-            (words[1] != "if" || !ReadCondition(Words(words).subspan(2), rule.when, rule.message)))
-            return words[1] == "if" ? false
-                                    : Refuse("say it as \"restart on MESSAGE [if FIELD = VALUE]\"");
+        if (words.size() > 1 && words[1] != "if")
+            return Refuse("say it as \"restart on MESSAGE [if FIELD = VALUE]\"");
+        if (words.size() > 1 && !ReadCondition(Words(words).subspan(2), rule.when, rule.message))
+            return false;
         m_d.restarts.push_back(std::move(rule));
     }
     return true;

@@ -28,12 +28,13 @@ private:
     bool Field(const FieldSpec& field);
     bool Filled(const FieldSpec& field) const;
     std::optional<std::int64_t> FilledBits(const FieldSpec& bits) const;
-    void Write(const FieldSpec& field, std::int64_t value, std::size_t at);
+    void Write(const FieldSpec& field, std::int64_t value, std::size_t at, std::size_t size);
     std::string TypedFields() const;
 
     const Description& m_d;
     std::string_view m_typed;
     std::size_t m_taken = 0;
+    bool m_afterData = false;
     Direction m_role;
     std::optional<std::int64_t> m_sequence;
     ByteText m_frame;
@@ -72,9 +73,8 @@ bool Composer::Filled(const FieldSpec& field) const
     return bits;
 }
 
-void Composer::Write(const FieldSpec& field, std::int64_t value, std::size_t at)
+void Composer::Write(const FieldSpec& field, std::int64_t value, std::size_t at, std::size_t size)
 {
-    const std::size_t size = std::size_t(field.fixedSize());
     std::uint64_t left = std::uint64_t(value);
     for (std::size_t i = size; i-- > 0;) {
         char& byte = m_frame[at + i];
@@ -96,12 +96,21 @@ void Composer::Write(const FieldSpec& field, std::int64_t value, std::size_t at)
 bool Composer::Field(const FieldSpec& field)
 {
     const std::size_t at = m_frame.size();
-    const int size = field.fixedSize();
     if (field.type == FieldType::Bits) // read from the field when asked for
         return true;
-    if (size < 0)
-        return m_refusal = "the description has a field of no fixed size before the data", false;
+    std::int64_t size = field.fixedSize();
+    if (size < 0) { // a count from a field before it
+        const FieldSpec& count = m_d.fields[std::size_t(field.count.field)];
+        size = m_values.Has(count) ? m_values.Number(count) + field.count.number : -1;
+        if (size < 0 || size > m_d.longest)
+            return m_refusal = "the " + count.name + " typed cannot count " + field.name, false;
+    }
     std::int64_t value = field.fill;
+    if (m_afterData && !Filled(field)) { // nothing typed is left for it
+        m_frame.append(std::size_t(size), '\0');
+        m_values.Set(field, 0, at, std::size_t(size));
+        return true;
+    }
     if (!Filled(field)) {
         if (m_taken + std::size_t(size) > m_typed.size())
             return m_refusal = m_d.name + " wants at least " + std::to_string(m_taken + size) +
@@ -129,7 +138,7 @@ bool Composer::Field(const FieldSpec& field)
     }
     if (field.length != LengthRule::None)
         m_lengthAt = at;
-    Write(field, value, at);
+    Write(field, value, at, std::size_t(size));
     return true;
 }
 
@@ -181,6 +190,7 @@ Composed Composer::Compose(std::int64_t& key)
         m_d.sequence.per >= 0 ? &m_d.fields[std::size_t(m_d.sequence.per)] : nullptr;
     key = per && m_values.Has(*per) ? m_values.Number(*per) : 0;
     m_frame += m_typed.substr(m_taken);
+    m_afterData = true;
     Items(m_d.trailer);
     m_checkAt = std::min(m_checkAt, m_frame.size());
     if (m_d.lengthField >= 0) {
@@ -192,7 +202,7 @@ Composed Composer::Compose(std::int64_t& key)
         const std::int64_t value = std::int64_t(counted) - length.lengthAdjust;
         if (value < 0 || (length.width < 8 && value >> (8 * length.width)) != 0)
             return {{}, "the frame is too long for " + length.name};
-        Write(length, value, m_lengthAt);
+        Write(length, value, m_lengthAt, std::size_t(length.width));
     }
     if (m_frame.size() > std::size_t(m_d.longest))
         return {{},

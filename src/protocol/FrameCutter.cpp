@@ -206,7 +206,9 @@ FrameCutter::Probe FrameCutter::ByMessages(std::string_view frame, std::size_t h
              })))
             continue;
         if (message.fixedSize >= 0) {
-            m_sizes.push_back(headerEnd + std::size_t(message.fixedSize) + trailer.size);
+            const std::size_t size = headerEnd + std::size_t(message.fixedSize) + trailer.size;
+            if (size >= std::size_t(d.shortest) && size <= std::size_t(d.longest))
+                m_sizes.push_back(size);
             continue;
         }
         if (message.lengthField < 0) {
@@ -238,7 +240,8 @@ FrameCutter::Probe FrameCutter::ByMessages(std::string_view frame, std::size_t h
 FrameCutter::Probe FrameCutter::Candidates(std::string_view frame, std::vector<std::size_t>& sizes,
                                            const TrailerShape& trailer, bool final)
 {
-    std::ranges::sort(sizes);
+    if (sizes.size() > 1)
+        std::ranges::sort(sizes);
     std::size_t failed = 0;
     for (const std::size_t size : sizes) {
         if (size > frame.size()) {
@@ -271,7 +274,8 @@ FrameCutter::Probe FrameCutter::Scan(std::string_view frame, std::size_t from,
             running.Add(frame.substr(covered, checkAt - covered));
             covered = checkAt;
         }
-        if (SameValue(*trailer.check, frame.substr(checkAt, trailer.checkSize), running.Number()))
+        if (IsCheckValueOf(*trailer.check, frame.substr(checkAt, trailer.checkSize),
+                           running.Number()))
             return {Probe::Result::Frame, size, true};
     }
     return {Probe::Result::Bad};

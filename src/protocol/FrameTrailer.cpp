@@ -80,14 +80,6 @@ std::size_t CheckStart(const Description& description, const FieldValues& values
     return values.Has(field) ? values.Offset(field) : std::string_view::npos;
 }
 
-bool SameValue(const CheckEntry& check, std::string_view found, std::uint32_t number)
-{
-    const ByteText value = CheckValueOf(check, number);
-    return std::ranges::equal(found, value, [&check](char f, char v) {
-        return (check.hex ? std::toupper(static_cast<unsigned char>(f)) : f) == v;
-    });
-}
-
 std::string_view CheckedBytes(const Description& description, std::string_view frame,
                               std::size_t size, const TrailerShape& trailer,
                               const FieldValues& values)
@@ -103,7 +95,7 @@ bool CheckFits(const Description& description, std::string_view frame, std::size
     if (!trailer.check)
         return true;
     const std::size_t checkAt = size - trailer.size + trailer.checkAt;
-    return SameValue(
+    return IsCheckValueOf(
         *trailer.check, frame.substr(checkAt, trailer.checkSize),
         CheckNumber(trailer.check->kind, CheckedBytes(description, frame, size, trailer, values)));
 }

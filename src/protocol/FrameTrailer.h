@@ -29,8 +29,6 @@ bool CheckFits(const Description& description, std::string_view frame, std::size
                const TrailerShape& trailer, const FieldValues& values);
 // Where the bytes the check value covers start (they end where it stands).
 std::size_t CheckStart(const Description& description, const FieldValues& values);
-// Whether found is the value of check whose number is given (a -hex value in either case).
-bool SameValue(const CheckEntry& check, std::string_view found, std::uint32_t number);
 // The bytes the check value covers.
 std::string_view CheckedBytes(const Description& description, std::string_view frame,
                               std::size_t size, const TrailerShape& trailer,

@@ -136,14 +136,18 @@ FrameWalk::Result FrameWalk::ReadField(const FieldSpec& field, std::size_t& at, 
                             m_values.End(field) - offset, depth + 1, m_values.Number(field)});
         return Result::Ok;
     }
-    if (field.type == FieldType::Unsigned && field.width == 1 &&
-        at < std::min(limit, m_frame.size())) {
-        // The commonest field, read without the general way's turns.
-        m_values.Set(field, Byte(m_frame, at), at, 1);
+    if (field.type == FieldType::Unsigned &&
+        at + std::size_t(field.width) <= std::min(limit, m_frame.size())) {
+        // The commonest fields, read without the general way's turns.
+        std::uint64_t number = 0;
+        for (int i = 0; i < field.width; ++i)
+            number |= std::uint64_t(Byte(m_frame, at + std::size_t(i)))
+                      << (8 * (field.bigEndian ? field.width - 1 - i : i));
+        m_values.Set(field, std::int64_t(number), at, std::size_t(field.width));
         if (m_spans)
-            m_spans->push_back({int(&field - m_description.fields.data()), at, 1, depth,
-                                std::int64_t(Byte(m_frame, at))});
-        ++at;
+            m_spans->push_back({int(&field - m_description.fields.data()), at,
+                                std::size_t(field.width), depth, std::int64_t(number)});
+        at += std::size_t(field.width);
         return Result::Ok;
     }
     const std::int64_t size = field.type == FieldType::Unsigned || field.type == FieldType::Signed
@@ -195,13 +199,11 @@ FrameWalk::Result FrameWalk::Walk(const std::vector<Item>& items, std::size_t& a
     for (const Item& item : items) {
         Result result = Result::Ok;
         switch (item.kind) {
-        case Item::Kind::Field: {
-            const FieldSpec& field = m_description.fields[std::size_t(item.field)];
+        case Item::Kind::Field:
             // Bits are read from their field when asked for; only the decoder lists them.
-            if (field.type != FieldType::Bits || m_spans)
-                result = ReadField(field, at, limit, depth);
+            if (!item.bits || m_spans)
+                result = ReadField(m_description.fields[std::size_t(item.field)], at, limit, depth);
             break;
-        }
         case Item::Kind::Constant: {
             const std::size_t n =
                 std::min(item.bytes.size(), m_frame.size() - std::min(at, m_frame.size()));

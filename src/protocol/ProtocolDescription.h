@@ -97,6 +97,7 @@ struct Item {
     Condition when;          // If
     std::vector<Item> items; // Group, If
     int line = 0;
+    bool bits = false; // Field: bits of a field, read from it when asked for
 };
 
 struct CheckSpec {

@@ -134,6 +134,25 @@ private slots:
                  QStringLiteral("osdp_PDID  PD 01  SQN 2  vendor 0A0B0C serial 12345678"));
     }
 
+    void counted()
+    {
+        // A frame field counted by the one before it, typed; one after the data, not typed.
+        const DescriptionReading reading = ReadDescription(
+            "start 02\nfield N u8\nfield NAME text N\ndata\nfield PAD u8\ncheck sum8\n", "named");
+        QVERIFY(reading.ok());
+        ProtocolSession session(reading.description);
+        const Composed sent =
+            ComposeCommand(*reading.description, session, Bytes("03 41 42 43 78"));
+        QCOMPARE(Hex(sent.bytes), QStringLiteral("02 03 41 42 43 78 00 43"));
+        QCOMPARE(ComposeCommand(*reading.description, session, Bytes("09 41")).refusal,
+                 std::string("named wants at least 10 bytes typed: N, NAME"));
+        FrameCutter cutter(reading.description);
+        std::vector<CutPiece> pieces;
+        cutter.Feed(Bytes("7F") + sent.bytes, 0, pieces);
+        QCOMPARE(pieces.size(), 2u);
+        QCOMPARE(pieces[1].bytes, sent.bytes);
+    }
+
     void stuffing()
     {
         // A frame whose bytes are stuffed: composed, cut whole, its fields read as they were.

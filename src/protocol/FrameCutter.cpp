@@ -69,12 +69,12 @@ void FrameCutter::Cut(bool final, std::vector<CutPiece>& out)
         const bool marked = at > cursor && mark >= 0 &&
                             static_cast<unsigned char>(m_buffer[at - 1]) == unsigned(mark);
         const std::size_t begin = marked ? at - 1 : at;
-        Probe probe = ProbeAt(at, final);
+        Probe probe = Known(at, final);
         if (probe.result == Probe::Result::Frame && !probe.fits) {
             // A frame whose check value fails is one only when no good frame starts inside it.
             for (std::size_t inner = NextStart(at + 1); inner < at + probe.size;
                  inner = NextStart(inner + 1)) {
-                const Probe other = ProbeAt(inner, final);
+                const Probe other = Known(inner, final);
                 if (other.result == Probe::Result::Short) {
                     probe.result = Probe::Result::Short;
                     break;
@@ -99,6 +99,7 @@ void FrameCutter::Cut(bool final, std::vector<CutPiece>& out)
              at + probe.size, out);
         cursor = at + probe.size;
     }
+    m_known.clear();
     if (cursor > m_emitted)
         Emit(CutPiece::Kind::NotAFrame, m_emitted, cursor, out);
     m_buffer.erase(0, cursor);
@@ -129,6 +130,17 @@ std::int64_t FrameCutter::ArrivalOf(std::size_t offset) const
         return m_arrivals.front().ms;
     const auto at = std::ranges::upper_bound(m_arrivals, offset, {}, &Arrival::offset);
     return at == m_arrivals.begin() ? m_lastMs : std::prev(at)->ms;
+}
+
+FrameCutter::Probe FrameCutter::Known(std::size_t at, bool final)
+{
+    if (const auto known = m_known.find(at); known != m_known.end())
+        return known->second;
+    const Probe probe = ProbeAt(at, final);
+    // Most frames are good and are probed once; only where one fails are places probed again.
+    if (probe.result != Probe::Result::Frame || !probe.fits)
+        m_known.emplace(at, probe);
+    return probe;
 }
 
 FrameCutter::Probe FrameCutter::ProbeAt(std::size_t at, bool final)

@@ -6,6 +6,7 @@
 #include "protocol/ProtocolDescription.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -56,6 +57,9 @@ private:
     };
     void Cut(bool final, std::vector<CutPiece>& out);
     Probe ProbeAt(std::size_t at, bool final);
+    // The same, each place probed once in a cut: looking for good frames inside failed ones
+    // would otherwise probe the same places again and again.
+    Probe Known(std::size_t at, bool final);
     Probe Measure(std::string_view frame, bool final);
     Probe ByMessages(std::string_view frame, std::size_t headerEnd, const TrailerShape& trailer,
                      bool final);
@@ -82,4 +86,5 @@ private:
     FieldValues m_values;
     Unstuffed m_unstuffed;
     std::vector<std::size_t> m_sizes;
+    std::map<std::size_t, Probe> m_known; // during a cut
 };

@@ -43,8 +43,8 @@ double CrcRate(CheckKind kind, const ByteText& data)
     return best;
 }
 
-// Four replies of 64 KiB that carry a CRC-16/MODBUS before CR LF, so that one check survives all
-// four and the search cannot stop at the first reply.
+// Four replies of 64 KiB that end in CR LF and a CRC-16/MODBUS after it, so that one check
+// survives all four and the search cannot stop at the first reply.
 double FindMilliseconds()
 {
     std::mt19937 random(7);

@@ -55,7 +55,14 @@ CheckPlace PlaceCheck(const CheckEntry& check, std::string_view command)
             return {withStx ? frame->stx : frame->stx + 1, frame->etx + 1};
         }
     }
-    return {0, command.size() - TrailingEndLength(command)};
+    return {0, command.size() - (check.hex ? TrailingEndLength(command) : 0)};
+}
+
+std::string_view PlaceRule(const CheckEntry& check)
+{
+    if (CoversFrame(check.kind))
+        return "after the ETX";
+    return check.hex ? "before a trailing CR/LF" : "at the very end";
 }
 
 ByteText WithCheck(const CheckEntry& check, std::string_view command)

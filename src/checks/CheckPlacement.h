@@ -27,9 +27,14 @@ std::optional<Frame> FindFrame(std::string_view bytes, std::size_t from = 0);
 std::size_t TrailingEndLength(std::string_view bytes);
 
 // Bcc goes right after the first frame's ETX and covers the frame after its STX (with the STX for
-// its STX variant). Every other check, and bcc in a command with no frame, goes at the end but
-// before a trailing CR, LF or CR LF, and covers everything before it.
+// its STX variant). Every other check, and bcc in a command with no frame, covers everything
+// before it and goes at the very end, but a -hex value, which is text, before a trailing CR, LF
+// or CR LF: a binary frame may well end in the byte 0D, a text line ends in its line end.
 CheckPlace PlaceCheck(const CheckEntry& check, std::string_view command);
+
+// Where the check goes, in a few words for a menu: "after the ETX", "at the very end" or
+// "before a trailing CR/LF".
+std::string_view PlaceRule(const CheckEntry& check);
 
 // command with the value of check in its place.
 ByteText WithCheck(const CheckEntry& check, std::string_view command);

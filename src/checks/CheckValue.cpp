@@ -2,6 +2,7 @@
 
 #include "checks/TableCrc.h"
 
+#include <cctype>
 #include <functional>
 #include <numeric>
 
@@ -52,35 +53,81 @@ bool HighByteFirst(CheckKind kind)
 
 std::uint32_t CheckNumber(CheckKind kind, std::string_view bytes)
 {
+    RunningCheck check(kind);
+    check.Add(bytes);
+    return check.Number();
+}
+
+RunningCheck::RunningCheck(CheckKind kind) : m_kind(kind)
+{
     switch (kind) {
+    case CheckKind::Crc16Modbus:
+    case CheckKind::Crc16Ccitt:
+        m_register = 0xFFFF;
+        break;
+    case CheckKind::Crc16Osdp:
+        m_register = 0x1D0F;
+        break;
+    case CheckKind::Crc32:
+        m_register = 0xFFFFFFFFu;
+        break;
+    default:
+        m_register = 0;
+        break;
+    }
+}
+
+void RunningCheck::Add(std::string_view bytes)
+{
+    switch (m_kind) {
     case CheckKind::Bcc:
     case CheckKind::BccWithStx:
     case CheckKind::Xor:
-        return ByteXor(bytes);
+        m_register ^= ByteXor(bytes);
+        break;
     case CheckKind::Sum8:
-        return ByteSum(bytes) & 0xFFu;
     case CheckKind::Lrc:
-        return (0u - ByteSum(bytes)) & 0xFFu;
+        m_register += ByteSum(bytes);
+        break;
     case CheckKind::Crc16Modbus:
-        return Crc16Modbus::Update(0xFFFF, bytes);
+        m_register = Crc16Modbus::Update(std::uint16_t(m_register), bytes);
+        break;
     case CheckKind::Crc16Ccitt:
-        return Crc16::Update(0xFFFF, bytes);
     case CheckKind::Crc16Xmodem:
-        return Crc16::Update(0, bytes);
-    case CheckKind::Crc16Kermit:
-        return Crc16Kermit::Update(0, bytes);
     case CheckKind::Crc16Osdp:
-        return Crc16::Update(0x1D0F, bytes);
+        m_register = Crc16::Update(std::uint16_t(m_register), bytes);
+        break;
+    case CheckKind::Crc16Kermit:
+        m_register = Crc16Kermit::Update(std::uint16_t(m_register), bytes);
+        break;
     case CheckKind::Crc32:
-        return ~Crc32::Update(0xFFFFFFFFu, bytes);
+        m_register = Crc32::Update(m_register, bytes);
+        break;
     }
-    return 0;
+}
+
+std::uint32_t RunningCheck::Number() const
+{
+    switch (m_kind) {
+    case CheckKind::Sum8:
+        return m_register & 0xFFu;
+    case CheckKind::Lrc:
+        return (0u - m_register) & 0xFFu;
+    case CheckKind::Crc32:
+        return ~m_register;
+    default:
+        return m_register;
+    }
 }
 
 ByteText CheckValue(const CheckEntry& check, std::string_view covered)
 {
+    return CheckValueOf(check, CheckNumber(check.kind, covered));
+}
+
+ByteText CheckValueOf(const CheckEntry& check, std::uint32_t number)
+{
     static constexpr char Digits[] = "0123456789ABCDEF";
-    const std::uint32_t number = CheckNumber(check.kind, covered);
     const std::size_t size = NumberSize(check.kind);
     ByteText value;
     for (std::size_t i = 0; i < size; ++i) {
@@ -94,6 +141,27 @@ ByteText CheckValue(const CheckEntry& check, std::string_view covered)
         }
     }
     return value;
+}
+
+bool IsCheckValueOf(const CheckEntry& check, std::string_view found, std::uint32_t number)
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    const std::size_t size = NumberSize(check.kind);
+    if (found.size() != CheckValueSize(check))
+        return false;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::size_t shift = 8 * (HighByteFirst(check.kind) ? size - 1 - i : i);
+        const unsigned byte = (number >> shift) & 0xFFu;
+        const bool same =
+            check.hex
+                ? std::toupper(static_cast<unsigned char>(found[2 * i])) == Digits[byte >> 4] &&
+                      std::toupper(static_cast<unsigned char>(found[2 * i + 1])) ==
+                          Digits[byte & 0xFu]
+                : static_cast<unsigned char>(found[i]) == byte;
+        if (!same)
+            return false;
+    }
+    return true;
 }
 
 std::size_t CheckValueSize(const CheckEntry& check)

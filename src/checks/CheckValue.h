@@ -17,3 +17,22 @@ ByteText CheckValue(const CheckEntry& check, std::string_view covered);
 
 // How many bytes CheckValue gives for check: 1, 2 or 4, twice that for a -hex entry.
 std::size_t CheckValueSize(const CheckEntry& check);
+
+// The value of check as it travels, for a check number already computed.
+ByteText CheckValueOf(const CheckEntry& check, std::uint32_t number);
+// Whether found is that value (a -hex value's letters in either case).
+bool IsCheckValueOf(const CheckEntry& check, std::string_view found, std::uint32_t number);
+
+// A check number over bytes that come a piece at a time: after Add of each piece, Number() is
+// CheckNumber of them all. For a search that tries where a frame ends one byte after another.
+class RunningCheck
+{
+public:
+    explicit RunningCheck(CheckKind kind);
+    void Add(std::string_view bytes);
+    std::uint32_t Number() const;
+
+private:
+    CheckKind m_kind;
+    std::uint32_t m_register;
+};

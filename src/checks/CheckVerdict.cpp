@@ -64,10 +64,11 @@ CheckVerdict VerifyFrames(const CheckEntry& check, std::string_view reply)
 CheckVerdict VerifyAtEnd(const CheckEntry& check, std::string_view reply)
 {
     const std::size_t size = CheckValueSize(check);
-    const std::size_t bodyEnd = reply.size() - TrailingEndLength(reply);
-    CheckVerdict verdict{check.name, CheckVerdict::Outcome::NotChecked, {}, {}};
-    // The value's own last bytes may be CR or LF, so it may also end further on. The verdict
+    // A value in bytes stands at the very end; one in hex characters before a trailing CR/LF,
+    // and as its own last bytes may be CR or LF it may also end further on. The verdict
     // otherwise speaks of the place before the trailing CR/LF.
+    const std::size_t bodyEnd = reply.size() - (check.hex ? TrailingEndLength(reply) : 0);
+    CheckVerdict verdict{check.name, CheckVerdict::Outcome::NotChecked, {}, {}};
     for (std::size_t end = bodyEnd; end <= reply.size(); ++end) {
         if (end <= size)
             continue;
@@ -95,6 +96,12 @@ std::string CheckVerdict::Describe() const
         break;
     }
     return text + " not checked";
+}
+
+CheckVerdict VerifyValue(const CheckEntry& check, std::string_view found,
+                         std::string_view covered)
+{
+    return Judge(check, found, CheckValue(check, covered));
 }
 
 CheckVerdict VerifyReply(const CheckEntry& check, std::string_view reply)

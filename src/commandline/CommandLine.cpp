@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "checks/CheckCatalogue.h"
+#include "checks/CheckPlacement.h"
 #include "terminal/CheckChoice.h"
 #include "console/Toolkit.h"
 #include "terminal/TrafficLines.h"
@@ -57,9 +58,12 @@ void AddChecksumMenu(QMenu& menu, CheckChoice& choice)
                          [&choice, entry] { choice.choose(entry); });
     };
     add(QObject::tr("None"), nullptr);
+    const auto latin1 = [](std::string_view text) {
+        return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    };
     for (const CheckEntry& entry : CheckCatalogue())
-        add(QString::fromLatin1(entry.name.data(), entry.name.size()) + QStringLiteral(" \u2014 ") +
-                QString::fromLatin1(entry.rule.data(), entry.rule.size()),
+        add(latin1(entry.name) + QStringLiteral(" \u2014 ") + latin1(entry.rule) +
+                QStringLiteral(", ") + latin1(PlaceRule(entry)),
             &entry);
 }
 

@@ -13,7 +13,7 @@ std::optional<int> TurnedAwayFromWindow(int argc, char* argv[])
     if (argc > 1 && argv[1][0] != '-') {
         std::fprintf(stderr,
                      "accessterm: \"%s\" is not a command: the commands are send, listen, check, "
-                     "answer and checksum\n%s",
+                     "answer, checksum and protocol\n%s",
                      argv[1], qUtf8Printable(ShellUsage()));
         return 2;
     }
@@ -23,7 +23,8 @@ std::optional<int> TurnedAwayFromWindow(int argc, char* argv[])
     if (!platform && !qEnvironmentVariableIsSet("DISPLAY") &&
         !qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
         std::fputs("accessterm: no display to open the window on; without one use accessterm "
-                   "send, listen, check, answer or checksum, or start the window with xvfb-run\n",
+                   "send, listen, check, answer, checksum or protocol, or start the window with "
+                   "xvfb-run\n",
                    stderr);
         return 2;
     }

@@ -7,6 +7,7 @@
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "shell/ShellProtocol.h"
 #include "shell/ShellSend.h"
 #include "terminal/StopSignals.h"
 
@@ -54,6 +55,8 @@ int RunShell(int argc, char* argv[])
 
     if (options.mode == ShellOptions::Mode::Checksum)
         return RunChecksum(options, output);
+    if (options.mode == ShellOptions::Mode::Protocol)
+        return RunProtocolList(output);
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;

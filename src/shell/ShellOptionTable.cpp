@@ -16,6 +16,7 @@ const char kSynopsis[] =
     "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                    [--answers FILE] [--gap MS] [--for SECONDS] [--checksum NAME]\n"
     "  accessterm checksum (NAME | --all) COMMAND...\n"
+    "  accessterm protocol list\n"
     "  accessterm                 (no arguments) opens the window\n";
 
 const char kDescription[] =
@@ -32,6 +33,7 @@ const char kDescription[] =
     "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
     "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
     "already carries it.\n"
+    "protocol list names the protocols built in, one a line: the name, then what it is.\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
     "closes, or SIGINT or SIGTERM comes (exit 0).\n"
     "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
@@ -51,7 +53,7 @@ ShellOptionTable::ShellOptionTable()
         QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
                        expect, repeat, commands, listen, answers, gap});
-    parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum"),
+    parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum|protocol"),
                                  QStringLiteral("The mode."));
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
@@ -63,8 +65,8 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = ShellOptionTable().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum "
-                          "[COMMAND...|FILE]\n") +
+    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum|protocol "
+                          "[COMMAND...|FILE|list]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

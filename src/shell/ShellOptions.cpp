@@ -61,8 +61,8 @@ bool IsShellCommand(int argc, char* argv[])
 {
     if (argc < 2)
         return false;
-    for (const char* word : {"send", "listen", "check", "answer", "checksum", "--help", "-h", "-?",
-                             "--help-all", "--version", "-v"}) {
+    for (const char* word : {"send", "listen", "check", "answer", "checksum", "protocol", "--help",
+                             "-h", "-?", "--help-all", "--version", "-v"}) {
         if (std::strcmp(argv[1], word) == 0)
             return true;
     }
@@ -92,14 +92,21 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     QStringList words = parser.positionalArguments();
     const QString mode = words.isEmpty() ? QString() : words.takeFirst();
     using Mode = ShellOptions::Mode;
-    const QHash<QString, Mode> modes{{QStringLiteral("send"), Mode::Send},
-                                     {QStringLiteral("listen"), Mode::Listen},
-                                     {QStringLiteral("check"), Mode::Check},
-                                     {QStringLiteral("answer"), Mode::Answer},
-                                     {QStringLiteral("checksum"), Mode::Checksum}};
+    const QHash<QString, Mode> modes{
+        {QStringLiteral("send"), Mode::Send},         {QStringLiteral("listen"), Mode::Listen},
+        {QStringLiteral("check"), Mode::Check},       {QStringLiteral("answer"), Mode::Answer},
+        {QStringLiteral("checksum"), Mode::Checksum}, {QStringLiteral("protocol"), Mode::Protocol}};
     if (!modes.contains(mode))
-        return refuse(QStringLiteral("send, listen, check, answer or checksum comes first"));
+        return refuse(
+            QStringLiteral("send, listen, check, answer, checksum or protocol comes first"));
     options.mode = modes.value(mode);
+    if (options.mode == Mode::Protocol) {
+        if (!parser.optionNames().isEmpty())
+            return refuse(QStringLiteral("protocol list takes no options"));
+        if (words != QStringList{QStringLiteral("list")})
+            return refuse(QStringLiteral("protocol wants \"list\""));
+        return true;
+    }
     const bool send = options.mode == Mode::Send;
     if (options.mode == Mode::Checksum) {
         options.allChecks = parser.isSet(p.all);

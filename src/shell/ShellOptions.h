@@ -7,7 +7,7 @@
 
 // What a shell mode was asked to do, read from the command line.
 struct ShellOptions {
-    enum class Mode { Help, Version, Send, Listen, Check, Answer, Checksum };
+    enum class Mode { Help, Version, Send, Listen, Check, Answer, Checksum, Protocol };
     Mode mode = Mode::Help;
 
     // The link: a TCP peer when host is set (for answer, the address to listen on), otherwise a
@@ -37,7 +37,8 @@ struct ShellOptions {
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of
-// "send", "listen", "check", "answer", "checksum", or a request for help or the version.
+// "send", "listen", "check", "answer", "checksum", "protocol", or a request for help or the
+// version.
 bool IsShellCommand(int argc, char* argv[]);
 
 // Reads arguments (the program's name first). false with a one-line reason in error when they

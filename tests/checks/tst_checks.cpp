@@ -98,16 +98,19 @@ private slots:
         const char* const rows[][5] = {
             {"bcc after ETX", "bcc", "024F443031030D", "024F44303103090D", "ok"},
             {"bcc frame amid", "bcc", "02410342430D0A", "0241034242430D0A", "ok"},
-            {"bcc STX, no ETX", "bcc", "02410D", "0241430D", ""},
+            {"bcc STX, no ETX", "bcc", "02410D", "02410D4E", ""},
             {"bcc ETX before STX", "bcc", "030241", "03024140", ""},
             {"bcc-hex after ETX", "bcc-hex", "024103", "0241033432", "ok"},
-            {"before CR LF", "sum8", "41420D0A", "4142830D0A", "ok"},
-            {"before CR", "xor", "41420D", "4142030D", "ok"},
-            {"before LF", "lrc", "41420A", "41427D0A", "ok"},
-            {"LF CR: before the CR", "sum8", "410A0D", "410A4B0D", "ok"},
-            {"CR LF only", "sum8", "0D0A", "000D0A", ""},
-            {"crc16-ccitt before CR LF", "crc16-ccitt", "3132333435363738390D0A",
-             "31323334353637383929B10D0A", "ok"},
+            {"bytes after CR LF", "sum8", "41420D0A", "41420D0A9A", "ok"},
+            {"bytes after a last data byte 0D", "crc16-modbus", "01060001000D", "01060001000D19CF",
+             "ok"},
+            {"hex before CR LF", "sum8-hex", "41420D0A", "414238330D0A", "ok"},
+            {"hex before CR", "xor-hex", "41420D", "414230330D", "ok"},
+            {"hex before LF", "lrc-hex", "41420A", "414237440A", "ok"},
+            {"hex, LF CR: before the CR", "sum8-hex", "410A0D", "410A34420D", "ok"},
+            {"hex, CR LF only", "sum8-hex", "0D0A", "30300D0A", ""},
+            {"crc16-ccitt-hex before CR LF", "crc16-ccitt-hex", "3132333435363738390D0A",
+             "313233343536373839323942310D0A", "ok"},
             {"crc32-hex at the end", "crc32-hex", "313233343536373839",
              "3132333435363738393236333946344342", "ok"}};
         // clang-format on
@@ -145,14 +148,16 @@ private slots:
             {"bcc-hex lower case", "bcc-hex", "025E033564", "bcc-hex ok"},
             {"bcc-hex failed", "bcc-hex", "025E033563", "bcc-hex 5c, expected 5D"},
             {"sum8 on ACK", "sum8", "06", "sum8 not checked"},
-            {"sum8 on ACK CR", "sum8", "060D", "sum8 not checked"},
+            {"sum8-hex on ACK CR", "sum8-hex", "060D", "sum8-hex not checked"},
+            {"sum8 bytes at the very end", "sum8", "060D", "sum8 0D, expected 06"},
             {"sum8 value is CR", "sum8", "0C010D", "sum8 ok"},
             {"modbus too short", "crc16-modbus", "4142", "crc16-modbus not checked"},
-            {"modbus before CR LF", "crc16-modbus", nine + "374B0D0A", "crc16-modbus ok"},
+            {"modbus after a last byte 0D", "crc16-modbus", "01060001000D19CF", "crc16-modbus ok"},
             {"modbus swapped", "crc16-modbus", nine + "4B37", "crc16-modbus 4B37, expected 374B"},
             {"modbus-hex lower case", "crc16-modbus-hex", nine + "333734620D0A",
              "crc16-modbus-hex ok"},
-            {"xmodem before LF", "crc16-xmodem", nine + "31C30A", "crc16-xmodem ok"},
+            {"xmodem-hex before LF", "crc16-xmodem-hex", nine + "333143330A",
+             "crc16-xmodem-hex ok"},
             {"crc32-hex failed", "crc32-hex", nine + "3236333946344343",
              "crc32-hex 2639F4CC, expected 2639F4CB"}};
         // clang-format on
@@ -171,7 +176,7 @@ private slots:
 
     void finder()
     {
-        const QByteArray modbus = Nine + QByteArray::fromHex("374B0D0A");
+        const QByteArray modbus = Nine + QByteArray::fromHex("374B");
         const QByteArray atLimit = QByteArray::fromStdString(
             WithCheck(Check("crc16-modbus"), std::string(MaxSearchedReply - 2, 'A')));
         QCOMPARE(atLimit.size(), qsizetype(MaxSearchedReply));
@@ -205,12 +210,12 @@ private slots:
         // clang-format off
         const char* const rows[][3] = {
             {"bcc", "<02>OD01<03><0D>", "<02>OD01<03><09><0D>"},
-            {"crc16-modbus", "123456789<0D><0A>", "123456789<37><4B><0D><0A>"},
+            {"crc16-modbus", "<01><06><00><01><00><0D>", "<01><06><00><01><00><0D><19><CF>"},
             {"crc16-modbus-hex", "123456789<0D><0A>", "123456789374B<0D><0A>"},
             {"sum8", "AB", "AB<83>"},
-            {"sum8", "<4142>x<0d>", "<4142>x<B9><0d>"},
+            {"sum8-hex", "<4142>x<0d>", "<4142>xB9<0d>"},
             {"bcc", "<02>A<03 >B", "<02>A<03 ><42>B"},
-            {"xor", "é<0A>", "é<E9><0A>"},
+            {"xor", "é<0A>", "é<0A><E3>"},
             {"lrc-hex", "A\r", "ABF\r"},
             {"sum8", "AB<0D", "AB<0D"},
             {"sum8", "", ""}};

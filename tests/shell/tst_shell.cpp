@@ -143,18 +143,21 @@ void tst_Shell::refusals_data()
         "--expect \"(\": pattern does not compile: missing closing parenthesis");
     row("no check file", "check --tcp h:1 /nonexistent/c", 2, "/nonexistent/c: No such file");
     row("not a command", "frobnicate", 2,
-        "\"frobnicate\" is not a command: the commands are send, listen, check, answer and "
-        "checksum\n");
+        "\"frobnicate\" is not a command: the commands are send, listen, check, answer, "
+        "checksum and protocol\n");
     row("Qt's -platform is the window's", "-platform offscreen", 0, "shown_ns: ");
     QTest::newRow("no display") << QStringList() << 2
                                 << "no display to open the window on; without one use "
-                                   "accessterm send, listen, check, answer or checksum, or start "
-                                   "the window with xvfb-run\n";
+                                   "accessterm send, listen, check, answer, checksum or protocol, "
+                                   "or start the window with xvfb-run\n";
     row("baud read as the box reads it", "send --serial 1 --baud fast X", 2, "Wrong Boad Rate");
     row("no such device", "send --serial /nonexistent/tty X", 2,
         "/nonexistent/tty: No such device");
     row("help", "--help", 0, "Nothing is written to SaveFile.TXT");
     row("version", "--version", 0, "accessterm 1.0\n");
+    row("the protocols built in", "protocol list", 0,
+        "osdp         OSDP (Open Supervised Device Protocol)\nmodbus-rtu   Modbus RTU\n"
+        "stx-etx-bcc  STX ... ETX + BCC, ASCII text\n");
 }
 
 void tst_Shell::refusals()

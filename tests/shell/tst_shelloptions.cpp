@@ -40,7 +40,9 @@ private slots:
         row("listen --tcp h:1 --for -1", "--for wants");
         row("listen --tcp h:1 A", "listen takes no COMMAND");
         row("send --tcp h:1", "send wants at least one COMMAND");
-        row("--tcp h:1 A", "send, listen, check, answer or checksum comes first");
+        row("--tcp h:1 A", "send, listen, check, answer, checksum or protocol comes first");
+        row("protocol", "protocol wants \"list\"");
+        row("protocol list --hex", "protocol list takes no options");
         row("send A", "give one of --tcp and --serial");
     }
 

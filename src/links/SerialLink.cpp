@@ -7,7 +7,12 @@
 SerialLink::SerialLink(QObject* parent) : QObject(parent)
 {
     connect(&m_comm, &MSComm::OnComm, this, &SerialLink::MSComm1_OnComm);
-    connect(&m_comm, &MSComm::PortLost, this, &SerialLink::PortLost);
+    connect(&m_comm, &MSComm::PortLost, this, [this](const QString& description) {
+        // What the port read before its device went is handed on before the loss is told.
+        if (m_handOn && !m_collecting && !m_handingOn && m_comm.InBufferCount() != 0)
+            handOn();
+        emit PortLost(description);
+    });
 }
 
 bool SerialLink::IsOpen() const
@@ -68,6 +73,12 @@ void SerialLink::SetLongestRead(qint64 bytes)
     m_comm.SetInBufferSize(bytes);
 }
 
+void SerialLink::SetHandOnAsRead(bool on)
+{
+    m_handOn = on;
+    roundLater();
+}
+
 LinkResult SerialLink::Write(const QByteArray& bytes, bool timed)
 {
     const LinkResult written = m_comm.Output(bytes);
@@ -82,7 +93,11 @@ void SerialLink::MSComm1_OnComm()
         return;
     }
     // Arrivals during the settle wait belong to the burst being collected.
-    if (m_collecting) {
+    if (m_collecting || m_handingOn) {
+        return;
+    }
+    if (m_handOn) {
+        handOn();
         return;
     }
     m_collecting = true;
@@ -120,10 +135,30 @@ void SerialLink::MSComm1_OnComm()
         m_sinceFullRead.invalidate();
     m_collecting = false;
     // The port announces nothing it took in while the reply was handed on: that gets a round now.
-    if (m_comm.InBufferCount() != 0) {
-        QTimer::singleShot(0, this, [this] {
-            if (m_comm.InBufferCount() != 0)
-                MSComm1_OnComm();
-        });
-    }
+    roundLater();
+}
+
+void SerialLink::handOn()
+{
+    m_handingOn = true;
+    m_sinceFullRead.invalidate();
+    const quint64 opening = m_opening;
+    const qint64 sinceWrite = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
+    const QByteArray read = m_comm.Input();
+    // The port holds at most the longest read, but what it kept from a lost device comes with it.
+    const qsizetype piece = m_longestRead > 0 ? qsizetype(m_longestRead) : read.size();
+    for (qsizetype at = 0; at < read.size() && opening == m_opening; at += piece)
+        emit BytesRead(read.sliced(at, qMin(piece, read.size() - at)), sinceWrite);
+    m_handingOn = false;
+    roundLater();
+}
+
+void SerialLink::roundLater()
+{
+    if (m_comm.InBufferCount() == 0)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (m_comm.InBufferCount() != 0)
+            MSComm1_OnComm();
+    });
 }

@@ -25,6 +25,9 @@
 // - A reply may be read a piece at a time (SetLongestRead): one that fills a piece goes on in the
 //   next, which comes marked as its continuation when it follows within a settle wait.
 // - A device that goes away (unplugged) is closed and announced with PortLost.
+// - Handing on as read (SetHandOnAsRead) skips the settle wait: each read goes out at once with
+//   BytesRead. A burst already in its wait when the mode is set ends as before; bytes left
+//   unread when the mode changes get a round of their own on the next turn, in the new mode.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -45,6 +48,12 @@ public:
     // Reads at most bytes in one reply (0: everything that has come), so that a device that
     // floods is held back rather than gathered in memory for a whole settle wait.
     void SetLongestRead(qint64 bytes);
+    // While set, what arrives is handed on as it is read, with no settle wait: BytesRead once for
+    // each read (at most the longest read, SetLongestRead), on the event-loop turn the bytes
+    // came. Set or cleared between bursts: a burst already in its settle wait is handed on as
+    // before.
+    void SetHandOnAsRead(bool on);
+    bool HandsOnAsRead() const { return m_handOn; }
 
     MSComm& MSComm1() { return m_comm; }
     // Whether an arrival is in its settle wait: a reply is on its way.
@@ -53,14 +62,22 @@ public:
 signals:
     // continued: the reply goes on from the one before, which filled the longest read.
     void ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
+    // sinceWriteMs: from the link's last timed write to this read; -1 when nothing was written on
+    // the link as now opened or connected.
+    void BytesRead(const QByteArray& bytes, qint64 sinceWriteMs);
     // The open port's device went away, and the port was closed for it.
     void PortLost(const QString& description);
 
 private:
     void MSComm1_OnComm();
+    void handOn();
+    // Gives what the port holds a round on the next turn: it announces nothing it already has.
+    void roundLater();
 
     MSComm m_comm;
     bool m_collecting = false;
+    bool m_handOn = false;
+    bool m_handingOn = false;   // a read is being handed on: what comes meanwhile waits its round
     quint64 m_opening = 0;      // counts OpenPort and ClosePort calls
     QElapsedTimer m_sinceWrite; // invalid until a write on the port as now opened
     qint64 m_longestRead = 0;

@@ -39,6 +39,12 @@ void TcpLink::SetLongestRead(qint64 bytes)
     m_socket.SetReadBufferSize(bytes);
 }
 
+void TcpLink::SetHandOnAsRead(bool on)
+{
+    m_handOn = on;
+    roundLater();
+}
+
 int TcpLink::GetState() const
 {
     return m_socket.State();
@@ -90,8 +96,12 @@ QString TcpLink::StateName(int state)
 void TcpLink::Winsock1_DataArrival(qint32)
 {
     // A burst being gathered takes these bytes, or the round after it does.
-    if (m_gathering)
+    if (m_gathering || m_handingOn)
         return;
+    if (m_handOn) {
+        handOn();
+        return;
+    }
     // Timed at the first piece; then let the rest of the burst come in, and take everything
     // received so far, on the connection the wait began on. What a connection made meanwhile has
     // already sent gets a wait of its own here.
@@ -124,11 +134,31 @@ void TcpLink::Winsock1_DataArrival(qint32)
         m_sinceFullRead.invalidate();
     m_gathering = false;
     // The socket announces nothing it took in while this ran: what it holds gets a round now.
-    if (m_socket.BytesReceived() > 0)
-        QTimer::singleShot(0, this, [this] {
-            if (m_socket.BytesReceived() > 0)
-                Winsock1_DataArrival(0);
-        });
+    roundLater();
+}
+
+void TcpLink::handOn()
+{
+    m_handingOn = true;
+    m_sinceFullRead.invalidate();
+    const qint64 sinceWrite = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1;
+    QByteArray read;
+    const qint64 size = m_socket.BytesReceived();
+    m_socket.GetData(read, m_longestRead > 0 ? qMin(size, m_longestRead) : size);
+    if (!read.isEmpty())
+        emit BytesRead(read, sinceWrite);
+    m_handingOn = false;
+    roundLater();
+}
+
+void TcpLink::roundLater()
+{
+    if (m_socket.BytesReceived() == 0)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (m_socket.BytesReceived() > 0)
+            Winsock1_DataArrival(0);
+    });
 }
 
 QByteArray TcpLink::takeBurst(quint64 connection)

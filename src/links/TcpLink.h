@@ -27,6 +27,9 @@
 //   own on the next turn, as the socket does not announce it again.
 // - A peer may be read a piece at a time (SetLongestRead): a reply that fills a piece goes on in
 //   the next, which comes marked as its continuation when it follows within a settle wait.
+// - Handing on as read (SetHandOnAsRead) skips the settle wait: each read goes out at once with
+//   BytesRead. A burst already in its wait when the mode is set ends as before; bytes left
+//   unread when the mode changes get a round of their own on the next turn, in the new mode.
 class TcpLink : public QObject
 {
     Q_OBJECT
@@ -44,6 +47,12 @@ public:
     // Reads at most bytes in one reply (0: everything that has come), so that a peer that
     // floods is held back rather than gathered in memory for a whole settle wait.
     void SetLongestRead(qint64 bytes);
+    // While set, what arrives is handed on as it is read, with no settle wait: BytesRead once for
+    // each read (at most the longest read, SetLongestRead), on the event-loop turn the bytes
+    // came. Set or cleared between bursts: a burst already in its settle wait is handed on as
+    // before.
+    void SetHandOnAsRead(bool on);
+    bool HandsOnAsRead() const { return m_handOn; }
     // Whether an arrival is in its settle wait: a reply is on its way.
     bool Gathering() const { return m_gathering; }
 
@@ -55,6 +64,9 @@ signals:
     void Connected();
     // continued: the reply goes on from the one before, which filled the longest read.
     void ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued);
+    // sinceWriteMs: from the link's last timed write to this read; -1 when nothing was written on
+    // the link as now opened or connected.
+    void BytesRead(const QByteArray& bytes, qint64 sinceWriteMs);
     void SocketError(int number, const QString& description);
     // The peer closed the connection; what it sent before is still delivered.
     void PeerClosed();
@@ -64,10 +76,15 @@ private:
     // What has come on the connection, up to the longest read; empty when the connection is
     // replaced or closed before it is all taken.
     QByteArray takeBurst(quint64 connection);
+    void handOn();
+    // Gives what the socket holds a round on the next turn: it announces nothing it already has.
+    void roundLater();
 
     LineSink& m_log;
     Winsock m_socket;
     bool m_gathering = false;
+    bool m_handOn = false;
+    bool m_handingOn = false;   // a read is being handed on: what comes meanwhile waits its round
     quint64 m_connection = 0;   // counts ConnectTo and Disconnect calls
     QElapsedTimer m_sinceWrite; // invalid until a write on the connection made now
     qint64 m_longestRead = 0;

@@ -98,6 +98,55 @@ private slots:
         QCOMPARE(pieces, "-++");
     }
 
+    void handedOnAsReadWithoutTheSettleWait()
+    {
+        PtyPair pty;
+        openSerial(pty, 5);
+        t->serial.SetLongestRead(1024);
+        QList<QByteArray> reads;
+        QList<qint64> sinceWrite;
+        QByteArray replies;
+        connect(&t->serial, &SerialLink::BytesRead, this, [&](const QByteArray& bytes, qint64 ms) {
+            QVERIFY(!t->serial.Gathering() && bytes.size() <= 1024);
+            reads << bytes;
+            sinceWrite << ms;
+        });
+        connect(&t->serial, &SerialLink::ReplyArrived, this,
+                [&](const QByteArray& reply) { replies += reply + '|'; });
+        // Set while a burst settles: that burst ends as before, with what came meanwhile.
+        QTimer::singleShot(100, this, [&] {
+            QVERIFY(t->serial.Gathering());
+            t->serial.SetHandOnAsRead(true);
+            QVERIFY(t->serial.HandsOnAsRead() && pty.write("two"));
+        });
+        QVERIFY(pty.write("one"));
+        QTRY_COMPARE(replies, "onetwo|");
+        // Then each read on its own, even one that comes while the one before would settle.
+        QVERIFY(pty.write("A"));
+        QTRY_COMPARE(reads.size(), 1);
+        send("X");
+        QVERIFY(pty.write("B"));
+        QTRY_COMPARE(reads, QList<QByteArray>({"A", "B"}));
+        QVERIFY(sinceWrite.at(0) == -1 && sinceWrite.at(1) >= 0);
+        // A long one in reads of at most the longest read, in order.
+        reads.clear();
+        QVERIFY(pty.write(EveryByte().repeated(12)));
+        QTRY_COMPARE(reads.join(), EveryByte().repeated(12));
+        QVERIFY(reads.size() >= 3);
+        // Cleared while bytes wait unread: they come once, as a reply after the settle wait.
+        reads.clear();
+        connect(&t->serial, &SerialLink::BytesRead, this, [&](const QByteArray& bytes) {
+            if (bytes != "C")
+                return;
+            QVERIFY(pty.write("D"));
+            QVERIFY(QTest::qWaitFor([&] { return t->serial.MSComm1().InBufferCount() > 0; }));
+            t->serial.SetHandOnAsRead(false);
+        });
+        QVERIFY(pty.write("C"));
+        QTRY_COMPARE(replies, "onetwo|D|");
+        QCOMPARE(reads, QList<QByteArray>({"C"}));
+    }
+
     void serialLineSettings()
     {
         PtyPair pty;

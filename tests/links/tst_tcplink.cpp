@@ -172,6 +172,55 @@ private slots:
                      "[Input]------one|[Input]------two");
     }
 
+    void handedOnAsReadWithoutTheSettleWait()
+    {
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        t->tcp.SetLongestRead(1024);
+        QList<QByteArray> reads;
+        QList<qint64> sinceWrite;
+        QStringList replies;
+        connect(&t->tcp, &TcpLink::BytesRead, this, [&](const QByteArray& bytes, qint64 ms) {
+            QVERIFY(!t->tcp.Gathering() && bytes.size() <= 1024);
+            reads << bytes;
+            sinceWrite << ms;
+        });
+        // Set while bytes wait unread behind a reply being handed on: they are read, not settled.
+        connect(&t->tcp, &TcpLink::ReplyArrived, this, [&](const QByteArray& reply) {
+            replies << reply;
+            if (reply != "first")
+                return;
+            peer->write("second");
+            QVERIFY(QTest::qWaitFor([&] { return t->tcp.Winsock1().BytesReceived() > 0; }));
+            t->tcp.SetHandOnAsRead(true);
+        });
+        peer->write("first");
+        QTRY_COMPARE(reads, QList<QByteArray>{"second"});
+        QVERIFY(t->tcp.HandsOnAsRead());
+        peer->write("A");
+        QTRY_COMPARE(reads, QList<QByteArray>({"second", "A"}));
+        send("X");
+        QCOMPARE(Received(peer, 1), "X");
+        peer->write("B");
+        QTRY_COMPARE(reads, QList<QByteArray>({"second", "A", "B"}));
+        QVERIFY(sinceWrite.at(1) == -1 && sinceWrite.at(2) >= 0);
+        // A long one in reads of at most the longest read, in order.
+        reads.clear();
+        peer->write(EveryByte().repeated(12));
+        QTRY_COMPARE(reads.join(), EveryByte().repeated(12));
+        QVERIFY(reads.size() >= 3);
+        // A new connection: its bytes are timed from nothing written on it.
+        peer = connectPeer();
+        QVERIFY(peer);
+        peer->write("C");
+        QTRY_COMPARE(reads.last(), "C");
+        QCOMPARE(sinceWrite.last(), -1);
+        // Cleared: the next bytes are a reply once more.
+        t->tcp.SetHandOnAsRead(false);
+        peer->write("D");
+        QTRY_COMPARE(replies, QStringList({"first", "D"}));
+    }
+
     void aFloodKeepsTheLogWithinItsBudget()
     {
         // 512 KiB of memory kept in lines of 64 KiB, read 256 KiB at a time; the peer sends 2 MiB

@@ -45,7 +45,9 @@ AnswerRules AnswerRules::Parse(const QString& text, const QString& name, QString
         rule.line = number;
         QByteArray bytes;
         // The line is trimmed, so a pattern and a reply are there whenever " = " is.
-        if (split < 0) {
+        if (rules.m_rules.size() == kMostRules) {
+            why = QStringLiteral("more than %1 rules").arg(kMostRules);
+        } else if (split < 0) {
             why = QStringLiteral("no \" = \"");
         } else if (std::optional<Pattern> compiled =
                        Pattern::Compile(line.first(split).trimmed().toString(), why)) {

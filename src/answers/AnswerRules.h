@@ -31,6 +31,10 @@ struct ChosenAnswer {
 class AnswerRules
 {
 public:
+    // Every reply is searched by each rule in turn, and each compiled pattern holds some
+    // kilobytes: a file of more rules than a controller has answers is refused past this many.
+    static constexpr qsizetype kMostRules = 1000;
+
     // Reads text; each line refused is left out and told in problems as RefusedLines tells it.
     static AnswerRules Parse(const QString& text, const QString& name, QStringList& problems);
 

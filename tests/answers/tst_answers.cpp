@@ -19,6 +19,7 @@ private slots:
     void refusals_data();
     void refusals();
     void checkSteps();
+    void mostRules();
     void givingUpIsSaidOnce();
     void rate();
     void loop();
@@ -140,6 +141,15 @@ void tst_Answers::checkSteps()
     QCOMPARE(steps[3].pattern->text(), QStringLiteral("a b"));
     QCOMPARE(steps[3].ms, kDefaultWithinMs);
     QCOMPARE(steps[3].text, QStringLiteral("expect a b"));
+}
+
+void tst_Answers::mostRules()
+{
+    QStringList problems;
+    const QString text = QStringLiteral("a = b\n").repeated(AnswerRules::kMostRules + 1);
+    QCOMPARE(AnswerRules::Parse(text, QStringLiteral("A"), problems).rules().size(),
+             AnswerRules::kMostRules);
+    QCOMPARE(problems, QStringList{QStringLiteral("A line 1001: more than 1000 rules")});
 }
 
 void tst_Answers::givingUpIsSaidOnce()

@@ -1,9 +1,9 @@
 #include "app/AutoAnswer.h"
 
-#include "terminal/CheckChoice.h"
 #include "console/EventLog.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
+#include "terminal/CheckChoice.h"
 #include "terminal/TextFileRead.h"
 #include "terminal/TrafficLines.h"
 
@@ -71,13 +71,18 @@ void AutoAnswer::answer(const QByteArray& reply, bool serial)
         return;
     const ChosenAnswer chosen = m_rules.Answer(reply);
     for (int line : chosen.gaveUp)
-        m_log.AddLine(QStringLiteral("%1 line %2: the pattern gave up at the match limit: "
-                                     "counted as not matching")
+        m_log.AddLine(QStringLiteral("%1 line %2: the pattern gave up at the match limit: the rule "
+                                     "is set aside")
                           .arg(m_name)
                           .arg(line));
     if (!chosen.rule)
         return;
     const int line = chosen.rule->line;
+    if (QList<int> paused; !m_loop.Ask(reply, line, m_clock.elapsed(), paused)) {
+        if (!paused.isEmpty())
+            m_log.AddLine(m_name + QLatin1Char(' ') + AnswerLoop::Describe(paused));
+        return;
+    }
     const AnswerRate::Verdict verdict = m_rate.Ask(line, m_clock.elapsed());
     if (verdict == AnswerRate::Verdict::PauseStarts)
         m_log.AddLine(QStringLiteral("%1 line %2 answered %3 times within a second: paused for a "
@@ -99,4 +104,6 @@ void AutoAnswer::answer(const QByteArray& reply, bool serial)
     const LinkResult sent = serial ? m_serial.Write(bytes, false) : m_tcp.Send(bytes, false);
     if (!sent.ok())
         m_log.AddLine(QStringLiteral("Nothing sent: ") + sent.description());
+    else
+        m_loop.Sent(bytes, line);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "answers/AnswerLoop.h"
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
 
@@ -43,6 +44,7 @@ private:
     bool m_on = false;
     AnswerRules m_rules;
     AnswerRate m_rate;
+    AnswerLoop m_loop; // answers the peer sends back are not answered for ever
     QElapsedTimer m_clock;
     QFileSystemWatcher m_watcher;
 };

@@ -2,7 +2,7 @@
 
 #include "checks/CheckCatalogue.h"
 #include "links/MSComm.h"
-#include "shell/ShellLink.h"
+#include "shell/ShellFileRead.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
 #include "terminal/ReplyCheck.h"
@@ -10,7 +10,6 @@
 #include "terminal/TrafficLines.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -42,27 +41,30 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
 
 void ShellAnswer::Start()
 {
-    if (!readRules() || !open()) {
-        finish(2);
-        return;
-    }
-    m_clock.start();
-    if (m_options.forMs >= 0)
-        m_for.start(m_options.forMs);
-}
-
-bool ShellAnswer::readRules()
-{
     m_rulesPath = m_options.answersFile.isEmpty()
                       ? QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT"))
                       : m_options.answersFile;
-    QFile file(m_rulesPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_output.Error(m_rulesPath + QStringLiteral(": ") + file.errorString());
+    ReadShellFile(m_rulesPath, this, [this](const TextFileRead& read) {
+        if (m_finished)
+            return;
+        if (!readRules(read) || !open()) {
+            finish(2);
+            return;
+        }
+        m_clock.start();
+        if (m_options.forMs >= 0)
+            m_for.start(m_options.forMs);
+    });
+}
+
+bool ShellAnswer::readRules(const TextFileRead& read)
+{
+    if (!read.failure.isEmpty()) {
+        m_output.Error(read.failure);
         return false;
     }
     QStringList problems;
-    m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
+    m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(read.content),
                                  m_rulesPath, problems);
     for (const QString& problem : std::as_const(problems))
         m_output.Error(problem);
@@ -137,16 +139,23 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
     }
     const ChosenAnswer answer = m_rules.Answer(bytes);
     for (int line : answer.gaveUp)
-        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
-                                      "not matching")
-                           .arg(line));
+        m_output.Error(
+            QStringLiteral("Line %1: the pattern gave up at the match limit: the rule is set aside")
+                .arg(line));
     if (!answer.rule)
         return;
-    switch (m_rate.Ask(answer.rule->line, m_clock.elapsed())) {
+    const int line = answer.rule->line;
+    if (QList<int> paused; !m_loop.Ask(bytes, line, m_clock.elapsed(), paused)) {
+        if (!paused.isEmpty())
+            print((paused.size() == 1 ? QStringLiteral("Rule on ") : QStringLiteral("Rules on ")) +
+                  AnswerLoop::Describe(paused));
+        return;
+    }
+    switch (m_rate.Ask(line, m_clock.elapsed())) {
     case AnswerRate::Verdict::PauseStarts:
         print(QStringLiteral("Rule on line %1 answered %2 times within a second: paused for a "
                              "second")
-                  .arg(answer.rule->line)
+                  .arg(line)
                   .arg(AnswerRate::kAnswersPerSecond));
         return;
     case AnswerRate::Verdict::Paused:
@@ -167,7 +176,8 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
         m_serial.Output(reply.bytes);
     else
         return;
-    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(answer.rule->line));
+    m_loop.Sent(reply.bytes, line);
+    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(line));
 }
 
 void ShellAnswer::print(const QString& line)
@@ -187,8 +197,12 @@ void ShellAnswer::finish(int status)
         return;
     m_finished = true;
     m_for.stop();
-    if (m_socket)
+    if (m_socket) {
+        // Its handlers go first: the socket dies with the server, after the members they use,
+        // and says it closed as it goes.
+        m_socket->disconnect(this);
         m_socket->disconnectFromHost();
+    }
     m_serial.SetPortOpen(false);
     emit Finished(status);
 }

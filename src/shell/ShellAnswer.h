@@ -1,10 +1,12 @@
 #pragma once
 
+#include "answers/AnswerLoop.h"
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
 #include "answers/BurstGatherer.h"
 #include "links/MSComm.h"
 #include "terminal/CheckChoice.h"
+#include "terminal/TextFileRead.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -26,6 +28,7 @@ public:
     ShellAnswer(const ShellOptions& options, ShellOutput& output, QObject* parent = nullptr);
 
     // Reads the rules, refusing them whole for one bad line, then listens; Finished follows.
+    // Answers the peer sends back are answered a few times, then their rules pause (AnswerLoop).
     void Start();
     // Ends answering (exit status 0), whatever the signal.
     void Stop(int signalNumber = 0);
@@ -35,7 +38,7 @@ signals:
     void Finished(int status);
 
 private:
-    bool readRules();
+    bool readRules(const TextFileRead& read);
     bool open();
     void connection();
     void burst(const QByteArray& bytes, bool whole);
@@ -47,6 +50,7 @@ private:
     QString m_rulesPath;
     AnswerRules m_rules;
     AnswerRate m_rate;
+    AnswerLoop m_loop;
     QElapsedTimer m_clock;
     BurstGatherer m_gatherer;
     QTcpServer m_server;

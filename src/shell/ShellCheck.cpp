@@ -1,6 +1,8 @@
 #include "shell/ShellCheck.h"
 
+#include "answers/RefusedLines.h"
 #include "checks/CheckCatalogue.h"
+#include "shell/ShellFileRead.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
@@ -8,30 +10,7 @@
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
-#include <QFile>
-#include <QStringDecoder>
-
-#include <cstdio>
-
-namespace
-{
-
-// The whole of a file, or of standard input for "-"; false with why when it cannot be read.
-bool ReadWhole(const QString& path, QString& text, QString& why)
-{
-    QFile file(path);
-    const bool open = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                 : file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = open ? file.readAll() : QByteArray();
-    if (!open || file.error() != QFileDevice::NoError) {
-        why = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    text = QStringDecoder(QStringDecoder::Utf8).decode(bytes);
-    return true;
-}
-
-} // namespace
+#include <QFileInfo>
 
 ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                        QObject* parent)
@@ -59,30 +38,61 @@ ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput
 
 void ShellCheck::Start()
 {
-    if (read())
-        m_link.Open();
-    else
-        finish(2);
+    ReadShellFile(m_options.script, this, [this](const TextFileRead& read) {
+        if (m_finished)
+            return;
+        if (!read.failure.isEmpty()) {
+            m_output.Error(read.failure);
+            finish(2);
+        } else {
+            readCommands(read.content);
+        }
+    });
 }
 
-bool ShellCheck::read()
+void ShellCheck::readCommands(const QByteArray& script)
 {
-    QString script;
-    QString commands;
-    QString why;
-    const QString commandsPath =
-        m_options.commandsFile.isEmpty() ? CommandListFile() : m_options.commandsFile;
     // The window's command list may well not exist; one named on the command line must.
-    if (!ReadWhole(m_options.script, script, why) ||
-        (!ReadWhole(commandsPath, commands, why) && !m_options.commandsFile.isEmpty())) {
-        m_output.Error(why);
-        return false;
-    }
+    const bool named = !m_options.commandsFile.isEmpty();
+    const QString path = named ? m_options.commandsFile : CommandListFile();
+    ReadShellFile(path, this, [this, named, script, path](const TextFileRead& read) {
+        if (m_finished)
+            return;
+        if (!read.failure.isEmpty() && (named || QFileInfo::exists(path)))
+            m_output.Error(read.failure);
+        if (!read.failure.isEmpty() && named) {
+            finish(2);
+            return;
+        }
+        m_script = CheckScript(script, read.content);
+        if (checkScript())
+            m_link.Open();
+        else
+            finish(2);
+    });
+}
+
+bool ShellCheck::checkScript()
+{
     QStringList problems;
-    m_steps = ParseCheckScript(script, commands, problems);
+    qsizetype refusals = 0;
+    {
+        RefusedLines refused(problems, m_options.script);
+        // A command the serial line cannot carry is refused before anything is sent, as one
+        // the notation refuses is.
+        std::function<QString(const CheckStep&)> carried;
+        if (m_options.host.isEmpty())
+            carried = [this](const CheckStep& step) {
+                QString shown;
+                const CommandBytes command = m_checks.encode(step.command, shown);
+                return command.ok() ? m_options.frame.tooWide(command.bytes) : command.refusal;
+            };
+        m_script.Check(refused, carried);
+        refusals = refused.count();
+    }
     for (const QString& problem : std::as_const(problems))
-        m_output.Error(m_options.script + QStringLiteral(" ") + problem);
-    return problems.isEmpty();
+        m_output.Error(problem);
+    return refusals == 0;
 }
 
 void ShellCheck::Stop(int signalNumber)
@@ -94,21 +104,22 @@ void ShellCheck::runStep()
 {
     if (m_finished)
         return;
-    if (m_step == m_steps.size() && ++m_round < m_options.repeat)
-        m_step = 0;
-    if (m_step == m_steps.size()) {
+    // Past the last step the file begins again, as many times as asked.
+    if (!m_script.Next(m_step) && (++m_round >= m_options.repeat || !m_script.Next(m_step))) {
         m_output.Line(QStringLiteral("%1 passed, %2 failed").arg(m_passed).arg(m_failed));
         finish(m_failed > 0 || m_badCheck ? 1 : 0);
         return;
     }
     ++m_turn;
-    const CheckStep& step = m_steps.at(m_step);
+    const CheckStep& step = m_step;
     switch (step.kind) {
     case CheckStep::Kind::Send: {
         // With --checksum, the value goes where it belongs, as send puts it.
         QString shown;
         const CommandBytes command = m_checks.encode(step.command, shown);
-        m_output.Line(kOutputMarker + shown);
+        // Output that cannot be written has ended the run: nothing more goes out.
+        if (!m_output.Line(kOutputMarker + shown))
+            return;
         if (m_link.Send(command.bytes))
             QTimer::singleShot(0, this, &ShellCheck::nextStep);
         else
@@ -130,7 +141,6 @@ void ShellCheck::nextStep()
 {
     m_expecting = false;
     m_timer.stop();
-    ++m_step;
     runStep();
 }
 
@@ -143,7 +153,7 @@ void ShellCheck::replyArrived(const QByteArray& reply)
     const ReplyCheck check = m_checks.verify(reply);
     if (check.failed) {
         m_output.Error(QStringLiteral("Line %1: a reply fails its check value: %2")
-                           .arg(m_steps.at(qMin(m_step, int(m_steps.size()) - 1)).line)
+                           .arg(m_step.line)
                            .arg(check.verdict));
         m_badCheck = true;
     }
@@ -152,14 +162,16 @@ void ShellCheck::replyArrived(const QByteArray& reply)
         return;
     m_lastBurst = reply;
     m_sawBurst = true;
-    if (check.failed)
+    // A pattern that gave up once would cost as much at every burst: it is searched no more.
+    if (check.failed || m_gaveUp.contains(m_step.line))
         return;
-    const Pattern& pattern = *m_steps.at(m_step).pattern;
-    const Pattern::Result result = pattern.Search(reply);
-    if (result == Pattern::Result::GaveUp)
-        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
-                                      "not matching")
-                           .arg(m_steps.at(m_step).line));
+    const Pattern::Result result = m_step.pattern->Search(reply);
+    if (result == Pattern::Result::GaveUp) {
+        m_gaveUp.insert(m_step.line);
+        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: it matches "
+                                      "nothing from now on")
+                           .arg(m_step.line));
+    }
     if (result == Pattern::Result::Match)
         report(true);
 }
@@ -174,15 +186,14 @@ void ShellCheck::timeUp()
     m_link.WhenIdle([this, turn = m_turn] {
         if (m_finished || turn != m_turn)
             return;
-        report(false, m_sawBurst
-                          ? QStringLiteral(": got ") + PatternText(m_lastBurst)
-                          : QStringLiteral(": no reply within %1 ms").arg(m_steps.at(m_step).ms));
+        report(false, m_sawBurst ? QStringLiteral(": got ") + PatternText(m_lastBurst)
+                                 : QStringLiteral(": no reply within %1 ms").arg(m_step.ms));
     });
 }
 
 void ShellCheck::report(bool passed, const QString& why)
 {
-    const CheckStep& step = m_steps.at(m_step);
+    const CheckStep& step = m_step;
     ++(passed ? m_passed : m_failed);
     m_output.Line(QStringLiteral("%1ok %2 line %3: %4%5")
                       .arg(passed ? QString() : QStringLiteral("not "))

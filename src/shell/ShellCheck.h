@@ -4,8 +4,8 @@
 #include "terminal/CheckChoice.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 class ShellLink;
@@ -21,8 +21,9 @@ public:
     ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                QObject* parent = nullptr);
 
-    // Reads the check file and the command list, refusing them whole for one bad line, then
-    // opens the link and runs; Finished follows.
+    // Reads the check file and the command list, refusing them whole for one bad line (a
+    // command the serial line's frame cannot carry among them), then opens the link and runs;
+    // Finished follows.
     void Start();
     // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
     void Stop(int signalNumber);
@@ -33,7 +34,8 @@ signals:
     void Finished(int status);
 
 private:
-    bool read();
+    void readCommands(const QByteArray& script);
+    bool checkScript();
     void runStep();
     void nextStep();
     void replyArrived(const QByteArray& reply);
@@ -44,8 +46,8 @@ private:
     const ShellOptions& m_options;
     ShellLink& m_link;
     ShellOutput& m_output;
-    QList<CheckStep> m_steps;
-    int m_step = 0;
+    CheckScript m_script;
+    CheckStep m_step; // the step running, or the last one run
     int m_round = 0;
     int m_passed = 0;
     int m_failed = 0;
@@ -54,6 +56,7 @@ private:
     bool m_finished = false;
     bool m_badCheck = false; // a reply failed its check value: the run fails
     CheckChoice m_checks;
+    QSet<int> m_gaveUp; // lines whose pattern gave up: they match nothing from then on
     QByteArray m_lastBurst;
     bool m_sawBurst = false;
     QTimer m_timer;

@@ -53,8 +53,9 @@ ShellOptionTable::ShellOptionTable()
         QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
                        expect, repeat, commands, listen, answers, gap});
-    parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum|protocol"),
-                                 QStringLiteral("The mode."));
+    // Named short: the parser cuts a name wider than its column in the middle of a word.
+    parser.addPositionalArgument(QStringLiteral("MODE"),
+                                 QStringLiteral("send, listen, check, answer, checksum or protocol."));
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
                                                 "\"AB<02>C<0D>\"."),

@@ -59,17 +59,17 @@ ShellOutput::ShellOutput(QObject* parent) : QObject(parent)
 
 bool ShellOutput::Line(const QString& line)
 {
-    return out(WithC1AsTokens(View((line + QLatin1Char('\n')).toUtf8())));
+    return out(WithControlsAsTokens(View((line + QLatin1Char('\n')).toUtf8())));
 }
 
 void ShellOutput::Error(const QString& line)
 {
-    WriteAll(STDERR_FILENO, WithC1AsTokens(View((line + QLatin1Char('\n')).toUtf8())));
+    WriteAll(STDERR_FILENO, WithControlsAsTokens(View((line + QLatin1Char('\n')).toUtf8())));
 }
 
 bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
 {
-    std::string text = WithC1AsTokens(View(prefix.toUtf8()));
+    std::string text = WithControlsAsTokens(View(prefix.toUtf8()));
     for (qsizetype at = 0; at < reply.size() || at == 0; at += kRenderSliceBytes) {
         const QByteArrayView slice = reply.sliced(at, qMin(kRenderSliceBytes, reply.size() - at));
         if (hex) {

@@ -7,9 +7,9 @@
 #include <string_view>
 
 // Standard output and standard error of a shell mode. Every line is written through, so a pipe
-// sees it as it comes, with C1 controls as "<hh>" tokens. Standard output that cannot take a line
-// (a full disk, a closed stream) is reported once on standard error and ends the run; a reader
-// that went away ends it quietly.
+// sees it as it comes, with control characters as "<hh>" tokens (see ShellText.h). Standard output
+// that cannot take a line (a full disk, a closed stream) is reported once on standard error and
+// ends the run; a reader that went away ends it quietly.
 class ShellOutput : public QObject
 {
     Q_OBJECT

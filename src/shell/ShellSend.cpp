@@ -35,14 +35,21 @@ ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& 
 
 void ShellSend::Start()
 {
-    // A command the notation refuses is a mistake in the script: nothing goes out.
+    // A command refused is a mistake in the script: nothing goes out.
     for (int n = 0; n < m_options.commands.size(); ++n) {
         const QString text = TrimBlanks(m_options.commands.at(n));
         // As the window sends it: the value in its place, and shown where it goes.
         QString shown;
         const CommandBytes command = m_checks.encode(text, shown);
-        if (!command.ok()) {
-            m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
+        QString refusal = command.refusal;
+        // A byte the serial line's frame cannot carry is refused as the notation refuses one.
+        if (const QString why = m_options.host.isEmpty() && command.ok()
+                                    ? m_options.frame.tooWide(command.bytes)
+                                    : QString();
+            !why.isEmpty())
+            refusal = QStringLiteral("Nothing sent: ") + why;
+        if (!refusal.isEmpty()) {
+            m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + refusal);
             finish(2);
             return;
         }

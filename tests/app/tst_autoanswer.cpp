@@ -76,6 +76,20 @@ void tst_AutoAnswer::answersOverTheLink()
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Output]------Y59"));
     t.controller.checkChoice().choose(nullptr);
 
+    // A peer that sends every answer back: two rules answering each other end after a few.
+    QVERIFY(write("PING = PONG\nPONG = PING\n"));
+    QTRY_COMPARE(t.log.line(t.log.count() - 1),
+                 QStringLiteral("Answers: on, 2 rules from ") + path);
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->write(socket->readAll()); });
+    const int before = t.log.count();
+    socket->write("PING");
+    QTRY_COMPARE_WITH_TIMEOUT(t.log.line(t.log.count() - 1),
+                              QStringLiteral("Answers.TXT lines 1 and 2 answered their own "
+                                             "answers, sent back by the peer, 5 times in a row: "
+                                             "paused for 10 seconds"),
+                              10000);
+    QCOMPARE(t.log.lines().mid(before).filter(QStringLiteral("[Output]")).size(), 6);
+
     answers.SetOn(false);
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Answers: off"));
     // A named pipe in the file's place is not waited on.

@@ -1,5 +1,6 @@
 // accessterm answer standing in for a controller, and accessterm check and the window's link run
 // against it: each a real process on loopback, or on a pseudo-terminal that echoes.
+#include "answers/AnswerLoop.h"
 #include "support/PtyPair.h"
 #include "support/ShellProcess.h"
 #include "support/Terminal.h"
@@ -47,7 +48,8 @@ private slots:
     void checkValuesBothWays();
     void windowAgainstStandIn();
     void oneConnectionAtATime();
-    void echoingLineIsHeldToTheRate();
+    void echoingLineEndsTheLoop();
+    void stopWhileAnswering();
     void portInUse();
 
 private:
@@ -165,10 +167,10 @@ void tst_StandIn::oneConnectionAtATime()
     QCOMPARE(standIn.status(), 0);
 }
 
-void tst_StandIn::echoingLineIsHeldToTheRate()
+void tst_StandIn::echoingLineEndsTheLoop()
 {
     PtyPair line;
-    const QString rules = Write(m_dir, "echo.txt", "PING = PING\n");
+    const QString rules = Write(m_dir, "echo.txt", "PING = PONG\nPONG = PING\n");
     ShellProcess standIn(
         {"answer", "--serial", line.slavePath(), "--answers", rules, "--gap", "5"});
     QVERIFY(standIn.outputHas(" rules from "));
@@ -178,14 +180,29 @@ void tst_StandIn::echoingLineIsHeldToTheRate()
     QVERIFY(QTest::qWaitFor(
         [&] {
             const QByteArray got = line.readExactly(4);
-            answers += got == "PING";
-            return !line.write(got) || standIn.outputHas("paused for a second", 0);
+            answers += got == "PING" || got == "PONG";
+            return !line.write(got) ||
+                   standIn.outputHas("Rules on lines 1 and 2 answered their own answers, sent "
+                                     "back by the peer, 5 times in a row: paused for 10 seconds",
+                                     0);
         },
         10000));
-    QCOMPARE(answers, 20);
-    // After the pause the rule answers again.
-    QVERIFY(line.write("PING"));
-    QCOMPARE(line.readExactly(4), QByteArray("PING"));
+    QCOMPARE(answers, 1 + AnswerLoop::kFedBack);
+}
+
+// Stopped while an answer is still on its way: it ends as asked, and the socket goes quietly.
+void tst_StandIn::stopWhileAnswering()
+{
+    const QString rules = Write(m_dir, "long.txt", "A = " + QByteArray(8 << 20, 'B') + "\n");
+    ShellProcess standIn({"answer", "--listen", "0", "--answers", rules});
+    const int port = StartStandIn(standIn);
+    QTcpSocket host; // reads nothing
+    host.connectToHost(QHostAddress::LocalHost, quint16(port));
+    QVERIFY(host.waitForConnected(5000));
+    host.write("A");
+    QVERIFY(standIn.outputHas("(line 1)"));
+    standIn.process.terminate();
+    QCOMPARE(standIn.status(), 0);
 }
 
 void tst_StandIn::portInUse()

@@ -1,8 +1,8 @@
 #include "commandline/CommandLine.h"
 
 #include "checks/CheckCatalogue.h"
-#include "terminal/CheckChoice.h"
 #include "console/Toolkit.h"
+#include "terminal/CheckChoice.h"
 #include "terminal/TrafficLines.h"
 
 #include <QAbstractItemView>
@@ -168,6 +168,10 @@ QMenu* CommandLine::ContextMenu()
     add->setEnabled(!m_edit.text().trimmed().isEmpty());
     if (m_checks)
         AddChecksumMenu(*menu, *m_checks);
+    if (!m_moreActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_moreActions);
+    }
     return menu;
 }
 

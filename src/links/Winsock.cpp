@@ -146,8 +146,9 @@ void Winsock::Close()
     // First, or the connection would outlive the socket's close.
     closeWatch();
     m_connectTimer.stop();
-    m_socket.abort();
+    // Closed before the socket says it is disconnected: this end closed it, not the peer.
     m_state = sckClosed;
+    m_socket.abort();
     ++m_attempt;
 }
 

@@ -7,6 +7,7 @@
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "shell/ShellRepeat.h"
 #include "shell/ShellSend.h"
 #include "terminal/StopSignals.h"
 
@@ -65,6 +66,8 @@ int RunShell(int argc, char* argv[])
         return QCoreApplication::exec();
     }
     ShellLink link(options, output);
+    if (options.mode == ShellOptions::Mode::Send && options.everyMs >= 0)
+        return Run<ShellRepeat>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Check)

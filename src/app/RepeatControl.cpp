@@ -23,6 +23,8 @@ namespace
 
 // The title follows a repeat at most this often: a send every 10 ms would repaint it each time.
 constexpr qint64 kTitleEveryMs = 250;
+// New log lines come into view at most this often while a repeat runs.
+constexpr int kLogEveryMs = 250;
 
 LineMarks Failure(const QString& failure)
 {
@@ -141,6 +143,8 @@ void RepeatControl::StartRepeat(const RepeatPlan& asked)
         m_titleAt.invalidate();
         m_repeatAction->setEnabled(false);
         m_stopAction->setEnabled(true);
+        // Sends many times a second would repaint the log as often.
+        m_log.SetShowEveryMs(kLogEveryMs);
         run->Start();
     });
     connect(&m_link, &RunLink::Failed, run, [this](const QString& reason) {
@@ -185,6 +189,7 @@ void RepeatControl::showProgress(qint64 done, qint64 total, qint64 failed)
 void RepeatControl::ended(const QString& verdict)
 {
     m_log.AddLine(verdict);
+    m_log.SetShowEveryMs(0);
     m_window.setWindowTitle(m_title);
     m_repeatAction->setEnabled(true);
     m_stopAction->setEnabled(false);

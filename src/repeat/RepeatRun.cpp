@@ -158,7 +158,9 @@ void RepeatRun::send(qint64 slot)
         Stop(QStringLiteral("a command could not be sent"));
         return;
     }
-    m_wait.start(m_plan.waitMs);
+    // With sends closer than the wait, the next send ends the reply first.
+    if (m_plan.everyMs == 0 || m_plan.waitMs < m_plan.everyMs)
+        m_wait.start(m_plan.waitMs);
     if (m_schedule)
         m_next.start(int(qMax<qint64>(0, m_schedule->NextDue() - m_clock.MonotonicMs())));
     emit Progress(m_done, m_plan.sends, m_tally.failed());
@@ -172,7 +174,8 @@ void RepeatRun::bytesRead(const QByteArray& bytes)
     const bool complete = m_gatherer.Add(bytes);
     if (m_awaited != 0 && m_firstByteAt < 0)
         m_firstByteAt = m_clock.MonotonicMs();
-    if (first)
+    // The same for the settle time: many sends a second need no timer each.
+    if (first && (m_plan.everyMs == 0 || m_plan.everyMs > RepeatPlan::kSettleMs))
         m_settle.start(RepeatPlan::kSettleMs);
     if (complete)
         endReply();

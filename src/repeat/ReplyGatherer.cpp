@@ -2,7 +2,7 @@
 
 #include "terminal/CheckChoice.h"
 
-void ReplyGatherer::SetCutter(FrameCutter* cutter)
+void ReplyGatherer::SetCutter(ReplyCutter* cutter)
 {
     m_cutter = cutter;
     if (m_cutter)
@@ -14,8 +14,8 @@ bool ReplyGatherer::Add(QByteArrayView bytes)
     m_bytes += bytes;
     if (!m_cutter)
         return false;
-    const QList<FrameCutter::Frame> frames = m_cutter->Feed(bytes);
-    for (const FrameCutter::Frame& frame : frames) {
+    const QList<ReplyCutter::Frame> frames = m_cutter->Feed(bytes);
+    for (const ReplyCutter::Frame& frame : frames) {
         if (m_frames++ == 0 || (frame.check.failed && !m_frameCheck.failed))
             m_frameCheck = frame.check;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "repeat/FrameCutter.h"
+#include "repeat/ReplyCutter.h"
 #include "terminal/ReplyCheck.h"
 
 #include <QByteArray>
@@ -16,8 +16,8 @@ public:
     explicit ReplyGatherer(const CheckChoice& checks) : m_checks(checks) {}
 
     // Counts frames from now on (none: bursts); the cutter stays the caller's.
-    void SetCutter(FrameCutter* cutter);
-    FrameCutter* cutter() const { return m_cutter; }
+    void SetCutter(ReplyCutter* cutter);
+    ReplyCutter* cutter() const { return m_cutter; }
     const CheckChoice& checks() const { return m_checks; }
 
     // Adds the bytes of a read; true when they complete the reply (a frame was cut).
@@ -32,7 +32,7 @@ public:
 
 private:
     const CheckChoice& m_checks;
-    FrameCutter* m_cutter = nullptr;
+    ReplyCutter* m_cutter = nullptr;
     QByteArray m_bytes;
     qsizetype m_frames = 0;
     ReplyCheck m_frameCheck; // with a cutter: the verdict so far

@@ -22,7 +22,7 @@ public:
 };
 
 // Frames of the form STX ... ETX, their check failed when they hold an "X".
-class StxEtxCutter : public FrameCutter
+class StxEtxCutter : public ReplyCutter
 {
 public:
     QList<Frame> Feed(QByteArrayView bytes) override

@@ -9,7 +9,7 @@
 // Cuts a protocol's frames out of the bytes as they are read, so that a repeat counts frames, not
 // bursts: a reply is complete with its first frame, at once, and its check value is the frame's
 // own.
-class FrameCutter
+class ReplyCutter
 {
 public:
     struct Frame {
@@ -17,7 +17,7 @@ public:
         ReplyCheck check; // the frame's own check value, when the protocol has one
     };
 
-    virtual ~FrameCutter() = default;
+    virtual ~ReplyCutter() = default;
     // Takes the bytes of one read; gives the frames they complete, in order. Bytes that begin a
     // frame are kept for the reads that follow.
     virtual QList<Frame> Feed(QByteArrayView bytes) = 0;

@@ -1,9 +1,8 @@
-#include "shell/ShellCheck.h"
+#include "repeat/CheckRun.h"
 
 #include "checks/CheckCatalogue.h"
-#include "shell/ShellLink.h"
-#include "shell/ShellOptions.h"
-#include "shell/ShellOutput.h"
+#include "repeat/RunLink.h"
+#include "repeat/RunOutput.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
@@ -33,21 +32,21 @@ bool ReadWhole(const QString& path, QString& text, QString& why)
 
 } // namespace
 
-ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
-                       QObject* parent)
+CheckRun::CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& output,
+                   QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
     m_checks.choose(FindCheck(options.check.toStdString()));
-    connect(&m_output, &ShellOutput::Broken, this, &ShellCheck::finish);
+    connect(&m_output, &RunOutput::Broken, this, &CheckRun::finish);
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &ShellCheck::timeUp);
-    connect(&m_link, &ShellLink::Opened, this, &ShellCheck::runStep);
-    connect(&m_link, &ShellLink::ReplyArrived, this, &ShellCheck::replyArrived);
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_timer, &QTimer::timeout, this, &CheckRun::timeUp);
+    connect(&m_link, &RunLink::Opened, this, &CheckRun::runStep);
+    connect(&m_link, &RunLink::ReplyArrived, this, &CheckRun::replyArrived);
+    connect(&m_link, &RunLink::Failed, this, [this](const QString& reason) {
         m_output.Error(reason);
         m_link.WhenIdle([this] { finish(2); });
     });
-    connect(&m_link, &ShellLink::PeerClosed, this, [this] {
+    connect(&m_link, &RunLink::PeerClosed, this, [this] {
         m_link.WhenIdle([this] {
             if (!m_finished)
                 m_output.Error(
@@ -57,7 +56,7 @@ ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput
     });
 }
 
-void ShellCheck::Start()
+void CheckRun::Start()
 {
     if (read())
         m_link.Open();
@@ -65,7 +64,7 @@ void ShellCheck::Start()
         finish(2);
 }
 
-bool ShellCheck::read()
+bool CheckRun::read()
 {
     QString script;
     QString commands;
@@ -85,12 +84,23 @@ bool ShellCheck::read()
     return problems.isEmpty();
 }
 
-void ShellCheck::Stop(int signalNumber)
+void CheckRun::Stop(int signalNumber)
 {
     m_link.WhenIdle([this, signalNumber] { finish(128 + signalNumber); });
 }
 
-void ShellCheck::runStep()
+void CheckRun::Stop(const QString& reason)
+{
+    if (m_finished)
+        return;
+    m_output.Line(QStringLiteral("Check stopped: %1; %2 passed, %3 failed")
+                      .arg(reason)
+                      .arg(m_passed)
+                      .arg(m_failed));
+    finish(2);
+}
+
+void CheckRun::runStep()
 {
     if (m_finished)
         return;
@@ -108,9 +118,9 @@ void ShellCheck::runStep()
         // With --checksum, the value goes where it belongs, as send puts it.
         QString shown;
         const CommandBytes command = m_checks.encode(step.command, shown);
-        m_output.Line(kOutputMarker + shown);
+        m_output.Command(shown, command.bytes);
         if (m_link.Send(command.bytes))
-            QTimer::singleShot(0, this, &ShellCheck::nextStep);
+            QTimer::singleShot(0, this, &CheckRun::nextStep);
         else
             finish(2);
         break;
@@ -126,7 +136,7 @@ void ShellCheck::runStep()
     }
 }
 
-void ShellCheck::nextStep()
+void CheckRun::nextStep()
 {
     m_expecting = false;
     m_timer.stop();
@@ -134,7 +144,7 @@ void ShellCheck::nextStep()
     runStep();
 }
 
-void ShellCheck::replyArrived(const QByteArray& reply)
+void CheckRun::replyArrived(const QByteArray& reply)
 {
     if (m_finished)
         return;
@@ -164,7 +174,7 @@ void ShellCheck::replyArrived(const QByteArray& reply)
         report(true);
 }
 
-void ShellCheck::timeUp()
+void CheckRun::timeUp()
 {
     if (!m_expecting) {
         nextStep();
@@ -180,7 +190,7 @@ void ShellCheck::timeUp()
     });
 }
 
-void ShellCheck::report(bool passed, const QString& why)
+void CheckRun::report(bool passed, const QString& why)
 {
     const CheckStep& step = m_steps.at(m_step);
     ++(passed ? m_passed : m_failed);
@@ -192,7 +202,7 @@ void ShellCheck::report(bool passed, const QString& why)
     nextStep();
 }
 
-void ShellCheck::finish(int status)
+void CheckRun::finish(int status)
 {
     if (m_finished)
         return;

@@ -8,24 +8,35 @@
 #include <QObject>
 #include <QTimer>
 
-class ShellLink;
-class ShellOutput;
-struct ShellOptions;
+class RunLink;
+class RunOutput;
 
-// accessterm check: the steps of a check file run in turn over the link, the traffic printed as
-// send prints it and a verdict line for each expectation, then how many passed and failed.
-class ShellCheck : public QObject
+// What a check file's run is asked to do.
+struct CheckRunOptions {
+    QString script;       // the check file, "-" for standard input
+    QString commandsFile; // the command list for "use" (default: the window's)
+    int repeat = 1;       // how many times to run the file
+    bool hex = false;     // replies as hex pairs instead of the notation
+    QString check;        // the check value's name; empty for none
+};
+
+// A check file run (accessterm check, and Run Check File in the window): its steps in turn over
+// the link, the traffic written as send prints it and a verdict line for each expectation, then
+// how many passed and failed.
+class CheckRun : public QObject
 {
     Q_OBJECT
 public:
-    ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
-               QObject* parent = nullptr);
+    CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& output,
+             QObject* parent = nullptr);
 
     // Reads the check file and the command list, refusing them whole for one bad line, then
     // opens the link and runs; Finished follows.
     void Start();
     // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
     void Stop(int signalNumber);
+    // Stopped by the operator: a line gives the reason and the figures so far; ends with 2.
+    void Stop(const QString& reason);
 
 signals:
     // 0 every expectation passed, 1 one failed or a reply failed its check value, 2 a file, a
@@ -41,9 +52,9 @@ private:
     void report(bool passed, const QString& why = {});
     void finish(int status);
 
-    const ShellOptions& m_options;
-    ShellLink& m_link;
-    ShellOutput& m_output;
+    CheckRunOptions m_options;
+    RunLink& m_link;
+    RunOutput& m_output;
     QList<CheckStep> m_steps;
     int m_step = 0;
     int m_round = 0;

@@ -1,7 +1,7 @@
 #include "shell/ShellMain.h"
 
+#include "repeat/CheckRun.h"
 #include "shell/ShellAnswer.h"
-#include "shell/ShellCheck.h"
 #include "shell/ShellChecksum.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
@@ -70,7 +70,15 @@ int RunShell(int argc, char* argv[])
         return Run<ShellRepeat>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, output, stop);
-    if (options.mode == ShellOptions::Mode::Check)
-        return Run<ShellCheck>(options, link, output, stop);
+    if (options.mode == ShellOptions::Mode::Check) {
+        const CheckRunOptions asked{options.script, options.commandsFile, options.repeat,
+                                    options.hex, options.check};
+        CheckRun check(asked, link, output);
+        QObject::connect(&check, &CheckRun::Finished, &QCoreApplication::exit);
+        QObject::connect(&stop, &StopSignals::stopRequested, &check,
+                         qOverload<int>(&CheckRun::Stop));
+        QTimer::singleShot(0, &check, &CheckRun::Start);
+        return QCoreApplication::exec();
+    }
     return Run<ShellListen>(options, link, output, stop);
 }

@@ -1,9 +1,9 @@
 #include "app/AutoAnswer.h"
 
-#include "terminal/CheckChoice.h"
 #include "console/EventLog.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
+#include "terminal/CheckChoice.h"
 #include "terminal/TextFileRead.h"
 #include "terminal/TrafficLines.h"
 

@@ -1,11 +1,13 @@
 #include "app/RepeatControl.h"
 
+#include "app/CheckFileDialog.h"
 #include "app/RepeatDialog.h"
 #include "checks/CheckCatalogue.h"
 #include "console/EventLog.h"
 #include "console/Module1.h"
 #include "console/TerminalController.h"
 #include "console/frmMain.h"
+#include "repeat/CheckRun.h"
 #include "repeat/RepeatRun.h"
 #include "terminal/CheckChoice.h"
 #include "terminal/TrafficLines.h"
@@ -44,7 +46,7 @@ QString CheckName(const CheckChoice& checks)
 } // namespace
 
 RepeatControl::RepeatControl(frmMain& window)
-    : QObject(&window), m_window(window), m_log(window.LB()), m_link(window)
+    : QObject(&window), m_window(window), m_log(window.LB()), m_link(window), m_output(m_log)
 {
     m_repeatAction = new QAction(tr("Repeat\u2026"), this);
     connect(m_repeatAction, &QAction::triggered, this, &RepeatControl::AskRepeat);
@@ -52,12 +54,19 @@ RepeatControl::RepeatControl(frmMain& window)
     m_stopAction->setEnabled(false);
     connect(m_stopAction, &QAction::triggered, this,
             [this] { Stop(QStringLiteral("Stop Repeating chosen")); });
+    m_checkFileAction = new QAction(tr("Run Check File\u2026"), this);
+    connect(m_checkFileAction, &QAction::triggered, this, &RepeatControl::AskCheckFile);
     window.installEventFilter(this);
     watchStops();
-    connect(&m_link, &RunLink::Failed, this, &RepeatControl::Stop);
+    // A check file's run says itself when its link fails.
+    connect(&m_link, &RunLink::Failed, this, [this](const QString& reason) {
+        if (m_repeat)
+            m_repeat->Stop(reason);
+    });
     connect(&m_link, &RunLink::PeerClosed, this, [this](bool reset) {
-        Stop(reset ? QStringLiteral("the peer reset the connection")
-                   : QStringLiteral("the peer closed the connection"));
+        if (m_repeat)
+            m_repeat->Stop(reset ? QStringLiteral("the peer reset the connection")
+                                 : QStringLiteral("the peer closed the connection"));
     });
 }
 
@@ -85,7 +94,44 @@ void RepeatControl::watchStops()
 
 bool RepeatControl::isRunning() const
 {
-    return m_repeat && m_repeat->isRunning();
+    return (m_repeat && m_repeat->isRunning()) || m_check;
+}
+
+void RepeatControl::offer(bool running)
+{
+    m_repeatAction->setEnabled(!running);
+    m_checkFileAction->setEnabled(!running);
+    m_stopAction->setEnabled(running);
+}
+
+void RepeatControl::AskCheckFile()
+{
+    if (isRunning())
+        return;
+    auto* dialog = new CheckFileDialog(m_checkPath, m_checkRuns, &m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { RunCheckFile(dialog->path(), dialog->runs()); });
+    dialog->open();
+}
+
+void RepeatControl::RunCheckFile(const QString& path, int runs)
+{
+    if (isRunning() || m_repeat)
+        return;
+    m_checkPath = path;
+    m_checkRuns = runs;
+    const CheckRunOptions options{
+        path, {}, runs, false, CheckName(m_window.controller().checkChoice())};
+    m_check = new CheckRun(options, m_link, m_output, this);
+    connect(m_check, &CheckRun::Finished, this, [this] {
+        m_check->deleteLater();
+        m_check = nullptr;
+        offer(false);
+    });
+    offer(true);
+    // Read whole and refused for a bad line before anything is sent.
+    m_check->Start();
 }
 
 void RepeatControl::AskRepeat()
@@ -101,7 +147,7 @@ void RepeatControl::AskRepeat()
 
 void RepeatControl::StartRepeat(const RepeatPlan& asked)
 {
-    if (m_repeat)
+    if (m_repeat || m_check)
         return;
     m_lastPlan = asked;
     RepeatPlan plan = asked;
@@ -141,8 +187,7 @@ void RepeatControl::StartRepeat(const RepeatPlan& asked)
         disconnect(&m_link, &RunLink::Failed, run, nullptr);
         m_title = m_window.windowTitle();
         m_titleAt.invalidate();
-        m_repeatAction->setEnabled(false);
-        m_stopAction->setEnabled(true);
+        offer(true);
         // Sends many times a second would repaint the log as often.
         m_log.SetShowEveryMs(kLogEveryMs);
         run->Start();
@@ -157,8 +202,10 @@ void RepeatControl::StartRepeat(const RepeatPlan& asked)
 
 void RepeatControl::Stop(const QString& reason)
 {
-    if (isRunning())
+    if (m_repeat && m_repeat->isRunning())
         m_repeat->Stop(reason);
+    else if (m_check)
+        m_check->Stop(reason);
 }
 
 void RepeatControl::logReply(qint64, const QByteArray& reply, qint64 answerMs,
@@ -191,8 +238,7 @@ void RepeatControl::ended(const QString& verdict)
     m_log.AddLine(verdict);
     m_log.SetShowEveryMs(0);
     m_window.setWindowTitle(m_title);
-    m_repeatAction->setEnabled(true);
-    m_stopAction->setEnabled(false);
+    offer(false);
     m_repeat->deleteLater();
     m_repeat = nullptr;
 }

@@ -50,7 +50,7 @@ void TerminalWindow::attach()
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);
     m_repeatControl = new RepeatControl(*this);
-    m_commandLine->AddMenuActions(
-        {&m_repeatControl->repeatAction(), &m_repeatControl->stopAction()});
+    m_commandLine->AddMenuActions({&m_repeatControl->repeatAction(), &m_repeatControl->stopAction(),
+                                   &m_repeatControl->checkFileAction()});
     new FailureSteps(*log);
 }

@@ -81,6 +81,8 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
 Winsock::~Winsock()
 {
     closeWatch();
+    // The socket goes with this end: its last disconnect is no peer closing.
+    m_state = sckClosed;
 }
 
 QString Winsock::RemoteHost() const

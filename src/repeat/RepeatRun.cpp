@@ -37,12 +37,6 @@ RepeatRun::RepeatRun(const RepeatPlan& plan, RunLink& link, const CheckChoice& c
     });
 }
 
-RepeatRun::~RepeatRun()
-{
-    if (m_running)
-        m_link.SetHandOnAsRead(false);
-}
-
 bool RepeatRun::Prepare(QString& why)
 {
     const CheckChoice& checks = m_gatherer.checks();

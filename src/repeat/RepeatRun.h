@@ -43,7 +43,6 @@ public:
     // checks: the check value chosen, added to the commands and checked in the replies.
     RepeatRun(const RepeatPlan& plan, RunLink& link, const CheckChoice& checks, RepeatClock& clock,
               QObject* parent = nullptr);
-    ~RepeatRun() override;
 
     // Encodes the commands and compiles the patterns; false with why when one is refused, and
     // then nothing may be sent.
@@ -51,6 +50,8 @@ public:
     // Starts on the link, which is open, once a reply it is settling has been handed on.
     void Start();
     // Ends the repeat with the reason for the verdict; a reply on its way is given as it stands.
+    // The link hands on as before once the repeat has ended; a repeat deleted while it runs
+    // leaves the link as it is (the link may be going too).
     void Stop(const QString& reason);
 
     bool isRunning() const { return m_running; }

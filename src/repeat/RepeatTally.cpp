@@ -65,10 +65,11 @@ QString RepeatTally::Figures(int replyWindowMs) const
                        .arg(Percentile(95))
                        .arg(Percentile(100));
     if (m_jumps == 1)
-        figures += QStringLiteral("; the clock jumped once, by %1 s").arg(m_jumpedMs / 1000);
+        figures +=
+            QStringLiteral("; the clock jumped once, by %1 s").arg(qRound64(m_jumpedMs / 1e3));
     else if (m_jumps > 1)
         figures += QStringLiteral("; the clock jumped %1 times, by %2 s in all")
                        .arg(m_jumps)
-                       .arg(m_jumpedMs / 1000);
+                       .arg(qRound64(m_jumpedMs / 1e3));
     return figures;
 }

@@ -3,6 +3,7 @@
 #include "support/ShellProcess.h"
 
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -53,6 +54,9 @@ private slots:
     {
         Peer peer;
         ShellProcess shell(peer.arguments({"--repeat", "30", "--every", "100", "S"}));
+        // Waited for in an event loop of its own, so that the peer answers at once.
+        QSignalSpy finished(&shell.process, &QProcess::finished);
+        QVERIFY(finished.wait(30000));
         QCOMPARE(shell.status(), 1);
         const QStringList out = shell.out().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(out.filter("[Output]------S<53>").size(), 30);

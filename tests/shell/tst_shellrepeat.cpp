@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace
@@ -121,6 +122,26 @@ private slots:
         QCOMPARE(shell.status(), status);
         const QString last = shell.out().split('\n', Qt::SkipEmptyParts).last();
         QVERIFY2(last.startsWith(verdict), qPrintable(last));
+    }
+
+    void aCheckFileFailsOnAReplyNoStepAwaited()
+    {
+        // The seventh reply, to a send no expectation follows, fails its check value: every
+        // expectation passes, and the run fails all the same.
+        Peer peer;
+        QTemporaryDir dir;
+        QFile file(dir.filePath("pushed.check"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("send S\nwait 400\nsend S\nexpect ^OK within 1000\n");
+        file.close();
+        QStringList arguments = peer.arguments({"--repeat", "4", file.fileName()});
+        arguments[0] = "check";
+        ShellProcess shell(arguments);
+        QSignalSpy finished(&shell.process, &QProcess::finished);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(shell.status(), 1);
+        QVERIFY(shell.out().endsWith("4 passed, 0 failed\n"));
+        QCOMPARE(peer.commands, 8);
     }
 
     void refusedBeforeAnythingIsSent()

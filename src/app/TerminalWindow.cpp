@@ -1,11 +1,13 @@
 #include "app/TerminalWindow.h"
 
 #include "app/AutoAnswer.h"
+#include "app/RepeatControl.h"
 
 #include "commandline/CommandLine.h"
 #include "commandline/PasteWatch.h"
 #include "console/EventLog.h"
 #include "console/TerminalController.h"
+#include "reading/FailureSteps.h"
 #include "reading/LogActions.h"
 #include "terminal/TerminalFolders.h"
 
@@ -47,4 +49,8 @@ void TerminalWindow::attach()
         QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);
+    m_repeatControl = new RepeatControl(*this);
+    m_commandLine->AddMenuActions({&m_repeatControl->repeatAction(), &m_repeatControl->stopAction(),
+                                   &m_repeatControl->checkFileAction()});
+    new FailureSteps(*log);
 }

@@ -5,6 +5,7 @@
 class AutoAnswer;
 class CommandLine;
 class LogActions;
+class RepeatControl;
 
 // The window as the operator gets it: frmMain with the aids that live around it attached, the
 // command line's (recall, the command list, paste handling) and the event log's (copying, Show
@@ -19,6 +20,7 @@ public:
     CommandLine& commandLine() const { return *m_commandLine; }
     LogActions& logActions() const { return *m_logActions; }
     AutoAnswer& autoAnswer() const { return *m_autoAnswer; }
+    RepeatControl& repeatControl() const { return *m_repeatControl; }
 
 private:
     void attach();
@@ -26,4 +28,5 @@ private:
     CommandLine* m_commandLine = nullptr;
     LogActions* m_logActions = nullptr;
     AutoAnswer* m_autoAnswer = nullptr;
+    RepeatControl* m_repeatControl = nullptr;
 };

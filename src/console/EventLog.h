@@ -44,6 +44,8 @@ public:
         m_lineBytes = qMax<qsizetype>(1, lineBytes);
     }
     const EventLogModel& logModel() const { return m_model; }
+    // New lines come into view at most this often (0: as the view's cost allows).
+    void SetShowEveryMs(int ms) { m_model.setShowEveryMs(ms); }
 
     // The lines, those not yet shown included: how many, one's text (empty past the end), one's
     // whole record, and every text in order.

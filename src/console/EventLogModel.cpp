@@ -127,5 +127,5 @@ void EventLogModel::showPending()
     endInsertRows();
     emit linesShown();
     const qint64 end = m_clock.elapsed();
-    m_nextShowMs = end + 4 * (end - start);
+    m_nextShowMs = qMax(end + 4 * (end - start), start + m_showEveryMs);
 }

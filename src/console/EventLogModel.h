@@ -37,6 +37,9 @@ public:
     // Every line, those not yet announced to the view included.
     const std::deque<LogLine>& lines() const { return m_lines; }
     void setKeptMemory(qsizetype bytes) { m_keptMemoryAtMost = bytes; }
+    // The least time between two batches, for traffic that comes many times a second (a
+    // repeat): each batch costs the view a repaint. 0, the default, paces by the view's cost only.
+    void setShowEveryMs(int ms) { m_showEveryMs = ms; }
     qint64 keptMemory() const { return m_keptMemory; } // what the lines kept hold
     // Since the last clear: the lines and the bytes they stood for that have left the log.
     qint64 leftLines() const { return m_leftLines; }
@@ -63,4 +66,5 @@ private:
     QTimer m_showTimer;
     QElapsedTimer m_clock;
     qint64 m_nextShowMs = 0; // on m_clock, the earliest time for the next batch
+    int m_showEveryMs = 0;
 };

@@ -81,6 +81,8 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
 Winsock::~Winsock()
 {
     closeWatch();
+    // The socket goes with this end: its last disconnect is no peer closing.
+    m_state = sckClosed;
 }
 
 QString Winsock::RemoteHost() const
@@ -146,8 +148,9 @@ void Winsock::Close()
     // First, or the connection would outlive the socket's close.
     closeWatch();
     m_connectTimer.stop();
-    m_socket.abort();
+    // Closed before the socket says it is disconnected: this end closed it, not the peer.
     m_state = sckClosed;
+    m_socket.abort();
     ++m_attempt;
 }
 

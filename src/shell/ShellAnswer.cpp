@@ -2,7 +2,7 @@
 
 #include "checks/CheckCatalogue.h"
 #include "links/MSComm.h"
-#include "shell/ShellFileRead.h"
+#include "terminal/GivenFileRead.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
 #include "terminal/ReplyCheck.h"
@@ -44,7 +44,7 @@ void ShellAnswer::Start()
     m_rulesPath = m_options.answersFile.isEmpty()
                       ? QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT"))
                       : m_options.answersFile;
-    ReadShellFile(m_rulesPath, this, [this](const TextFileRead& read) {
+    ReadGivenFile(m_rulesPath, this, [this](const TextFileRead& read) {
         if (m_finished)
             return;
         if (!readRules(read) || !open()) {

@@ -14,7 +14,7 @@ constexpr int kIdlePollMs = 20;
 } // namespace
 
 ShellLink::ShellLink(const ShellOptions& options, ShellOutput& output, QObject* parent)
-    : QObject(parent), m_options(options), m_output(output)
+    : RunLink(parent), m_options(options), m_output(output)
 {
     m_serial.SetLongestRead(kLineBytes);
     m_tcp.SetLongestRead(kLineBytes);
@@ -28,6 +28,8 @@ ShellLink::ShellLink(const ShellOptions& options, ShellOutput& output, QObject* 
                 ++m_handedOn;
                 emit ReplyArrived(reply, continued);
             });
+    connect(&m_serial, &SerialLink::BytesRead, this, &ShellLink::BytesRead);
+    connect(&m_tcp, &TcpLink::BytesRead, this, &ShellLink::BytesRead);
     connect(&m_tcp, &TcpLink::Connected, this, &ShellLink::Opened);
     connect(&m_tcp, &TcpLink::PeerClosed, this,
             [this] { emit PeerClosed(m_tcp.Winsock1().PeerReset()); });
@@ -93,6 +95,17 @@ void ShellLink::whenIdle(const std::function<void()>& then, quint64 handedOn)
         return;
     }
     QTimer::singleShot(kIdlePollMs, this, [this, then, handedOn] { whenIdle(then, handedOn); });
+}
+
+void ShellLink::SetHandOnAsRead(bool on)
+{
+    m_serial.SetHandOnAsRead(on);
+    m_tcp.SetHandOnAsRead(on);
+}
+
+bool ShellLink::Sending() const
+{
+    return m_options.host.isEmpty() && m_serial.MSComm1().OutBufferCount() > 0;
 }
 
 void ShellLink::AddLine(const QString& text)

@@ -9,6 +9,7 @@ const char kSynopsis[] =
     "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--wait MS] [--max-reply BYTES] [--checksum NAME] [--hex]\n"
     "                  [--expect PATTERN]... COMMAND...\n"
+    "  accessterm send ... --repeat N --every MS|reply [--wait MS] [--stop-on-failure] COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--for SECONDS] [--hex]\n"
     "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
@@ -30,6 +31,10 @@ const char kDescription[] =
     "command the notation refuses, a port or connection that does not open, a peer that closes\n"
     "before the last reply, or standard output that cannot be written.\n"
     "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
+    "With --repeat, the COMMANDs go N times in turn, every MS apart or each once the last\n"
+    "reply is complete; a reply is what comes before the next send, and one missing within\n"
+    "--wait (default 1000), failing its check value or not matched fails; the verdict line\n"
+    "comes last (exit 1 when a send failed).\n"
     "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
     "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
     "already carries it.\n"
@@ -52,7 +57,7 @@ ShellOptionTable::ShellOptionTable()
     parser.setApplicationDescription(
         QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
-                       expect, repeat, commands, listen, answers, gap});
+                       expect, repeat, every, stopOnFailure, commands, listen, answers, gap});
     // Named short: the parser cuts a name wider than its column in the middle of a word.
     parser.addPositionalArgument(QStringLiteral("MODE"),
                                  QStringLiteral("send, listen, check, answer, checksum or protocol."));

@@ -36,8 +36,17 @@ struct ShellOptionTable {
                                              "once per command."),
                               QStringLiteral("PATTERN")};
     QCommandLineOption repeat{QStringLiteral("repeat"),
-                              QStringLiteral("check: run the file N times (default 1)."),
+                              QStringLiteral("check: run the file N times (default 1); send: "
+                                             "send the COMMANDs N times, with --every."),
                               QStringLiteral("N")};
+    QCommandLineOption every{QStringLiteral("every"),
+                             QStringLiteral("send --repeat: send every MS milliseconds (10 to "
+                                            "3600000), or \"reply\": once the last reply is "
+                                            "complete."),
+                             QStringLiteral("MS|reply")};
+    QCommandLineOption stopOnFailure{QStringLiteral("stop-on-failure"),
+                                     QStringLiteral("send --repeat: stop at the first send that "
+                                                    "fails.")};
     QCommandLineOption commands{QStringLiteral("commands"),
                                 QStringLiteral("check: the command list for use (default: "
                                                "the window's Commands.TXT)."),

@@ -4,6 +4,7 @@
 
 #include "answers/Pattern.h"
 #include "checks/CheckCatalogue.h"
+#include "repeat/RepeatPlan.h"
 #include "terminal/TrafficLines.h"
 
 #include <cstring>
@@ -137,7 +138,9 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.maxReply, bits({Mode::Send})},
         {&p.checksum, bits({Mode::Send, Mode::Check, Mode::Answer})},
         {&p.forTime, bits({Mode::Listen, Mode::Answer})},
-        {&p.repeat, bits({Mode::Check})},
+        {&p.repeat, bits({Mode::Send, Mode::Check})},
+        {&p.every, bits({Mode::Send})},
+        {&p.stopOnFailure, bits({Mode::Send})},
         {&p.commands, bits({Mode::Check})},
         {&p.answers, bits({Mode::Answer})},
         {&p.gap, bits({Mode::Answer})}};
@@ -203,8 +206,33 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     }
     if (parser.isSet(p.repeat)) {
         options.repeat = parser.value(p.repeat).toInt(&ok);
-        if (!ok || options.repeat < 1)
-            return refuse(QStringLiteral("--repeat wants a count of 1 or more"));
+        if (!ok || options.repeat < 1 || (send && options.repeat > RepeatPlan::kTimesMax))
+            return refuse(
+                send
+                    ? QStringLiteral("--repeat wants a count of 1 to %1").arg(RepeatPlan::kTimesMax)
+                    : QStringLiteral("--repeat wants a count of 1 or more"));
+    }
+    if (send && parser.isSet(p.repeat) != parser.isSet(p.every))
+        return refuse(QStringLiteral("send wants --repeat and --every together"));
+    if (parser.isSet(p.stopOnFailure) && !parser.isSet(p.repeat))
+        return refuse(QStringLiteral("--stop-on-failure is for send --repeat"));
+    if (parser.isSet(p.every)) {
+        const QString every = parser.value(p.every);
+        options.everyMs = every == QLatin1String("reply") ? 0 : every.toInt(&ok);
+        if (every != QLatin1String("reply") && (!ok || options.everyMs < RepeatPlan::kEveryMinMs ||
+                                                options.everyMs > RepeatPlan::kEveryMaxMs))
+            return refuse(QStringLiteral("--every wants milliseconds, %1 to %2, or \"reply\"")
+                              .arg(RepeatPlan::kEveryMinMs)
+                              .arg(RepeatPlan::kEveryMaxMs));
+        if (parser.isSet(p.maxReply))
+            return refuse(QStringLiteral("--max-reply is not for send --repeat"));
+        options.stopOnFailure = parser.isSet(p.stopOnFailure);
+        if (!parser.isSet(p.wait))
+            options.waitMs = RepeatPlan::kDefaultWaitMs;
+        else if (options.waitMs < RepeatPlan::kWaitMinMs || options.waitMs > RepeatPlan::kWaitMaxMs)
+            return refuse(QStringLiteral("--wait wants milliseconds, %1 to %2, with --repeat")
+                              .arg(RepeatPlan::kWaitMinMs)
+                              .arg(RepeatPlan::kWaitMaxMs));
     }
     if (parser.isSet(p.gap)) {
         options.gapMs = parser.value(p.gap).toInt(&ok);

@@ -30,7 +30,10 @@ struct ShellOptions {
 
     QString script;       // check: the check file, "-" for standard input
     QString commandsFile; // check: the command list (default: the window's)
-    int repeat = 1;       // check: how many times to run the file
+    int repeat = 1;       // check: how many times to run the file; send: how many rounds
+    int everyMs = -1;     // send --repeat: a round's commands this far apart, 0 each after the
+                          // last reply; -1 without --repeat
+    bool stopOnFailure = false; // send --repeat: end at the first send that fails
 
     QString answersFile; // answer: the rules (default: Answers.TXT beside the command list)
     int gapMs = 30;      // answer: the silence that ends a burst

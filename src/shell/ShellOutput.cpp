@@ -44,7 +44,7 @@ std::string_view View(const QByteArray& bytes)
 
 } // namespace
 
-ShellOutput::ShellOutput(QObject* parent) : QObject(parent)
+ShellOutput::ShellOutput(QObject* parent) : RunOutput(parent)
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -65,6 +65,11 @@ bool ShellOutput::Line(const QString& line)
 void ShellOutput::Error(const QString& line)
 {
     WriteAll(STDERR_FILENO, WithControlsAsTokens(View((line + QLatin1Char('\n')).toUtf8())));
+}
+
+bool ShellOutput::Command(const QString& shown, const QByteArray&)
+{
+    return Line(kOutputMarker + shown);
 }
 
 bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)

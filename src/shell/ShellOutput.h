@@ -1,5 +1,7 @@
 #pragma once
 
+#include "repeat/RunOutput.h"
+
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -10,7 +12,7 @@
 // sees it as it comes, with control characters as "<hh>" tokens (see ShellText.h). Standard output
 // that cannot take a line (a full disk, a closed stream) is reported once on standard error and
 // ends the run; a reader that went away ends it quietly.
-class ShellOutput : public QObject
+class ShellOutput : public RunOutput
 {
     Q_OBJECT
 public:
@@ -20,12 +22,14 @@ public:
     explicit ShellOutput(QObject* parent = nullptr);
 
     // One line to standard output; false once it cannot be written.
-    bool Line(const QString& line);
+    bool Line(const QString& line) override;
     // One line to standard error; nothing to be done when even that fails.
-    void Error(const QString& line);
+    void Error(const QString& line) override;
     // A reply as a shell mode prints it: prefix, then the reply in the notation (or as upper-case
     // hex pairs), rendered a slice at a time, so a long one costs no more than a slice of text.
-    bool Reply(const QString& prefix, QByteArrayView reply, bool hex);
+    bool Reply(const QString& prefix, QByteArrayView reply, bool hex) override;
+    // A command's "[Output]" line.
+    bool Command(const QString& shown, const QByteArray& bytes) override;
 
     // The local time that begins each line of listen and answer, and the blanks after it.
     static QString LocalTime();
@@ -33,10 +37,6 @@ public:
     bool ok() const { return m_status == 0; }
     // 0 while output is written; 2 when it failed; 141 (128 + SIGPIPE) when its reader went away.
     int status() const { return m_status; }
-
-signals:
-    // Output stopped: the run is to end with status.
-    void Broken(int status);
 
 private:
     bool out(std::string_view bytes);

@@ -1,4 +1,4 @@
-#include "shell/ShellFileRead.h"
+#include "terminal/GivenFileRead.h"
 
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -43,7 +43,7 @@ void ReadStandardInput(QObject* context, const std::function<void(const TextFile
 
 } // namespace
 
-void ReadShellFile(const QString& path, QObject* context,
+void ReadGivenFile(const QString& path, QObject* context,
                    const std::function<void(const TextFileRead&)>& then)
 {
     if (path == QLatin1String("-")) {

@@ -8,18 +8,32 @@
 #include <QSet>
 #include <QTimer>
 
-class ShellLink;
-class ShellOutput;
-struct ShellOptions;
+#include <functional>
 
-// accessterm check: the steps of a check file run in turn over the link, the traffic printed as
-// send prints it and a verdict line for each expectation, then how many passed and failed.
-class ShellCheck : public QObject
+class RunLink;
+class RunOutput;
+
+// What a check file's run is asked to do.
+struct CheckRunOptions {
+    QString script;       // the check file, "-" for standard input
+    QString commandsFile; // the command list for "use" (default: the window's)
+    int repeat = 1;       // how many times to run the file
+    bool hex = false;     // replies as hex pairs instead of the notation
+    QString check;        // the check value's name; empty for none
+    // Why a command's bytes cannot go out on the link (a serial frame of 7 data bits); empty
+    // when they can. None: every byte goes.
+    std::function<QString(QByteArrayView)> tooWide;
+};
+
+// A check file run (accessterm check, and Run Check File in the window): its steps in turn over
+// the link, the traffic written as send prints it and a verdict line for each expectation, then
+// how many passed and failed.
+class CheckRun : public QObject
 {
     Q_OBJECT
 public:
-    ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
-               QObject* parent = nullptr);
+    CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& output,
+             QObject* parent = nullptr);
 
     // Reads the check file and the command list, refusing them whole for one bad line (a
     // command the serial line's frame cannot carry among them), then opens the link and runs;
@@ -27,6 +41,8 @@ public:
     void Start();
     // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
     void Stop(int signalNumber);
+    // Stopped by the operator: a line gives the reason and the figures so far; ends with 2.
+    void Stop(const QString& reason);
 
 signals:
     // 0 every expectation passed, 1 one failed or a reply failed its check value, 2 a file, a
@@ -43,9 +59,9 @@ private:
     void report(bool passed, const QString& why = {});
     void finish(int status);
 
-    const ShellOptions& m_options;
-    ShellLink& m_link;
-    ShellOutput& m_output;
+    CheckRunOptions m_options;
+    RunLink& m_link;
+    RunOutput& m_output;
     CheckScript m_script;
     CheckStep m_step; // the step running, or the last one run
     int m_round = 0;

@@ -1,32 +1,31 @@
-#include "shell/ShellCheck.h"
+#include "repeat/CheckRun.h"
 
 #include "answers/RefusedLines.h"
 #include "checks/CheckCatalogue.h"
-#include "shell/ShellFileRead.h"
-#include "shell/ShellLink.h"
-#include "shell/ShellOptions.h"
-#include "shell/ShellOutput.h"
+#include "repeat/RunLink.h"
+#include "repeat/RunOutput.h"
+#include "terminal/GivenFileRead.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
 #include <QFileInfo>
 
-ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput& output,
-                       QObject* parent)
+CheckRun::CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& output,
+                   QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output)
 {
     m_checks.choose(FindCheck(options.check.toStdString()));
-    connect(&m_output, &ShellOutput::Broken, this, &ShellCheck::finish);
+    connect(&m_output, &RunOutput::Broken, this, &CheckRun::finish);
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &ShellCheck::timeUp);
-    connect(&m_link, &ShellLink::Opened, this, &ShellCheck::runStep);
-    connect(&m_link, &ShellLink::ReplyArrived, this, &ShellCheck::replyArrived);
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_timer, &QTimer::timeout, this, &CheckRun::timeUp);
+    connect(&m_link, &RunLink::Opened, this, &CheckRun::runStep);
+    connect(&m_link, &RunLink::ReplyArrived, this, &CheckRun::replyArrived);
+    connect(&m_link, &RunLink::Failed, this, [this](const QString& reason) {
         m_output.Error(reason);
         m_link.WhenIdle([this] { finish(2); });
     });
-    connect(&m_link, &ShellLink::PeerClosed, this, [this] {
+    connect(&m_link, &RunLink::PeerClosed, this, [this] {
         m_link.WhenIdle([this] {
             if (!m_finished)
                 m_output.Error(
@@ -36,9 +35,9 @@ ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput
     });
 }
 
-void ShellCheck::Start()
+void CheckRun::Start()
 {
-    ReadShellFile(m_options.script, this, [this](const TextFileRead& read) {
+    ReadGivenFile(m_options.script, this, [this](const TextFileRead& read) {
         if (m_finished)
             return;
         if (!read.failure.isEmpty()) {
@@ -50,12 +49,12 @@ void ShellCheck::Start()
     });
 }
 
-void ShellCheck::readCommands(const QByteArray& script)
+void CheckRun::readCommands(const QByteArray& script)
 {
     // The window's command list may well not exist; one named on the command line must.
     const bool named = !m_options.commandsFile.isEmpty();
     const QString path = named ? m_options.commandsFile : CommandListFile();
-    ReadShellFile(path, this, [this, named, script, path](const TextFileRead& read) {
+    ReadGivenFile(path, this, [this, named, script, path](const TextFileRead& read) {
         if (m_finished)
             return;
         if (!read.failure.isEmpty() && (named || QFileInfo::exists(path)))
@@ -72,7 +71,7 @@ void ShellCheck::readCommands(const QByteArray& script)
     });
 }
 
-bool ShellCheck::checkScript()
+bool CheckRun::checkScript()
 {
     QStringList problems;
     qsizetype refusals = 0;
@@ -81,11 +80,11 @@ bool ShellCheck::checkScript()
         // A command the serial line cannot carry is refused before anything is sent, as one
         // the notation refuses is.
         std::function<QString(const CheckStep&)> carried;
-        if (m_options.host.isEmpty())
+        if (m_options.tooWide)
             carried = [this](const CheckStep& step) {
                 QString shown;
                 const CommandBytes command = m_checks.encode(step.command, shown);
-                return command.ok() ? m_options.frame.tooWide(command.bytes) : command.refusal;
+                return command.ok() ? m_options.tooWide(command.bytes) : command.refusal;
             };
         m_script.Check(refused, carried);
         refusals = refused.count();
@@ -95,12 +94,23 @@ bool ShellCheck::checkScript()
     return refusals == 0;
 }
 
-void ShellCheck::Stop(int signalNumber)
+void CheckRun::Stop(int signalNumber)
 {
     m_link.WhenIdle([this, signalNumber] { finish(128 + signalNumber); });
 }
 
-void ShellCheck::runStep()
+void CheckRun::Stop(const QString& reason)
+{
+    if (m_finished)
+        return;
+    m_output.Line(QStringLiteral("Check stopped: %1; %2 passed, %3 failed")
+                      .arg(reason)
+                      .arg(m_passed)
+                      .arg(m_failed));
+    finish(2);
+}
+
+void CheckRun::runStep()
 {
     if (m_finished)
         return;
@@ -118,10 +128,10 @@ void ShellCheck::runStep()
         QString shown;
         const CommandBytes command = m_checks.encode(step.command, shown);
         // Output that cannot be written has ended the run: nothing more goes out.
-        if (!m_output.Line(kOutputMarker + shown))
+        if (!m_output.Command(shown, command.bytes))
             return;
         if (m_link.Send(command.bytes))
-            QTimer::singleShot(0, this, &ShellCheck::nextStep);
+            QTimer::singleShot(0, this, &CheckRun::nextStep);
         else
             finish(2);
         break;
@@ -137,14 +147,14 @@ void ShellCheck::runStep()
     }
 }
 
-void ShellCheck::nextStep()
+void CheckRun::nextStep()
 {
     m_expecting = false;
     m_timer.stop();
     runStep();
 }
 
-void ShellCheck::replyArrived(const QByteArray& reply)
+void CheckRun::replyArrived(const QByteArray& reply)
 {
     if (m_finished)
         return;
@@ -176,7 +186,7 @@ void ShellCheck::replyArrived(const QByteArray& reply)
         report(true);
 }
 
-void ShellCheck::timeUp()
+void CheckRun::timeUp()
 {
     if (!m_expecting) {
         nextStep();
@@ -191,7 +201,7 @@ void ShellCheck::timeUp()
     });
 }
 
-void ShellCheck::report(bool passed, const QString& why)
+void CheckRun::report(bool passed, const QString& why)
 {
     const CheckStep& step = m_step;
     ++(passed ? m_passed : m_failed);
@@ -203,7 +213,7 @@ void ShellCheck::report(bool passed, const QString& why)
     nextStep();
 }
 
-void ShellCheck::finish(int status)
+void CheckRun::finish(int status)
 {
     if (m_finished)
         return;

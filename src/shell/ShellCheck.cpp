@@ -43,9 +43,9 @@ ShellCheck::ShellCheck(const ShellOptions& options, ShellLink& link, ShellOutput
     connect(&m_timer, &QTimer::timeout, this, &ShellCheck::timeUp);
     connect(&m_link, &ShellLink::Opened, this, &ShellCheck::runStep);
     connect(&m_link, &ShellLink::ReplyArrived, this, &ShellCheck::replyArrived);
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
-        m_link.WhenIdle([this] { finish(2); });
+        m_link.WhenIdle([this, status] { finish(status); });
     });
     connect(&m_link, &ShellLink::PeerClosed, this, [this] {
         m_link.WhenIdle([this] {

@@ -67,7 +67,14 @@ void ShellOutput::Error(const QString& line)
     WriteAll(STDERR_FILENO, WithC1AsTokens(View((line + QLatin1Char('\n')).toUtf8())));
 }
 
-bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
+QString FromSender(const QString& sender)
+{
+    // Blanks are tokens in a reply: the two end it.
+    return sender.isEmpty() ? QString() : QStringLiteral("  (from ") + sender + QLatin1Char(')');
+}
+
+bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex,
+                        const QString& suffix)
 {
     std::string text = WithC1AsTokens(View(prefix.toUtf8()));
     for (qsizetype at = 0; at < reply.size() || at == 0; at += kRenderSliceBytes) {
@@ -80,7 +87,7 @@ bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
             AppendForTerminal(RenderReceivedData({slice.data(), size_t(slice.size())}), text);
         }
         if (at + slice.size() == reply.size())
-            text += '\n';
+            text += View((suffix + QLatin1Char('\n')).toUtf8());
         if (!out(text))
             return false;
         text.clear();

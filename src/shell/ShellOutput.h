@@ -6,6 +6,9 @@
 
 #include <string_view>
 
+// "  (from 10.1.2.4:60000)" for a datagram's sender that is not the controller; empty for none.
+QString FromSender(const QString& sender);
+
 // Standard output and standard error of a shell mode. Every line is written through, so a pipe
 // sees it as it comes, with C1 controls as "<hh>" tokens. Standard output that cannot take a line
 // (a full disk, a closed stream) is reported once on standard error and ends the run; a reader
@@ -25,7 +28,8 @@ public:
     void Error(const QString& line);
     // A reply as a shell mode prints it: prefix, then the reply in the notation (or as upper-case
     // hex pairs), rendered a slice at a time, so a long one costs no more than a slice of text.
-    bool Reply(const QString& prefix, QByteArrayView reply, bool hex);
+    // suffix: what follows the reply on its line (a datagram's sender).
+    bool Reply(const QString& prefix, QByteArrayView reply, bool hex, const QString& suffix = {});
 
     // The local time that begins each line of listen and answer, and the blanks after it.
     static QString LocalTime();

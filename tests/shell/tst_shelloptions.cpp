@@ -41,7 +41,7 @@ private slots:
         row("listen --tcp h:1 A", "listen takes no COMMAND");
         row("send --tcp h:1", "send wants at least one COMMAND");
         row("--tcp h:1 A", "send, listen, check, answer or checksum comes first");
-        row("send A", "give one of --tcp and --serial");
+        row("send A", "give one of --tcp, --tcp-listen, --udp and --serial");
     }
 
     void bounds()

@@ -3,7 +3,6 @@
 #include "links/PeerName.h"
 
 #include <QNetworkDatagram>
-#include <QTimer>
 #include <QVariant>
 
 namespace
@@ -63,8 +62,9 @@ LinkResult UdpLink::bind(const QHostAddress& local, qint64 port, const QString& 
     if (!m_socket.bind(local, quint16(port)))
         return LinkResult::Failure(QStringLiteral("Cannot use ") + what + QStringLiteral(": ") +
                                    m_socket.errorString());
-    // A megabyte of datagrams waits for the window, as the system allows.
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
+    // Seconds of a controller's events wait for a window that is busy, as far as the system
+    // allows (net.core.rmem_max); what does not fit is dropped by the system.
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
     m_read = 0;
     return LinkResult::Success();
 }
@@ -110,7 +110,9 @@ QString UdpLink::ControllerName() const
 
 void UdpLink::readDatagrams()
 {
-    m_readQueued = false;
+    // Only here, as the socket announces them: a read at another time can take what an
+    // announcement was made for and leave the socket waiting for a read that never comes. What
+    // is left unread is announced again once the window's events have had their turn.
     for (int n = 0; n < kDatagramsATurn && IsOpen() && m_socket.hasPendingDatagrams(); ++n) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid())
@@ -119,10 +121,5 @@ void UdpLink::readDatagrams()
         emit DatagramArrived(datagram.data(), PlainAddress(datagram.senderAddress()),
                              quint16(datagram.senderPort()),
                              m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : -1);
-    }
-    // The socket announces nothing more while datagrams wait unread: they get a turn of their own.
-    if (IsOpen() && m_socket.hasPendingDatagrams() && !m_readQueued) {
-        m_readQueued = true;
-        QTimer::singleShot(0, this, &UdpLink::readDatagrams);
     }
 }

@@ -59,5 +59,4 @@ private:
     quint16 m_controllerPort = 0;
     QElapsedTimer m_sinceWrite;
     quint64 m_read = 0;
-    bool m_readQueued = false;
 };

@@ -60,6 +60,21 @@ private slots:
         QCOMPARE(m_link.DatagramsRead(), 2u);
     }
 
+    void aStreamIsReadWhole()
+    {
+        // Datagrams that keep coming while the link reads, more than a turn's worth at times:
+        // every one comes, in order.
+        QSignalSpy arrived(&m_link, &UdpLink::DatagramArrived);
+        for (int n = 0; n < 2000; ++n) {
+            m_controller.writeDatagram(QByteArray::number(n), QHostAddress::LocalHost,
+                                       m_link.LocalPort());
+            if (n % 50 == 49)
+                QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(arrived.size(), 2000);
+        QCOMPARE(arrived.at(1999).at(0).toByteArray(), "1999");
+    }
+
     void refusals()
     {
         QCOMPARE(m_link.Send(QByteArray(65508, 'x')).description(),

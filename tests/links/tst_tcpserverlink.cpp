@@ -10,6 +10,31 @@
 
 #include <memory>
 
+namespace
+{
+
+// The keepalive timer of the listening end of a loopback connection, in clock ticks, from the
+// system's table; -1 when it runs none.
+int KeepaliveTicks(quint16 local, quint16 remote)
+{
+    QFile table("/proc/net/tcp");
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray ends = QStringLiteral(":%1 0100007F:%2 01")
+                                .arg(local, 4, 16, QChar('0'))
+                                .arg(remote, 4, 16, QChar('0'))
+                                .toUpper()
+                                .toLatin1();
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (line.contains(ends) && fields.size() > 5 && fields.at(5).startsWith("02:"))
+            return fields.at(5).mid(3).toInt(nullptr, 16);
+    }
+    return -1;
+}
+
+} // namespace
+
 class tst_TcpServerLink : public QObject, public LineSink
 {
     Q_OBJECT
@@ -70,6 +95,9 @@ private slots:
         QVERIFY(!m_link.Send("early").ok());
         const std::unique_ptr<QTcpSocket> first = call("127.0.0.1", "Connected %1:%2");
         QVERIFY(first && connected.size() == 1 && m_link.IsConnected());
+        // A controller gone without a word is noticed within a minute, not two hours.
+        const int ticks = KeepaliveTicks(m_link.listener().Port(), first->localPort());
+        QVERIFY2(ticks > 0 && ticks <= 30 * 100, qPrintable(QString::number(ticks)));
         // Another address is refused at once and the first stays the link.
         const std::unique_ptr<QTcpSocket> other = call("127.0.0.2", "Refused %1:%2: busy");
         QVERIFY(other);

@@ -145,7 +145,7 @@ bool Winsock::Accept(qintptr descriptor)
     }
     connectionUp();
     // A controller that goes away without a word (its power cut) is noticed within a minute or
-    // so, not after the system's two hours, and the port is free for it to call again.
+    // so, not after the system's two hours, and another caller may then take its place.
     const int fd = int(descriptor);
     const int on = 1, idle = 30, interval = 10, probes = 3;
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);

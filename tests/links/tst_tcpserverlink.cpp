@@ -120,6 +120,11 @@ private slots:
         QCOMPARE(m_link.GetState(), int(Winsock::sckListening));
         QVERIFY(call("127.0.0.2", "Connected %1:%2"));
         QCOMPARE(connected.size(), 3);
+        // A connection that fails is let go: the next caller is taken, from anywhere.
+        QSignalSpy failed(&m_link, &TcpServerLink::SocketError);
+        emit m_link.link().Winsock1().Error(Winsock::sckConnectionReset, "gone");
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(call("127.0.0.1", "Connected %1:%2"));
     }
 
     void ipv6Loopback()

@@ -3,6 +3,7 @@
 #include "answers/AnswerLoop.h"
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
+#include "links/LinkResult.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,8 +11,11 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class CheckChoice;
 class EventLog;
+class LinkChoice;
 class SerialLink;
 class TcpLink;
 
@@ -28,12 +32,16 @@ public:
     AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const CheckChoice& checks,
                const QString& path, QObject* parent = nullptr);
 
+    // Answers on the TCP server's peer and to each datagram's sender too.
+    void AnswerOn(LinkChoice& links);
+
     void SetOn(bool on);
     bool isOn() const { return m_on; }
 
 private:
     void load();
-    void answer(const QByteArray& reply, bool serial);
+    // send: how the answer goes back on the link the reply came from.
+    void answer(const QByteArray& reply, const std::function<LinkResult(const QByteArray&)>& send);
 
     EventLog& m_log;
     SerialLink& m_serial;

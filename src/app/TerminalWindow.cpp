@@ -47,6 +47,7 @@ void TerminalWindow::attach()
     m_autoAnswer = new AutoAnswer(
         *log, serialLink(), tcpLink(), controller().checkChoice(),
         QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
+    m_autoAnswer->AnswerOn(controller().links());
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);
     m_repeatControl = new RepeatControl(*this);

@@ -21,9 +21,9 @@ CheckRun::CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& out
     connect(&m_timer, &QTimer::timeout, this, &CheckRun::timeUp);
     connect(&m_link, &RunLink::Opened, this, &CheckRun::runStep);
     connect(&m_link, &RunLink::ReplyArrived, this, &CheckRun::replyArrived);
-    connect(&m_link, &RunLink::Failed, this, [this](const QString& reason) {
+    connect(&m_link, &RunLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
-        m_link.WhenIdle([this] { finish(2); });
+        m_link.WhenIdle([this, status] { finish(status); });
     });
     connect(&m_link, &RunLink::PeerClosed, this, [this] {
         m_link.WhenIdle([this] {

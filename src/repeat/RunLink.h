@@ -29,7 +29,8 @@ public:
 
 signals:
     void Opened();
-    void Failed(const QString& reason);
+    // status: what a shell mode ends with, 2 unless nobody called a listening link in time (1).
+    void Failed(const QString& reason, int status = 2);
     // A reply burst, or a piece of one; continued: it goes on from the piece before.
     void ReplyArrived(const QByteArray& reply, bool continued);
     void BytesRead(const QByteArray& bytes);

@@ -74,8 +74,8 @@ int RunShell(int argc, char* argv[])
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Check) {
-        CheckRunOptions asked{options.script, options.commandsFile, options.repeat, options.hex,
-                              options.check, {}};
+        CheckRunOptions asked{options.script, options.commandsFile, options.repeat,
+                              options.hex,    options.check,        {}};
         // A command the serial line's frame cannot carry is refused before anything is sent.
         if (options.host.isEmpty())
             asked.tooWide = [frame = options.frame](QByteArrayView bytes) {

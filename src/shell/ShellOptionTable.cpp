@@ -18,7 +18,9 @@ const char kSynopsis[] =
     "                    [--answers FILE] [--gap MS] [--for SECONDS] [--checksum NAME]\n"
     "  accessterm checksum (NAME | --all) COMMAND...\n"
     "  accessterm protocol list\n"
-    "  accessterm                 (no arguments) opens the window\n";
+    "  accessterm                 (no arguments) opens the window\n"
+    "  For --tcp HOST:PORT: --tcp-listen [HOST:]PORT [--accept-wait MS] (the controller calls)\n"
+    "  or --udp HOST:PORT [--local-port PORT]; answer also takes --udp [HOST:]PORT.\n";
 
 const char kDescription[] =
     "Sends commands in the bracketed hex notation and prints the replies, as the window does,\n"
@@ -48,7 +50,10 @@ const char kDescription[] =
     "answer leaves it unanswered). PATTERNs are regular expressions\n"
     "searched in the bytes written as printable ASCII and <hh> tokens.\n"
     "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
-    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.";
+    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.\n"
+    "With --tcp-listen the controller connects: nobody within --accept-wait exits 1, and listen\n"
+    "goes on after it closes. With --udp each datagram is one reply, at once; one from another\n"
+    "sender ends \"  (from HOST:PORT)\"; answer --udp answers each to its sender.";
 
 } // namespace
 
@@ -61,6 +66,7 @@ ShellOptionTable::ShellOptionTable()
     // Named short: the parser cuts a name wider than its column in the middle of a word.
     parser.addPositionalArgument(QStringLiteral("MODE"),
                                  QStringLiteral("send, listen, check, answer, checksum or protocol."));
+    parser.addOptions({tcpListen, acceptWait, udp, localPort});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
                                                 "\"AB<02>C<0D>\"."),

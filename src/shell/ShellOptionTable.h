@@ -10,6 +10,21 @@ struct ShellOptionTable {
     QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("The TCP peer to connect to."),
                            QStringLiteral("HOST:PORT")};
+    QCommandLineOption tcpListen{QStringLiteral("tcp-listen"),
+                                 QStringLiteral("Listen for the controller to connect (host "
+                                                "127.0.0.1 unless given)."),
+                                 QStringLiteral("[HOST:]PORT")};
+    QCommandLineOption acceptWait{QStringLiteral("accept-wait"),
+                                  QStringLiteral("--tcp-listen: how long to wait for the "
+                                                 "controller (default: no limit)."),
+                                  QStringLiteral("MS")};
+    QCommandLineOption udp{QStringLiteral("udp"),
+                           QStringLiteral("The controller's UDP address; answer: the address "
+                                          "to answer on (host 127.0.0.1 unless given)."),
+                           QStringLiteral("HOST:PORT")};
+    QCommandLineOption localPort{QStringLiteral("local-port"),
+                                 QStringLiteral("--udp: the local port (default: any free one)."),
+                                 QStringLiteral("PORT")};
     QCommandLineOption serial{QStringLiteral("serial"),
                               QStringLiteral("The serial port: 1 to 16, or a device path."),
                               QStringLiteral("PORT")};

@@ -7,6 +7,7 @@
 #include "repeat/RepeatPlan.h"
 #include "terminal/TrafficLines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -143,7 +144,11 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.stopOnFailure, bits({Mode::Send})},
         {&p.commands, bits({Mode::Check})},
         {&p.answers, bits({Mode::Answer})},
-        {&p.gap, bits({Mode::Answer})}};
+        {&p.gap, bits({Mode::Answer})},
+        {&p.tcpListen, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.acceptWait, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.udp, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})},
+        {&p.localPort, bits({Mode::Send, Mode::Listen, Mode::Check})}};
     for (const auto& [option, modes] : modesOf) {
         if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
             return refuse(
@@ -156,10 +161,47 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
             return refuse(UnknownCheck(options.check));
     }
 
-    const QCommandLineOption& network = answer ? p.listen : p.tcp;
-    if (parser.isSet(network) == parser.isSet(p.serial))
+    const QList<const QCommandLineOption*> links =
+        answer ? QList<const QCommandLineOption*>{&p.listen, &p.udp, &p.serial}
+               : QList<const QCommandLineOption*>{&p.tcp, &p.tcpListen, &p.udp, &p.serial};
+    if (std::count_if(links.begin(), links.end(), [&parser](const QCommandLineOption* link) {
+            return parser.isSet(*link);
+        }) != 1) {
+        QStringList names;
+        for (const QCommandLineOption* link : links)
+            names << QStringLiteral("--") + link->names().constFirst();
         return refuse(
-            QStringLiteral("give one of --%1 and --serial").arg(network.names().constFirst()));
+            QStringLiteral("give one of %1 and %2")
+                .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.constLast()));
+    }
+    // A port to listen on or answer at is on loopback unless a host is given.
+    const auto local = [](const QString& text) {
+        return text.contains(QLatin1Char(':')) ? text : QStringLiteral("127.0.0.1:") + text;
+    };
+    if (parser.isSet(p.tcpListen)) {
+        options.net = ShellOptions::Net::TcpServer;
+        if (!ReadTcp(local(parser.value(p.tcpListen)), options))
+            return refuse(QStringLiteral("--tcp-listen wants [HOST:]PORT, such as 4001"));
+    }
+    if (parser.isSet(p.udp)) {
+        options.net = ShellOptions::Net::Udp;
+        if (!ReadTcp(answer ? local(parser.value(p.udp)) : parser.value(p.udp), options))
+            return refuse(answer ? QStringLiteral("--udp wants [HOST:]PORT, such as 60000")
+                                 : QStringLiteral("--udp wants HOST:PORT, such as "
+                                                  "192.168.1.20:60000"));
+    }
+    if (parser.isSet(p.acceptWait)) {
+        bool number = false;
+        options.acceptWaitMs = parser.value(p.acceptWait).toInt(&number);
+        if (!parser.isSet(p.tcpListen) || !number || options.acceptWaitMs < 0)
+            return refuse(QStringLiteral("--accept-wait wants milliseconds, with --tcp-listen"));
+    }
+    if (parser.isSet(p.localPort)) {
+        bool number = false;
+        options.localPort = parser.value(p.localPort).toInt(&number);
+        if (!parser.isSet(p.udp) || !number || options.localPort < 0 || options.localPort > 65535)
+            return refuse(QStringLiteral("--local-port wants a port 0 to 65535, with --udp"));
+    }
     if (parser.isSet(p.tcp) && !ReadTcp(parser.value(p.tcp), options))
         return refuse(QStringLiteral("--tcp wants HOST:PORT, such as 192.168.1.20:4001"));
     if (parser.isSet(p.listen) &&
@@ -168,6 +210,8 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
                      : QStringLiteral("127.0.0.1:") + parser.value(p.listen),
                  options))
         return refuse(QStringLiteral("--listen wants [HOST:]PORT, such as 4001"));
+    if (parser.isSet(p.listen))
+        options.net = ShellOptions::Net::TcpServer;
     if (parser.isSet(p.serial) && !ReadSerial(parser.value(p.serial), options))
         return refuse(QStringLiteral("--serial wants a port number 1 to 16 or a device path"));
     if (parser.isSet(p.baud)) {

@@ -14,6 +14,12 @@ struct ShellOptions {
     // serial port by number (1-16) or, when serialPort is 0, the serial device at serialDevice.
     QString host;
     int tcpPort = 0;
+    // How host and tcpPort are reached: connected to (--tcp), listened on for the controller to
+    // call (--tcp-listen, answer's --listen), or sent datagrams (--udp; answer binds them).
+    enum class Net { TcpClient, TcpServer, Udp };
+    Net net = Net::TcpClient;
+    int acceptWaitMs = -1; // --tcp-listen: how long to wait for the controller; -1 no limit
+    int localPort = 0;     // --udp: the local port, 0 for any free one
     int serialPort = 0;
     QString serialDevice;
     qint32 baud = 4800;

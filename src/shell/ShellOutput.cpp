@@ -72,7 +72,14 @@ bool ShellOutput::Command(const QString& shown, const QByteArray&)
     return Line(kOutputMarker + shown);
 }
 
-bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
+QString FromSender(const QString& sender)
+{
+    // Blanks are tokens in a reply: the two end it.
+    return sender.isEmpty() ? QString() : QStringLiteral("  (from ") + sender + QLatin1Char(')');
+}
+
+bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex,
+                        const QString& suffix)
 {
     std::string text = WithControlsAsTokens(View(prefix.toUtf8()));
     for (qsizetype at = 0; at < reply.size() || at == 0; at += kRenderSliceBytes) {
@@ -85,7 +92,7 @@ bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
             AppendForTerminal(RenderReceivedData({slice.data(), size_t(slice.size())}), text);
         }
         if (at + slice.size() == reply.size())
-            text += '\n';
+            text += View((suffix + QLatin1Char('\n')).toUtf8());
         if (!out(text))
             return false;
         text.clear();

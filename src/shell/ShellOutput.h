@@ -8,6 +8,9 @@
 
 #include <string_view>
 
+// "  (from 10.1.2.4:60000)" for a datagram's sender that is not the controller; empty for none.
+QString FromSender(const QString& sender);
+
 // Standard output and standard error of a shell mode. Every line is written through, so a pipe
 // sees it as it comes, with control characters as "<hh>" tokens (see ShellText.h). Standard output
 // that cannot take a line (a full disk, a closed stream) is reported once on standard error and
@@ -27,7 +30,12 @@ public:
     void Error(const QString& line) override;
     // A reply as a shell mode prints it: prefix, then the reply in the notation (or as upper-case
     // hex pairs), rendered a slice at a time, so a long one costs no more than a slice of text.
-    bool Reply(const QString& prefix, QByteArrayView reply, bool hex) override;
+    bool Reply(const QString& prefix, QByteArrayView reply, bool hex) override
+    {
+        return Reply(prefix, reply, hex, {});
+    }
+    // suffix: what follows the reply on its line (a datagram's sender).
+    bool Reply(const QString& prefix, QByteArrayView reply, bool hex, const QString& suffix);
     // A command's "[Output]" line.
     bool Command(const QString& shown, const QByteArray& bytes) override;
 

@@ -26,9 +26,9 @@ ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& 
     connect(&m_link, &ShellLink::Opened, this, &ShellSend::sendNext);
     connect(&m_link, &ShellLink::ReplyArrived, this, &ShellSend::replyArrived);
     connect(&m_link, &ShellLink::PeerClosed, this, &ShellSend::peerClosed);
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
-        m_link.WhenIdle([this] { finish(2); });
+        m_link.WhenIdle([this, status] { finish(status); });
     });
     connect(&m_output, &ShellOutput::Broken, this, &ShellSend::finish);
 }
@@ -99,7 +99,8 @@ void ShellSend::replyArrived(const QByteArray& reply, bool continued)
     const bool cut = m_burstBytes > m_options.maxReplyBytes;
     const QByteArray shown = cut ? reply.first(m_options.maxReplyBytes - before) : reply;
     const QString& marker = continued ? kContinuedMarker : kInputMarker;
-    if ((!shown.isEmpty() || !continued) && !m_output.Reply(marker, shown, m_options.hex))
+    if ((!shown.isEmpty() || !continued) &&
+        !m_output.Reply(marker, shown, m_options.hex, FromSender(m_link.Sender())))
         return;
     if (cut) {
         // A peer that never stops: what came is shown, and nothing more goes out.

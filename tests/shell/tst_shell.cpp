@@ -133,7 +133,7 @@ void tst_Shell::refusals_data()
         << QStringList{"listen", "--tcp", closed} << 2 << "Socket Error:10061 Connection refused\n";
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
-    row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");
+    row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp, --tcp-listen, --udp and --serial");
     row("a port without its host", "send --tcp 4001 X", 2, "--tcp wants HOST:PORT");
     row("port 16 is a port", "send --serial 16 X", 2, "Comport 16");
     row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for is not for send");

@@ -43,7 +43,7 @@ private slots:
         row("--tcp h:1 A", "send, listen, check, answer, checksum or protocol comes first");
         row("protocol", "protocol wants \"list\"");
         row("protocol list --hex", "protocol list takes no options");
-        row("send A", "give one of --tcp and --serial");
+        row("send A", "give one of --tcp, --tcp-listen, --udp and --serial");
     }
 
     void bounds()

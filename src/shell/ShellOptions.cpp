@@ -2,8 +2,8 @@
 
 #include "shell/ShellOptionTable.h"
 
-#include "answers/Pattern.h"
 #include "checks/CheckCatalogue.h"
+#include "terminal/Pattern.h"
 #include "terminal/TrafficLines.h"
 
 #include <cstring>

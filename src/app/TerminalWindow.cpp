@@ -6,6 +6,7 @@
 #include "commandline/PasteWatch.h"
 #include "console/EventLog.h"
 #include "console/TerminalController.h"
+#include "find/LogFind.h"
 #include "reading/LogActions.h"
 #include "terminal/TerminalFolders.h"
 
@@ -36,7 +37,7 @@ void TerminalWindow::attach()
     // A command sent with a check value comes back as typed, without the value.
     connect(log, &QAbstractItemView::doubleClicked, m_commandLine,
             [this, log](const QModelIndex& index) {
-                m_commandLine->TakeFromLog(log->record(index.row()).asTyped());
+                m_commandLine->TakeFromLog(log->shownRecord(index.row()).asTyped());
             });
     m_commandLine->SetCheckChoice(&controller().checkChoice());
     // Read the command list only once its refusals reach the log.
@@ -47,4 +48,5 @@ void TerminalWindow::attach()
         QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);
+    m_logFind = new LogFind(*log, *this);
 }

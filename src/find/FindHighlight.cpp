@@ -23,6 +23,7 @@ FindHighlight::FindHighlight(const EventLog& log, const LogSearch& search,
                              const MatchingLines& matching, QObject* parent)
     : EventLogDelegate(parent), m_log(log), m_search(search), m_matching(matching)
 {
+    m_advances.fill(-1);
 }
 
 void FindHighlight::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -51,6 +52,14 @@ qreal FindHighlight::advance(const QFont& font, QChar c) const
     if (known < 0)
         known = QFontMetricsF(font).horizontalAdvance(c);
     return known;
+}
+
+qreal FindHighlight::advanceTo(const QFont& font, const QString& text, qsizetype to) const
+{
+    qreal x = 0;
+    for (qsizetype at = 0; at < qMin(to, text.size()); ++at)
+        x += advance(font, text.at(at));
+    return x;
 }
 
 void FindHighlight::markMatches(QPainter* painter, const QStyleOptionViewItem& option,

@@ -22,6 +22,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // How far from the start of a line's text, in pixels, its character at `to` is drawn.
+    qreal advanceTo(const QFont& font, const QString& text, qsizetype to) const;
 
 private:
     void markMatches(QPainter* painter, const QStyleOptionViewItem& option, int row) const;

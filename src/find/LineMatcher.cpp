@@ -6,6 +6,8 @@
 
 #include <QRegularExpressionMatchIterator>
 
+#include <limits>
+
 namespace
 {
 
@@ -138,21 +140,25 @@ bool LineMatcher::matchesBytes(const LogLine& line) const
     return line.bytes().contains(m_bytes);
 }
 
-QList<LineMatcher::Span> LineMatcher::spans(const LogLine& line, qsizetype within) const
+QList<LineMatcher::Span> LineMatcher::spans(const LogLine& line, qsizetype within,
+                                            qsizetype most) const
 {
+    if (most < 0)
+        most = std::numeric_limits<qsizetype>::max();
     const qsizetype marker = MarkerLength(line);
     const QString& text = line.text();
     const QList<Span> whole{{marker, text.size() - marker}};
     QList<Span> spans;
     const auto textSpans = [&](QStringView subject, qsizetype offset) {
         if (m_way == Way::Text) {
-            for (qsizetype at = m_text.indexIn(subject); at >= 0 && at + offset <= within;
+            for (qsizetype at = m_text.indexIn(subject);
+                 at >= 0 && at + offset <= within && spans.size() < most;
                  at = m_text.indexIn(subject, at + qMax(qsizetype(1), m_words.size())))
                 spans.append({at + offset, m_words.size()});
             return;
         }
         QRegularExpressionMatchIterator it = m_spanFinder.globalMatch(Borrowed(subject));
-        while (it.hasNext()) {
+        while (it.hasNext() && spans.size() < most) {
             const QRegularExpressionMatch match = it.next();
             if (match.capturedStart() + offset > within)
                 break;
@@ -175,7 +181,8 @@ QList<LineMatcher::Span> LineMatcher::spans(const LogLine& line, qsizetype withi
         const QByteArray bytes = line.firstBytes(within + m_bytes.size());
         qsizetype shownAt = marker;
         qsizetype byte = 0;
-        for (qsizetype at = bytes.indexOf(m_bytes); at >= 0; at = bytes.indexOf(m_bytes, at + 1)) {
+        for (qsizetype at = bytes.indexOf(m_bytes); at >= 0 && spans.size() < most;
+             at = bytes.indexOf(m_bytes, at + 1)) {
             for (; byte < at; ++byte)
                 shownAt += ShownWidth(bytes[byte]);
             qsizetype length = 0;

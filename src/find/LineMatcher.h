@@ -41,9 +41,10 @@ public:
     bool matches(const LogLine& line, bool* gaveUp = nullptr) const;
     // Whether text the line carries besides its own (as a status line's text is) matches.
     bool matchesText(QStringView text, bool* gaveUp = nullptr) const;
-    // Where a matching line shows its matches, those that begin within its first `within`
-    // characters; the whole text after the marker when its text does not spell the match.
-    QList<Span> spans(const LogLine& line, qsizetype within) const;
+    // Where a matching line shows its matches, the first `most` of those that begin within its
+    // first `within` characters; the whole text after the marker when its text does not spell
+    // the match.
+    QList<Span> spans(const LogLine& line, qsizetype within, qsizetype most = -1) const;
     // What is searched for, in words: text "0A0B", pattern "^<02>", bytes 02 41, with the kind.
     QString description() const;
 

@@ -167,8 +167,21 @@ void LogFind::showCurrent(qint64 number, bool wrapped)
 {
     m_wrapped = wrapped;
     const int row = m_log.rowOfLine(m_search->indexOf(number));
-    if (row >= 0)
+    if (row >= 0) {
         goToRow(row, false);
+        // A match far along a long line is scrolled to, a third of the way into the view.
+        const LogLine& line = m_log.shownRecord(row);
+        const QList<LineMatcher::Span> first =
+            m_search->matcher()->spans(line, line.text().size(), 1);
+        const qreal x = first.isEmpty()
+                            ? 0
+                            : m_highlight->advanceTo(m_log.font(), line.text(), first.front().from);
+        // Once the view has laid out the rows that came with it, which may widen it.
+        QTimer::singleShot(0, this, [this, x] {
+            const int width = m_log.viewport()->width();
+            m_log.horizontalScrollBar()->setValue(x < width * 2 / 3 ? 0 : int(x) - width / 3);
+        });
+    }
     showStatus();
 }
 

@@ -141,14 +141,13 @@ bool LogSearch::scanBefore(const QElapsedTimer& clock)
 void LogSearch::settle()
 {
     if (m_seeking) {
-        // The first match from the anchor on; when there is none, the nearest before it.
+        // The first match from the anchor on; when there is none, the nearest before it; when
+        // there is none yet, the first to come.
         const auto after = std::lower_bound(m_found.begin(), m_found.end(), m_anchor);
         if (after != m_found.end() || (m_to >= endNumber() && after != m_found.begin())) {
             m_seeking = false;
             m_current = after != m_found.end() ? *after : *(after - 1);
             emit currentChanged(m_current, false);
-        } else if (complete()) {
-            m_seeking = false;
         }
     }
     if (m_pending != 0 && tryStep(m_pending))

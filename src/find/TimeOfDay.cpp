@@ -28,8 +28,7 @@ qsizetype FirstLineAt(const EventLogModel& log, QTime time)
     const qint64 first = begin->timeMs();
     const qint64 last = (end - 1)->timeMs();
     qint64 ms = QDateTime(QDateTime::fromMSecsSinceEpoch(first).date(), time).toMSecsSinceEpoch();
-    const qint64 next =
-        QDateTime::fromMSecsSinceEpoch(ms).addDays(1).toMSecsSinceEpoch();
+    const qint64 next = QDateTime::fromMSecsSinceEpoch(ms).addDays(1).toMSecsSinceEpoch();
     if (ms < first && next - last < first - ms)
         ms = next;
     const auto line =

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "answers/Pattern.h"
+#include "terminal/Pattern.h"
 
 #include <QByteArray>
 #include <QHash>

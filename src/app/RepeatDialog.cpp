@@ -1,6 +1,6 @@
 #include "app/RepeatDialog.h"
 
-#include "answers/Pattern.h"
+#include "terminal/Pattern.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

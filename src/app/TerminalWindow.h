@@ -6,10 +6,11 @@ class AutoAnswer;
 class CommandLine;
 class LogActions;
 class RepeatControl;
+class LogFind;
 
 // The window as the operator gets it: frmMain with the aids that live around it attached, the
 // command line's (recall, the command list, paste handling) and the event log's (copying, Show
-// Bytes, Save Log As). Built here, on top, so that the window knows none of them.
+// Bytes, Save Log As, finding). Built here, on top, so that the window knows none of them.
 class TerminalWindow : public frmMain
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ public:
     LogActions& logActions() const { return *m_logActions; }
     AutoAnswer& autoAnswer() const { return *m_autoAnswer; }
     RepeatControl& repeatControl() const { return *m_repeatControl; }
+    LogFind& logFind() const { return *m_logFind; }
 
 private:
     void attach();
@@ -29,4 +31,5 @@ private:
     LogActions* m_logActions = nullptr;
     AutoAnswer* m_autoAnswer = nullptr;
     RepeatControl* m_repeatControl = nullptr;
+    LogFind* m_logFind = nullptr;
 };

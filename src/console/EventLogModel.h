@@ -46,6 +46,11 @@ public:
     qint64 leftBytes() const { return m_leftBytes; }
     // The lines that have left since the model was made, whether cleared since or not.
     qint64 leftEver() const { return m_leftEver; }
+    // Appended lines are numbered from 0 in the order they came, for those who follow lines while
+    // older ones leave or are cleared: the first held after the notice of lines that left (which
+    // is not numbered), and the rows that notice takes (0 or 1).
+    qint64 firstNumber() const { return m_goneEver; }
+    int noticeRows() const { return m_noticeHeld ? 1 : 0; }
 
 signals:
     // Emitted once the held-back lines have become rows.
@@ -62,6 +67,8 @@ private:
     qint64 m_leftLines = 0;
     qint64 m_leftBytes = 0;
     qint64 m_leftEver = 0;
+    qint64 m_goneEver = 0; // appended lines no longer held, left or cleared
+    bool m_noticeHeld = false;
     int m_shown = 0; // the rows the view knows of: the first m_shown lines
     QTimer m_showTimer;
     QElapsedTimer m_clock;

@@ -5,7 +5,7 @@
 #include "repeat/RepeatTally.h"
 #include "repeat/ReplyGatherer.h"
 
-#include "answers/Pattern.h"
+#include "terminal/Pattern.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,9 +2,9 @@
 
 #include "shell/ShellOptionTable.h"
 
-#include "answers/Pattern.h"
 #include "checks/CheckCatalogue.h"
 #include "repeat/RepeatPlan.h"
+#include "terminal/Pattern.h"
 #include "terminal/TrafficLines.h"
 
 #include <algorithm>

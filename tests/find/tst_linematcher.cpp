@@ -238,6 +238,10 @@ private slots:
                                             << "<E9>"
                                             << "reply"
                                             << "E9" << 99 << "13+1";
+        QTest::newRow("pattern, empty at the end") << "pattern"
+                                                   << "x*$"
+                                                   << "status"
+                                                   << "abc" << 3 << "3+0";
         QTest::newRow("kind alone") << "text"
                                     << ""
                                     << "reply"

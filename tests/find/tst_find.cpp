@@ -106,6 +106,11 @@ private slots:
         // An error in words, and no match.
         w.search("(alpha", 1);
         QVERIFY(w.bar.status().startsWith("pattern does not compile: missing closing"));
+        w.log->AddLine(QString(40, 'a') + '!');
+        w.search("(a+)+[xy]$", 1);
+        QTRY_COMPARE(
+            w.bar.status(),
+            QStringLiteral("no match; the pattern gave up on 1 long line, counted as no match"));
         w.search("delta");
         QCOMPARE(w.bar.status(), QStringLiteral("no match"));
         w.key(Qt::Key_Return);

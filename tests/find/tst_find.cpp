@@ -1,6 +1,7 @@
 // Finding in the log as the operator does it: the keys and the bar, on a real log view in a
 // window, with lines that come and leave while it searches, and only the matching lines shown.
 #include "console/EventLog.h"
+#include "console/EventLogModel.h"
 #include "find/FindBar.h"
 #include "find/LogFind.h"
 #include "find/LogSearch.h"
@@ -99,13 +100,21 @@ private slots:
         QVERIFY(w.find->isOpen());
         QCOMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("1 of 2, wrapped alpha"));
         QCOMPARE(QApplication::focusWidget(), w.other);
+        // Back from the first line's match, not from where the search began.
+        w.key(Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("2 of 2, wrapped alpha 2"));
         // An error in words, and no match.
         w.search("(alpha", 1);
         QVERIFY(w.bar.status().startsWith("pattern does not compile: missing closing"));
+        w.log->AddLine(QString(40, 'a') + '!');
+        w.search("(a+)+[xy]$", 1);
+        QTRY_COMPARE(
+            w.bar.status(),
+            QStringLiteral("no match; the pattern gave up on 1 long line, counted as no match"));
         w.search("delta");
         QCOMPARE(w.bar.status(), QStringLiteral("no match"));
         w.key(Qt::Key_Return);
-        QCOMPARE(w.current(), QStringLiteral("alpha"));
+        QCOMPARE(w.current(), QStringLiteral("alpha 2"));
         w.search("42 65", 2); // bytes: only traffic lines stand for bytes
         QCOMPARE(w.bar.status(), QStringLiteral("no match"));
         w.log->AddReply("\x42\x65ta", -1);
@@ -153,6 +162,10 @@ private slots:
         image = w.log->viewport()->grab().toImage();
         QVERIFY(marked(10, yellow));
         QVERIFY(!marked(9, yellow) && !marked(9, orange));
+        w.search("x 0"); // the log's first line
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 1"));
+        image = w.log->viewport()->grab().toImage();
+        QVERIFY(marked(0, orange));
         // A match far along a long line is scrolled to; one at a line's start back again.
         w.log->AddLine(QString(3000, 'x') + "far");
         w.search("far");
@@ -185,6 +198,15 @@ private slots:
         QCOMPARE(search.current(), search.found().front());
         QCOMPARE(w.log->record(int(search.indexOf(search.current()))).text(), held.first());
         QCOMPARE(w.bar.status(), QStringLiteral("1 of %1").arg(held.size()));
+        // More leave: the newest match, current, stays current.
+        w.key(Qt::Key_F3, Qt::ShiftModifier);
+        const qint64 newest = search.current();
+        for (const qint64 left = w.log->logModel().leftLines();
+             left == w.log->logModel().leftLines();)
+            w.log->AddLine("miss");
+        QTRY_COMPARE(w.log->logModel().rowCount(), w.log->count());
+        QVERIFY(search.found().size() > 1);
+        QCOMPARE(search.current(), newest);
         w.log->Clear();
         QTRY_COMPARE(w.bar.status(), QStringLiteral("no match"));
         w.log->AddLine("hit again");
@@ -198,6 +220,7 @@ private slots:
         w.child<QSpinBox>("findContext")->setValue(1);
         w.child<QCheckBox>("findOnly")->setChecked(true);
         QCOMPARE(w.log->shownOnly(), &w.find->matching());
+        QCOMPARE(w.current(), QStringLiteral("m0"));
         QCOMPARE(w.shown(), QStringList({"m0", "x1", "x3", "m4", "x5", "x8", "m9"}));
         const MatchingLines& matching = w.find->matching();
         QList<int> groups;
@@ -205,8 +228,11 @@ private slots:
             if (matching.startsGroup(row))
                 groups << row;
         QCOMPARE(groups, QList<int>({2, 5}));
+        w.key(Qt::Key_F3);
+        QCOMPARE(w.current(), QStringLiteral("m4"));
         // New lines come in as they are shown, with the context after a match.
         w.log->AddLine("m10");
+        QTRY_COMPARE(w.shown().mid(6), QStringList({"m9", "m10"}));
         w.log->AddLine("x11");
         w.log->AddLine("x12");
         QTRY_COMPARE(w.shown().mid(6), QStringList({"m9", "m10", "x11"}));
@@ -238,8 +264,26 @@ private slots:
         // filter with it.
         w.child<QCheckBox>("findOnly")->setChecked(true);
         QCOMPARE(w.log->model()->rowCount(), 5);
+        // Context running into the next match's shows each line once.
+        w.child<QSpinBox>("findContext")->setValue(1);
+        QCOMPARE(w.shown().mid(5, 4), QStringList({"x8", "m9", "m10", "x11"}));
         w.key(Qt::Key_Escape);
         QCOMPARE(w.log->shownOnly(), nullptr);
+    }
+
+    void aLongSearchLetsTheWindowHaveItsTurn()
+    {
+        // Short lines a pattern is slow on: looked at a slice at a time.
+        EventLogModel log;
+        for (int i = 0; i < 100; ++i)
+            log.append(LogLine::Status(QString(24, 'a') + (i % 10 ? "!" : ""), 0));
+        QTRY_COMPARE(log.rowCount(), 100);
+        LogSearch search(log);
+        QString why;
+        search.start(LineMatcher::Make(LineMatcher::Way::Pattern, "(a|aa)+$", false, 0, why), 0);
+        QVERIFY(!search.complete());
+        QTRY_VERIFY(search.complete());
+        QCOMPARE(search.found().size(), size_t(10));
     }
 
     void goToTime()
@@ -256,6 +300,14 @@ private slots:
         w.key(Qt::Key_Return);
         QCOMPARE(w.bar.status(),
                  QStringLiteral("not a time of day: hh:mm, hh:mm:ss or hh:mm:ss.zzz"));
+        w.search("sec");
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 1"));
+        // Only the matching lines shown: the first of them at or after the time.
+        w.child<QCheckBox>("findOnly")->setChecked(true);
+        w.key(Qt::Key_T, Qt::ControlModifier);
+        w.bar.time().setText(first.toString("hh:mm:ss.zzz"));
+        w.key(Qt::Key_Return);
+        QCOMPARE(w.current(), QStringLiteral("second"));
     }
 };
 

@@ -231,13 +231,17 @@ private slots:
                                             << "command"
                                             << "4142" << 99 << "14+2";
         QTest::newRow("pattern") << "pattern"
-                                 << "B+"
+                                 << "B"
                                  << "reply"
-                                 << "414242" << 99 << "14+2";
+                                 << "414242" << 99 << "14+1 15+1";
         QTest::newRow("pattern, high byte") << "pattern"
                                             << "<E9>"
                                             << "reply"
                                             << "E9" << 99 << "13+1";
+        QTest::newRow("pattern, empty at the end") << "pattern"
+                                                   << "x*$"
+                                                   << "status"
+                                                   << "abc" << 3 << "3+0";
         QTest::newRow("kind alone") << "text"
                                     << ""
                                     << "reply"
@@ -255,6 +259,8 @@ private slots:
         for (const LineMatcher::Span& span : Make(way, words)->spans(Line(lineKind, line), within))
             found << QStringLiteral("%1+%2").arg(span.from).arg(span.length);
         QCOMPARE(found.join(' '), spans);
+        QCOMPARE(Make(way, words)->spans(Line(lineKind, line), within, 1).size(),
+                 qMin<qsizetype>(found.size(), 1));
     }
 
     void description()

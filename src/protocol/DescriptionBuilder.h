@@ -43,12 +43,12 @@ private:
     // DescriptionFields.cpp
     bool Field(Words words);
     bool Bits(Words words);
-    bool FieldOptions(FieldSpec& spec, Words words);
+    bool FieldOptions(FieldSpec& fieldDef, Words words);
     bool ValueNameLine(std::string_view line, Words words);
     bool Group(Words words);
     bool If(Words words);
     bool Close(Words words);
-    int AddField(FieldSpec spec);
+    int AddField(FieldSpec fieldDef);
     int FieldNamed(std::string_view name, bool numeric);
     bool ReadCondition(Words words, Condition& condition, int message);
     bool ReadCountWord(std::string_view word, Count& count);

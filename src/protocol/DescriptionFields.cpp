@@ -21,11 +21,11 @@ std::vector<Item>& DescriptionBuilder::Items()
     return m_dataLine ? m_d.trailer : m_d.header;
 }
 
-int DescriptionBuilder::AddField(FieldSpec spec)
+int DescriptionBuilder::AddField(FieldSpec fieldDef)
 {
-    spec.message = m_message;
-    spec.line = m_line;
-    m_d.fields.push_back(std::move(spec));
+    fieldDef.message = m_message;
+    fieldDef.line = m_line;
+    m_d.fields.push_back(std::move(fieldDef));
     return int(m_d.fields.size()) - 1;
 }
 
@@ -84,51 +84,51 @@ bool DescriptionBuilder::ReadCondition(Words words, Condition& condition, int me
     return ReadRanges(values, hex, condition.ranges, m_problem) || Refuse(m_problem);
 }
 
-bool DescriptionBuilder::FieldOptions(FieldSpec& spec, Words words)
+bool DescriptionBuilder::FieldOptions(FieldSpec& fieldDef, Words words)
 {
-    spec.hex = std::ranges::find(words, std::string_view("hex")) != words.end();
+    fieldDef.hex = std::ranges::find(words, std::string_view("hex")) != words.end();
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string_view word = words[i];
         const bool more = i + 1 < words.size();
         if (word == "hex") {
-            if (!spec.numeric())
+            if (!fieldDef.numeric())
                 return Refuse("\"hex\" is for fields that hold a number");
         } else if (word == "code") {
-            if (m_message >= 0 || m_dataLine || m_d.codeField >= 0 || !HoldsNumber(spec))
+            if (m_message >= 0 || m_dataLine || m_d.codeField >= 0 || !HoldsNumber(fieldDef))
                 return Refuse("the code is one number field of the frame, before \"data\"");
             m_d.codeField = int(m_d.fields.size());
         } else if (word == "counts" && more) {
             const std::string_view what = words[++i];
-            spec.length = what == "frame"   ? LengthRule::Frame
-                          : what == "after" ? LengthRule::After
-                          : what == "check" ? LengthRule::Check
-                                            : LengthRule::None;
-            if (spec.length == LengthRule::None)
+            fieldDef.length = what == "frame"   ? LengthRule::Frame
+                              : what == "after" ? LengthRule::After
+                              : what == "check" ? LengthRule::Check
+                                                : LengthRule::None;
+            if (fieldDef.length == LengthRule::None)
                 return Refuse("a length counts \"frame\", \"after\" or \"check\"");
             if (i + 1 < words.size() && (words[i + 1][0] == '+' || words[i + 1][0] == '-')) {
                 const std::optional<std::int64_t> n = ReadCount(words[++i].substr(1));
                 if (!n)
                     return Refuse(Quoted(words[i]) + " is not an adjustment, such as +2 or -1");
-                spec.lengthAdjust = words[i][0] == '-' ? -*n : *n;
+                fieldDef.lengthAdjust = words[i][0] == '-' ? -*n : *n;
             }
-            if (spec.type != FieldType::Unsigned || !m_open.empty() ||
+            if (fieldDef.type != FieldType::Unsigned || !m_open.empty() ||
                 (m_message < 0 && (m_dataLine || m_d.lengthField >= 0)))
                 return Refuse("a length is one unsigned field, outside \"if\" and \"group\", "
                               "before \"data\" for the frame's");
             if (m_message < 0)
                 m_d.lengthField = int(m_d.fields.size());
         } else if (word == "fill" && more) {
-            const std::optional<std::int64_t> fill = ReadValue(words[++i], spec.hex);
-            if (!fill || m_message >= 0 || !spec.numeric())
+            const std::optional<std::int64_t> fill = ReadValue(words[++i], fieldDef.hex);
+            if (!fill || m_message >= 0 || !fieldDef.numeric())
                 return Refuse("\"fill\" wants a value, for a number field of the frame");
-            spec.filled = true;
-            spec.fill = *fill;
+            fieldDef.filled = true;
+            fieldDef.fill = *fill;
         } else if (word == "names" && i + 2 < words.size() && words[i + 1] == "as") {
-            if ((spec.namesOf = FieldNamed(words[i + 2], true)) < 0)
+            if ((fieldDef.namesOf = FieldNamed(words[i + 2], true)) < 0)
                 return false;
             i += 2;
-        } else if (word == "of" && more && spec.type == FieldType::Bits) {
-            if ((spec.parent = FieldNamed(words[++i], true)) < 0)
+        } else if (word == "of" && more && fieldDef.type == FieldType::Bits) {
+            if ((fieldDef.parent = FieldNamed(words[++i], true)) < 0)
                 return false;
         } else {
             return Refuse(Quoted(word) + " is not an option here: the options are hex, code, "
@@ -141,7 +141,7 @@ bool DescriptionBuilder::FieldOptions(FieldSpec& spec, Words words)
 bool DescriptionBuilder::Field(Words words)
 {
     // field NAME TYPE [COUNT] [options]
-    FieldSpec spec;
+    FieldSpec fieldDef;
     if (words.size() < 3)
         return Refuse("say a field as \"field NAME TYPE\", such as \"field ADDR u8\"");
     if (!IsName(words[1]))
@@ -149,26 +149,26 @@ bool DescriptionBuilder::Field(Words words)
     if (m_d.FindField(words[1], m_message >= 0 ? &m_d.messages[std::size_t(m_message)] : nullptr) >=
         0)
         return Refuse(Quoted(words[1]) + " is already a field");
-    spec.name = words[1];
+    fieldDef.name = words[1];
     TypeWord type;
     if (!ReadType(words[2], type, m_problem))
         return Refuse(m_problem);
-    spec.type = type.type;
-    spec.width = type.width;
-    spec.bigEndian = type.bigEndian;
+    fieldDef.type = type.type;
+    fieldDef.width = type.width;
+    fieldDef.bigEndian = type.bigEndian;
     std::size_t options = 3;
     if (type.counted) {
         if (words.size() < 4)
             return Refuse(Quoted(words[2]) + " wants a count: a number, a FIELD or rest");
-        if (!ReadCountWord(words[3], spec.count))
+        if (!ReadCountWord(words[3], fieldDef.count))
             return false;
         options = 4;
     }
-    if (!FieldOptions(spec, words.subspan(options)))
+    if (!FieldOptions(fieldDef, words.subspan(options)))
         return false;
-    if (m_dataLine && m_message < 0 && spec.fixedSize() < 0)
+    if (m_dataLine && m_message < 0 && fieldDef.fixedSize() < 0)
         return Refuse("a field after \"data\" has a size of its own, as \"bytes 4\"");
-    const int field = AddField(std::move(spec));
+    const int field = AddField(std::move(fieldDef));
     Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line, false});
     m_lastField = m_lastNamed = field;
     return true;
@@ -177,9 +177,9 @@ bool DescriptionBuilder::Field(Words words)
 bool DescriptionBuilder::Bits(Words words)
 {
     // bits A-B NAME [options] or bit A NAME [options]
-    FieldSpec spec;
-    spec.type = FieldType::Bits;
-    spec.parent = m_lastField;
+    FieldSpec fieldDef;
+    fieldDef.type = FieldType::Bits;
+    fieldDef.parent = m_lastField;
     Ranges range;
     if (words.size() < 3 || !ReadRanges(words[1], false, range, m_problem) || range.size() != 1 ||
         (words[0] == "bit" && range[0].first != range[0].second))
@@ -189,20 +189,20 @@ bool DescriptionBuilder::Bits(Words words)
     if (m_d.FindField(words[2], m_message >= 0 ? &m_d.messages[std::size_t(m_message)] : nullptr) >=
         0)
         return Refuse(Quoted(words[2]) + " is already a field");
-    spec.name = words[2];
-    spec.low = int(std::clamp<std::int64_t>(range[0].first, 0, 64));
-    spec.high = int(std::clamp<std::int64_t>(range[0].second, 0, 64));
-    if (!FieldOptions(spec, words.subspan(3)))
+    fieldDef.name = words[2];
+    fieldDef.low = int(std::clamp<std::int64_t>(range[0].first, 0, 64));
+    fieldDef.high = int(std::clamp<std::int64_t>(range[0].second, 0, 64));
+    if (!FieldOptions(fieldDef, words.subspan(3)))
         return false;
-    if (spec.parent < 0 || !HoldsNumber(m_d.fields[std::size_t(spec.parent)]))
+    if (fieldDef.parent < 0 || !HoldsNumber(m_d.fields[std::size_t(fieldDef.parent)]))
         return Refuse("bits follow the number field they are part of, or name it with \"of\"");
-    const FieldSpec& parent = m_d.fields[std::size_t(spec.parent)];
+    const FieldSpec& parent = m_d.fields[std::size_t(fieldDef.parent)];
     const int bits = parent.type == FieldType::Unsigned || parent.type == FieldType::Signed
                          ? 8 * parent.width
                          : 48;
     if (range[0].first < 0 || range[0].second >= bits)
         return Refuse("bit " + std::to_string(range[0].second) + " is not a bit of " + parent.name);
-    const int field = AddField(std::move(spec));
+    const int field = AddField(std::move(fieldDef));
     Items().push_back({Item::Kind::Field, field, {}, {}, {}, m_line, true});
     m_lastNamed = field;
     return true;
@@ -228,18 +228,18 @@ bool DescriptionBuilder::ValueNameLine(std::string_view line, Words words)
 bool DescriptionBuilder::Group(Words words)
 {
     // group NAME COUNT
-    FieldSpec spec;
-    spec.type = FieldType::Group;
+    FieldSpec fieldDef;
+    fieldDef.type = FieldType::Group;
     if (m_message < 0)
         return Refuse("a group belongs to a message's data");
     if (words.size() != 3 || !IsName(words[1]))
         return Refuse("say a group as \"group NAME COUNT\", COUNT a number, a FIELD or rest");
     if (m_d.FindField(words[1], &m_d.messages[std::size_t(m_message)]) >= 0)
         return Refuse(Quoted(words[1]) + " is already a field");
-    spec.name = words[1];
-    if (!ReadCountWord(words[2], spec.count))
+    fieldDef.name = words[1];
+    if (!ReadCountWord(words[2], fieldDef.count))
         return false;
-    const int field = AddField(std::move(spec));
+    const int field = AddField(std::move(fieldDef));
     Items().push_back({Item::Kind::Group, field, {}, {}, {}, m_line, false});
     m_open.push_back({&Items().back(), m_line});
     m_lastField = m_lastNamed = -1;

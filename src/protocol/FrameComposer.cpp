@@ -246,7 +246,7 @@ Composed ComposeReply(const Description& description, const Message& command,
 {
     std::optional<std::int64_t> sequence;
     for (const MessageField& field : command.fields) {
-        if (field.spec >= 0 && field.spec == description.sequence.field && field.number)
+        if (field.fieldDef >= 0 && field.fieldDef == description.sequence.field && field.number)
             sequence = field.number;
     }
     std::int64_t key = 0;

@@ -61,26 +61,26 @@ Message MessageDecoder::Decode(std::string_view bytes, Direction direction)
     if (!room)
         message.notes.push_back("The frame is too short for its check value.");
     const int chosen = Choose(message.direction, frame, at, dataEnd);
-    const MessageSpec* spec = chosen >= 0 ? &d.messages[std::size_t(chosen)] : nullptr;
+    const MessageSpec* fieldDef = chosen >= 0 ? &d.messages[std::size_t(chosen)] : nullptr;
     message.encrypted = d.encrypted.field >= 0 && walk.Holds(d.encrypted);
     std::size_t dataAt = at;
-    if (spec && !message.encrypted) {
-        const FrameWalk::Result read = walk.Walk(spec->items, dataAt, dataEnd);
+    if (fieldDef && !message.encrypted) {
+        const FrameWalk::Result read = walk.Walk(fieldDef->items, dataAt, dataEnd);
         if (read == FrameWalk::Result::Short)
-            message.notes.push_back("The data ends before " + spec->name + "'s fields do.");
+            message.notes.push_back("The data ends before " + fieldDef->name + "'s fields do.");
         else if (read == FrameWalk::Result::Bad)
-            message.notes.push_back("The data cannot be read as " + spec->name + ".");
+            message.notes.push_back("The data cannot be read as " + fieldDef->name + ".");
     }
     AddFields(m_spans, frame, chosen, message);
     if (dataAt < dataEnd) {
-        const bool extra = spec && !message.encrypted;
+        const bool extra = fieldDef && !message.encrypted;
         AddBytes(extra ? "EXTRA" : "DATA", dataAt, dataEnd, frame, message);
         if (message.encrypted)
             message.fields.back().valueName = "encrypted";
         if (extra)
             message.notes.push_back(std::to_string(dataEnd - dataAt) +
                                     (dataEnd - dataAt == 1 ? " byte" : " bytes") + " more than " +
-                                    spec->name + " holds.");
+                                    fieldDef->name + " holds.");
     }
     if (room) {
         m_spans.clear();
@@ -102,9 +102,9 @@ Message MessageDecoder::Decode(std::string_view bytes, Direction direction)
         field.valueName = message.check.ok() ? "ok" : "expected " + message.check.expected;
         message.fields.push_back(std::move(field));
     }
-    if (spec) {
-        message.type = spec->name;
-        message.idle = spec->idle;
+    if (fieldDef) {
+        message.type = fieldDef->name;
+        message.idle = fieldDef->idle;
     }
     message.summary = Summary(message, chosen);
     return message;
@@ -174,24 +174,25 @@ void MessageDecoder::AddFields(const std::vector<FieldSpan>& spans, std::string_
                                int chosen, Message& message) const
 {
     for (const FieldSpan& span : spans) {
-        const FieldSpec& spec = m_description->fields[std::size_t(span.field)];
+        const FieldSpec& fieldDef = m_description->fields[std::size_t(span.field)];
         MessageField field;
-        field.spec = span.field;
+        field.fieldDef = span.field;
         field.depth = span.depth;
         field.offset = Sent(span.offset);
         field.size = Sent(span.offset + span.size) - field.offset;
-        field.name = spec.name;
-        if (spec.type == FieldType::Group) {
+        field.name = fieldDef.name;
+        if (fieldDef.type == FieldType::Group) {
             field.name += ' ' + std::to_string(span.number);
             field.number = span.number;
         } else {
             const std::string_view bytes = frame.substr(span.offset, span.size);
             std::int64_t number = span.number;
-            const bool numbered = spec.type == FieldType::Bits || ReadNumber(spec, bytes, number);
-            field.value = FieldText(spec, bytes, number);
+            const bool numbered =
+                fieldDef.type == FieldType::Bits || ReadNumber(fieldDef, bytes, number);
+            field.value = FieldText(fieldDef, bytes, number);
             if (numbered) {
                 field.number = number;
-                field.valueName = NameOf(spec, number, chosen);
+                field.valueName = NameOf(fieldDef, number, chosen);
             }
         }
         message.fields.push_back(std::move(field));
@@ -220,7 +221,7 @@ std::string MessageDecoder::Summary(const Message& message, int chosen) const
                 part.field >= 0 && d.fields[std::size_t(part.field)].type == FieldType::Group;
             int seen = 0;
             for (const MessageField& field : message.fields) {
-                if (part.field < 0 || field.spec != part.field || (group && ++seen))
+                if (part.field < 0 || field.fieldDef != part.field || (group && ++seen))
                     continue;
                 text += seen++ ? " " : "";
                 text += part.number || field.valueName.empty() ? field.value : field.valueName;

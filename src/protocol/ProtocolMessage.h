@@ -20,7 +20,7 @@ struct MessageField {
     std::string valueName; // what the value means, when the description names it
     int depth = 0;         // bits and a group's fields are one deeper than what holds them
     std::optional<std::int64_t> number;
-    int spec = -1; // the description's field; -1 for the check value and undescribed bytes
+    int fieldDef = -1; // the description's field; -1 for the check value and undescribed bytes
 };
 
 // A frame decoded by its protocol's description.

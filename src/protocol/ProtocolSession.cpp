@@ -5,9 +5,9 @@
 namespace
 {
 
-const MessageField* FieldOf(const Message& message, int spec)
+const MessageField* FieldOf(const Message& message, int fieldDef)
 {
-    const auto found = std::ranges::find(message.fields, spec, &MessageField::spec);
+    const auto found = std::ranges::find(message.fields, fieldDef, &MessageField::fieldDef);
     return found == message.fields.end() || !found->number ? nullptr : &*found;
 }
 

@@ -17,7 +17,7 @@ Message Reply(MessageDecoder& decoder, int address, int sequence, const char* co
 {
     Message command; // as far as a reply needs it: its sequence number
     command.fields.resize(1);
-    command.fields[0].spec = decoder.description().sequence.field;
+    command.fields[0].fieldDef = decoder.description().sequence.field;
     command.fields[0].number = sequence;
     const std::string typed = std::string(1, char(address)) + Bytes(codeAndData);
     return decoder.Decode(ComposeReply(decoder.description(), command, typed).bytes);

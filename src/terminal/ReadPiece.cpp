@@ -11,3 +11,11 @@ QStringList ReadPiece::tooltipLines() const
         lines << QStringLiteral("%1 ms after the previous frame").arg(gapMs);
     return lines;
 }
+
+QString ReadPiece::tabbedSummary() const
+{
+    QString text = QLatin1Char('\t') + summary();
+    if (failed())
+        text += QStringLiteral("  ") + QString::fromLatin1(message.check.Describe());
+    return text;
+}

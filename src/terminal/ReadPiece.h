@@ -33,6 +33,9 @@ struct ReadPiece {
     bool isFrame() const { return kind != Kind::NotAFrame; }
     bool failed() const { return kind == Kind::FailedFrame; }
     QString summary() const { return QString::fromStdString(message.summary); }
+    // What follows the bytes on a line of text: a tab, the summary, and for a frame whose check
+    // value fails the value found and the one expected.
+    QString tabbedSummary() const;
     // The fields one a line, indented, the notes, then the gap to the previous frame; for bytes
     // that no frame takes, the one line that says so.
     QStringList tooltipLines() const;

@@ -6,8 +6,8 @@
 #include "terminal/BuiltinProtocols.h"
 #include "terminal/TrafficLines.h"
 
-ShellSendFrames::ShellSendFrames(const ShellOptions& options, ShellLink& link,
-                                 ShellOutput& output, QObject* parent)
+ShellSendFrames::ShellSendFrames(const ShellOptions& options, ShellLink& link, ShellOutput& output,
+                                 QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output),
       m_frames(BuiltinProtocols::Find(options.protocol), Direction::Reply, output, options.hex,
                false)

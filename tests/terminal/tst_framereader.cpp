@@ -131,10 +131,23 @@ private slots:
         QCOMPARE(pieces.all.at(1).gapMs, 13);
         QCOMPARE(pieces.all.at(1).answerMs, -1);
         QVERIFY(pieces.all.at(1).tooltipLines().contains("crc16-osdp 0807 expected 0806"));
+        QCOMPARE(pieces.all.at(1).tabbedSummary(),
+                 QStringLiteral("\tosdp_ACK  PD 01  SQN 0  crc16-osdp 0807, expected 0806"));
         QCOMPARE(reader.session().Next(1), 1);
         // A link closed: the sequence starts afresh.
         reader.Flush();
         QCOMPARE(reader.session().Next(1), 0);
+    }
+
+    void framesSentAreReadTheOtherWay()
+    {
+        const char* const request = "11 03 00 6B 00 03 76 87";
+        const char* const reply = "11 03 06 02 2B 00 00 00 64 C8 BA";
+        FrameReader master(Builtin("modbus-rtu"), Direction::Reply);
+        QCOMPARE(master.Sent(Of(request)).message.type, std::string("read_holding_registers"));
+        FrameReader slave(Builtin("modbus-rtu"), Direction::Command);
+        QCOMPARE(slave.Sent(Of(reply)).message.type, std::string("read_holding_registers_reply"));
+        QVERIFY(!slave.Sent(Of(request)).isFrame());
     }
 
     void longRunsOfNoiseComeInPieces()

@@ -64,7 +64,7 @@ AnswerRules AnswerRules::Parse(const QString& text, const QString& name, QString
     return rules;
 }
 
-ChosenAnswer AnswerRules::Answer(QByteArrayView reply)
+ChosenAnswer AnswerRules::Answer(QByteArrayView reply, const QString& after)
 {
     ChosenAnswer chosen;
     const QString text = PatternText(reply);
@@ -73,7 +73,12 @@ ChosenAnswer AnswerRules::Answer(QByteArrayView reply)
         // A rule that gave up once would cost as much at every reply: it is set aside.
         if (m_gaveUp.contains(rule.line))
             continue;
-        const Pattern::Result result = rule.pattern.SearchText(text, &groups);
+        Pattern::Result result = rule.pattern.SearchText(text, &groups);
+        if (result != Pattern::Result::Match && !after.isEmpty()) {
+            const Pattern::Result onAfter = rule.pattern.SearchText(after, &groups);
+            if (onAfter != Pattern::Result::NoMatch)
+                result = onAfter;
+        }
         if (result == Pattern::Result::GaveUp) {
             m_gaveUp.insert(rule.line);
             chosen.gaveUp.append(rule.line);

@@ -38,7 +38,8 @@ public:
     // Reads text; each line refused is left out and told in problems as RefusedLines tells it.
     static AnswerRules Parse(const QString& text, const QString& name, QStringList& problems);
 
-    ChosenAnswer Answer(QByteArrayView reply);
+    // after: what is shown after the reply (a frame's summary), searched on its own.
+    ChosenAnswer Answer(QByteArrayView reply, const QString& after = {});
     const QList<AnswerRule>& rules() const { return m_rules; }
 
 private:

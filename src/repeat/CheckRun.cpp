@@ -4,6 +4,7 @@
 #include "checks/CheckCatalogue.h"
 #include "repeat/RunLink.h"
 #include "repeat/RunOutput.h"
+#include "terminal/FrameReader.h"
 #include "terminal/GivenFileRead.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
@@ -20,7 +21,12 @@ CheckRun::CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& out
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CheckRun::timeUp);
     connect(&m_link, &RunLink::Opened, this, &CheckRun::runStep);
-    connect(&m_link, &RunLink::ReplyArrived, this, &CheckRun::replyArrived);
+    connect(&m_link, &RunLink::ReplyArrived, this, [this](const QByteArray& reply) {
+        if (m_frames) // a datagram, whole
+            m_frames->Feed(reply);
+        else
+            replyArrived(reply);
+    });
     connect(&m_link, &RunLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
         m_link.WhenIdle([this, status] { finish(status); });
@@ -33,6 +39,14 @@ CheckRun::CheckRun(const CheckRunOptions& options, RunLink& link, RunOutput& out
             finish(2);
         });
     });
+}
+
+void CheckRun::SetProtocol(std::shared_ptr<const Description> protocol)
+{
+    m_frames = new FrameReader(std::move(protocol), Direction::Reply, this);
+    connect(&m_link, &RunLink::BytesRead, m_frames,
+            [this](const QByteArray& bytes) { m_frames->Feed(bytes); });
+    connect(m_frames, &FrameReader::PieceRead, this, &CheckRun::pieceRead);
 }
 
 void CheckRun::Start()
@@ -64,10 +78,13 @@ void CheckRun::readCommands(const QByteArray& script)
             return;
         }
         m_script = CheckScript(script, read.content);
-        if (checkScript())
-            m_link.Open();
-        else
+        if (!checkScript()) {
             finish(2);
+            return;
+        }
+        if (m_frames)
+            m_link.SetHandOnAsRead(true);
+        m_link.Open();
     });
 }
 
@@ -80,11 +97,14 @@ bool CheckRun::checkScript()
         // A command the serial line cannot carry is refused before anything is sent, as one
         // the notation refuses is.
         std::function<QString(const CheckStep&)> carried;
-        if (m_options.tooWide)
-            carried = [this](const CheckStep& step) {
-                QString shown;
-                const CommandBytes command = m_checks.encode(step.command, shown);
-                return command.ok() ? m_options.tooWide(command.bytes) : command.refusal;
+        std::shared_ptr<ProtocolSession> tried;
+        if (m_frames)
+            tried = std::make_shared<ProtocolSession>(m_frames->shared());
+        if (m_options.tooWide || m_frames)
+            carried = [this, tried](const CheckStep& step) {
+                QString shown, refusal;
+                const QByteArray bytes = commandBytes(step.command, shown, refusal, tried.get());
+                return refusal.isEmpty() && m_options.tooWide ? m_options.tooWide(bytes) : refusal;
             };
         m_script.Check(refused, carried);
         refusals = refused.count();
@@ -125,12 +145,12 @@ void CheckRun::runStep()
     switch (step.kind) {
     case CheckStep::Kind::Send: {
         // With --checksum, the value goes where it belongs, as send puts it.
-        QString shown;
-        const CommandBytes command = m_checks.encode(step.command, shown);
+        QString shown, refusal;
+        const QByteArray bytes = commandBytes(step.command, shown, refusal);
         // Output that cannot be written has ended the run: nothing more goes out.
-        if (!m_output.Command(shown, command.bytes))
+        if (!m_output.Command(shown, bytes))
             return;
-        if (m_link.Send(command.bytes))
+        if (m_link.Send(bytes))
             QTimer::singleShot(0, this, &CheckRun::nextStep);
         else
             finish(2);
@@ -167,15 +187,65 @@ void CheckRun::replyArrived(const QByteArray& reply)
                            .arg(check.verdict));
         m_badCheck = true;
     }
+    expectIn(reply, check.failed);
+}
+
+void CheckRun::pieceRead(const ReadPiece& piece)
+{
+    if (m_finished && !m_flushing)
+        return;
+    const QString& marker = piece.continued ? kContinuedMarker : kInputMarker;
+    m_output.Line((m_options.hex ? marker + QString::fromLatin1(piece.bytes.toHex(' ').toUpper())
+                                 : InputLine(piece.bytes, marker)) +
+                  piece.tabbedSummary());
+    // Bytes that no frame takes, and a command heard back, are shown and no more.
+    if (!piece.isFrame() || piece.message.direction == Direction::Command)
+        return;
+    if (piece.failed()) {
+        m_output.Error(QStringLiteral("Line %1: a reply fails its check value: %2")
+                           .arg(m_step.line)
+                           .arg(QString::fromLatin1(piece.message.check.Describe())));
+        m_badCheck = true;
+    }
+    expectIn(piece.bytes, piece.failed(), piece.summary());
+}
+
+QByteArray CheckRun::commandBytes(const QString& command, QString& shown, QString& refusal,
+                                  ProtocolSession* tried)
+{
+    const CommandBytes typed = m_checks.encode(command, shown);
+    refusal = typed.refusal;
+    if (!m_frames || !typed.ok())
+        return typed.bytes;
+    const std::string_view view(typed.bytes.constData(), std::size_t(typed.bytes.size()));
+    const Composed composed = tried ? ComposeCommand(m_frames->description(), *tried, view)
+                                    : m_frames->Compose(typed.bytes);
+    if (!composed.ok()) {
+        refusal = QStringLiteral("Nothing sent: ") + QString::fromStdString(composed.refusal);
+        return {};
+    }
+    const QByteArray bytes = QByteArray::fromStdString(composed.bytes);
+    if (!tried)
+        shown = InputLine(bytes, QString()) + m_frames->Sent(bytes).tabbedSummary();
+    return bytes;
+}
+
+void CheckRun::expectIn(const QByteArray& reply, bool failed, const QString& after)
+{
     // A burst that came while no expectation waited is a pushed event: shown, and no more.
-    if (!m_expecting)
+    if (!m_expecting || m_finished)
         return;
     m_lastBurst = reply;
     m_sawBurst = true;
     // A pattern that gave up once would cost as much at every burst: it is searched no more.
-    if (check.failed || m_gaveUp.contains(m_step.line))
+    if (failed || m_gaveUp.contains(m_step.line))
         return;
-    const Pattern::Result result = m_step.pattern->Search(reply);
+    Pattern::Result result = m_step.pattern->Search(reply);
+    if (result != Pattern::Result::Match && !after.isEmpty()) {
+        const Pattern::Result onAfter = m_step.pattern->SearchText(after);
+        if (onAfter != Pattern::Result::NoMatch)
+            result = onAfter;
+    }
     if (result == Pattern::Result::GaveUp) {
         m_gaveUp.insert(m_step.line);
         m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: it matches "
@@ -219,6 +289,12 @@ void CheckRun::finish(int status)
         return;
     m_finished = true;
     m_timer.stop();
+    // What waits to be cut is shown before the link goes; it answers nothing now.
+    if (m_frames) {
+        m_flushing = true;
+        m_frames->Flush();
+        m_flushing = false;
+    }
     m_link.Close();
     emit Finished(status);
 }

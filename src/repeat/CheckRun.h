@@ -9,8 +9,13 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
+class FrameReader;
+class ProtocolSession;
 class RunLink;
+struct Description;
+struct ReadPiece;
 class RunOutput;
 
 // What a check file's run is asked to do.
@@ -39,6 +44,10 @@ public:
     // command the serial line's frame cannot carry among them), then opens the link and runs;
     // Finished follows.
     void Start();
+    // Before Start: what is read is cut into this protocol's frames, each a reply of its own
+    // shown with its summary, and each command sent is completed by it. Without one, replies
+    // are bursts and commands go as typed.
+    void SetProtocol(std::shared_ptr<const Description> protocol);
     // A stop signal: the link is closed and the mode ends with 128 + the signal's number.
     void Stop(int signalNumber);
     // Stopped by the operator: a line gives the reason and the figures so far; ends with 2.
@@ -55,6 +64,15 @@ private:
     void runStep();
     void nextStep();
     void replyArrived(const QByteArray& reply);
+    void pieceRead(const ReadPiece& piece);
+    // A reply seen while an expectation waits: after, what is shown after it (a frame's
+    // summary), is searched on its own.
+    void expectIn(const QByteArray& reply, bool failed, const QString& after = {});
+    // The bytes a send step's command goes as, and in shown its "[Output]" line's text; refusal
+    // says why when none. With a protocol the command is completed: by tried, a session of its
+    // own, when the command is only tried.
+    QByteArray commandBytes(const QString& command, QString& shown, QString& refusal,
+                            ProtocolSession* tried = nullptr);
     void timeUp();
     void report(bool passed, const QString& why = {});
     void finish(int status);
@@ -76,4 +94,6 @@ private:
     QByteArray m_lastBurst;
     bool m_sawBurst = false;
     QTimer m_timer;
+    FrameReader* m_frames = nullptr; // with a protocol
+    bool m_flushing = false;         // what waits is cut as the run ends
 };

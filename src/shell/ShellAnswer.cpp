@@ -3,9 +3,11 @@
 #include "checks/CheckCatalogue.h"
 #include "links/MSComm.h"
 #include "links/PeerName.h"
+#include "shell/ShellFrames.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "terminal/BuiltinProtocols.h"
 #include "terminal/GivenFileRead.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
@@ -26,7 +28,7 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
     connect(&m_socket, &Winsock::DataArrival, this, [this] {
         QByteArray bytes;
         m_socket.GetData(bytes, m_socket.BytesReceived());
-        m_gatherer.Feed(bytes);
+        heard(bytes);
     });
     connect(&m_socket, &Winsock::PeerClosed, this, &ShellAnswer::peerGone);
     connect(&m_socket, &Winsock::Error, this, &ShellAnswer::peerGone);
@@ -34,14 +36,38 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
             [this](const QByteArray& datagram, const QHostAddress& from, quint16 port) {
                 m_sender = from;
                 m_senderPort = port;
-                burst(datagram, true);
+                if (m_frames)
+                    m_frames->Feed(datagram);
+                else
+                    burst(datagram, true);
             });
-    connect(&m_serial, &MSComm::OnComm, this, [this] { m_gatherer.Feed(m_serial.Input()); });
+    connect(&m_serial, &MSComm::OnComm, this, [this] { heard(m_serial.Input()); });
     connect(&m_serial, &MSComm::PortLost, this, [this](const QString& description) {
         m_output.Error(description);
         finish(2);
     });
     m_checks.choose(FindCheck(options.check.toStdString()));
+    if (!options.protocol.isEmpty()) {
+        m_frames = new ShellFrames(BuiltinProtocols::Find(options.protocol), Direction::Command,
+                                   output, options.hex, true, this);
+        connect(m_frames, &ShellFrames::PieceRead, this, &ShellAnswer::frameRead);
+    }
+}
+
+void ShellAnswer::heard(const QByteArray& bytes)
+{
+    if (m_frames)
+        m_frames->Feed(bytes);
+    else
+        m_gatherer.Feed(bytes);
+}
+
+void ShellAnswer::heardAll()
+{
+    if (m_frames)
+        m_frames->Flush();
+    else
+        m_gatherer.Flush();
 }
 
 void ShellAnswer::Start()
@@ -119,7 +145,7 @@ bool ShellAnswer::open()
 void ShellAnswer::taken(qintptr descriptor)
 {
     // A connection that replaces the one there was ends that one's burst first.
-    m_gatherer.Flush();
+    heardAll();
     if (!m_socket.Accept(descriptor))
         m_listener.PeerGone(false);
 }
@@ -129,8 +155,8 @@ void ShellAnswer::peerGone()
     // What came before the close is answered as a burst of its own.
     QByteArray rest;
     m_socket.GetData(rest, m_socket.BytesReceived());
-    m_gatherer.Feed(rest);
-    m_gatherer.Flush();
+    heard(rest);
+    heardAll();
     m_listener.PeerGone(true);
     // The next connection is served at once, not refused while this one is let go.
     m_socket.Close();
@@ -148,7 +174,27 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
         print(QStringLiteral("Not answered, its check value fails: ") + check.verdict);
         return;
     }
-    const ChosenAnswer answer = m_rules.Answer(bytes);
+    answer(m_rules.Answer(bytes), bytes, nullptr);
+}
+
+void ShellAnswer::frameRead(const ReadPiece& piece)
+{
+    // A reply heard back, or bytes that are no frame, answer nothing.
+    if (m_finished || !piece.isFrame() || piece.message.direction == Direction::Reply)
+        return;
+    // A device drops a frame whose check value fails, so the host's resend can be tried.
+    if (piece.failed()) {
+        print(QStringLiteral("Not answered, its check value fails: ") +
+              QString::fromLatin1(piece.message.check.Describe()));
+        return;
+    }
+    answer(m_rules.Answer(piece.bytes, piece.summary()), piece.bytes, &piece);
+}
+
+void ShellAnswer::answer(const ChosenAnswer& answer, const QByteArray& bytes,
+                         const ReadPiece* frame)
+{
+    const bool datagram = m_options.net == ShellOptions::Net::Udp;
     for (int line : answer.gaveUp)
         m_output.Error(
             QStringLiteral("Line %1: the pattern gave up at the match limit: the rule is set aside")
@@ -175,7 +221,15 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
         break;
     }
     QString shown;
-    const CommandBytes reply = m_checks.encode(answer.text, shown);
+    CommandBytes reply = m_checks.encode(answer.text, shown);
+    if (frame && reply.ok()) {
+        // The device's reply: the command's sequence number, marked a reply.
+        const Composed composed =
+            ComposeReply(m_frames->reader().description(), frame->message,
+                         {reply.bytes.constData(), std::size_t(reply.bytes.size())});
+        reply = {QByteArray::fromStdString(composed.bytes),
+                 QString::fromStdString(composed.refusal)};
+    }
     if (const QString why = reply.ok() ? m_options.frame.tooWide(reply.bytes) : reply.refusal;
         !why.isEmpty()) {
         print(QStringLiteral("Not answered: ") + why);
@@ -194,7 +248,10 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
     else
         return;
     m_loop.Sent(reply.bytes, line);
-    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(line));
+    if (frame)
+        m_frames->PrintSent(reply.bytes, QStringLiteral("  (line %1)").arg(line));
+    else
+        print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(line));
 }
 
 void ShellAnswer::print(const QString& line)
@@ -204,7 +261,7 @@ void ShellAnswer::print(const QString& line)
 
 void ShellAnswer::Stop(int)
 {
-    m_gatherer.Flush();
+    heardAll();
     finish(0);
 }
 

@@ -17,6 +17,8 @@
 #include <QObject>
 #include <QTimer>
 
+class ShellFrames;
+struct ReadPiece;
 struct ShellOptions;
 class ShellOutput;
 
@@ -24,7 +26,8 @@ class ShellOutput;
 // connection at a time, as the window's TCP server takes them), opens a serial port, or takes
 // datagrams on a UDP port; gathers each burst until a gap of silence (a datagram is one),
 // answers it by the first rule that matches (a datagram to its sender), and prints bursts and
-// answers with their local time.
+// answers with their local time. With a protocol it stands in for the device: each command frame
+// is answered, the rule's REPLY completed with the command's sequence number.
 class ShellAnswer : public QObject, public LineSink
 {
     Q_OBJECT
@@ -49,7 +52,12 @@ private:
     bool open();
     void taken(qintptr descriptor);
     void peerGone();
+    // Bytes read: gathered into bursts, or with a protocol cut into frames.
+    void heard(const QByteArray& bytes);
+    void heardAll();
     void burst(const QByteArray& bytes, bool whole);
+    void frameRead(const ReadPiece& piece);
+    void answer(const ChosenAnswer& chosen, const QByteArray& heard, const ReadPiece* frame);
     void print(const QString& line);
     void finish(int status);
 
@@ -67,7 +75,8 @@ private:
     QHostAddress m_sender; // of the datagram being answered
     quint16 m_senderPort = 0;
     MSComm m_serial;
-    CheckChoice m_checks; // added to every answer; a burst that fails it is not answered
+    CheckChoice m_checks;            // added to every answer; a burst that fails it is not answered
+    ShellFrames* m_frames = nullptr; // with a protocol, what the commands are cut by
     QTimer m_for;
     bool m_finished = false;
 };

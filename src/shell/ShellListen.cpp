@@ -1,8 +1,10 @@
 #include "shell/ShellListen.h"
 
+#include "shell/ShellFrames.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "terminal/BuiltinProtocols.h"
 #include "terminal/TrafficLines.h"
 
 ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutput& output,
@@ -15,10 +17,21 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
         if (m_options.forMs >= 0 && m_options.net != ShellOptions::Net::TcpServer)
             m_for.start(m_options.forMs);
     });
+    if (!options.protocol.isEmpty()) {
+        // A tap hears both ways: which way each frame went is the protocol's to say.
+        m_frames = new ShellFrames(BuiltinProtocols::Find(options.protocol), Direction::Unknown,
+                                   output, options.hex, true, this);
+        m_frames->reader().SetLongestPiece(ShellLink::kLineBytes);
+        connect(&m_link, &ShellLink::BytesRead, m_frames, &ShellFrames::Feed);
+    }
     connect(
         &m_link, &ShellLink::ReplyArrived, this, [this](const QByteArray& reply, bool continued) {
             if (m_finished)
                 return;
+            if (m_frames) { // a datagram, or a reply that was settling
+                m_frames->Feed(reply);
+                return;
+            }
             m_output.Reply(ShellOutput::LocalTime() + (continued ? kContinuedMarker : kInputMarker),
                            reply, m_options.hex, FromSender(m_link.Sender()));
         });
@@ -45,6 +58,7 @@ void ShellListen::Start()
     // Listening, the time runs from the start, whether anyone calls or not.
     if (m_options.net == ShellOptions::Net::TcpServer && m_options.forMs >= 0)
         m_for.start(m_options.forMs);
+    m_link.SetHandOnAsRead(m_frames != nullptr);
     m_link.Open();
 }
 
@@ -59,6 +73,9 @@ void ShellListen::finish(int status)
         return;
     m_finished = true;
     m_for.stop();
+    // What waits to be cut is printed before the link goes.
+    if (m_frames)
+        m_frames->Flush();
     m_link.Close();
     emit Finished(status);
 }

@@ -4,13 +4,15 @@
 #include <QObject>
 #include <QTimer>
 
+class ShellFrames;
 class ShellLink;
 class ShellOutput;
 struct ShellOptions;
 
 // accessterm listen: every reply burst as it comes, as the log's "[Input]------" line after its
 // local time (a burst over a line long in continuation lines, each with its time), until the time
-// given has passed, the peer closes or a stop signal comes.
+// given has passed, the peer closes or a stop signal comes. With a protocol, every frame as it is
+// cut, on a line of its own with its summary.
 class ShellListen : public QObject
 {
     Q_OBJECT
@@ -36,5 +38,6 @@ private:
     ShellLink& m_link;
     ShellOutput& m_output;
     QTimer m_for;
+    ShellFrames* m_frames = nullptr; // with a protocol
     bool m_finished = false;
 };

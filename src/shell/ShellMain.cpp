@@ -10,6 +10,8 @@
 #include "shell/ShellProtocol.h"
 #include "shell/ShellRepeat.h"
 #include "shell/ShellSend.h"
+#include "shell/ShellSendFrames.h"
+#include "terminal/BuiltinProtocols.h"
 #include "terminal/StopSignals.h"
 
 #include <QCoreApplication>
@@ -71,6 +73,8 @@ int RunShell(int argc, char* argv[])
     ShellLink link(options, output);
     if (options.mode == ShellOptions::Mode::Send && options.everyMs >= 0)
         return Run<ShellRepeat>(options, link, output, stop);
+    if (options.mode == ShellOptions::Mode::Send && !options.protocol.isEmpty())
+        return Run<ShellSendFrames>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Check) {
@@ -82,6 +86,8 @@ int RunShell(int argc, char* argv[])
                 return frame.tooWide(bytes);
             };
         CheckRun check(asked, link, output);
+        if (!options.protocol.isEmpty())
+            check.SetProtocol(BuiltinProtocols::Find(options.protocol));
         QObject::connect(&check, &CheckRun::Finished, &QCoreApplication::exit);
         QObject::connect(&stop, &StopSignals::stopRequested, &check,
                          qOverload<int>(&CheckRun::Stop));

@@ -19,6 +19,8 @@ const char kSynopsis[] =
     "  accessterm checksum (NAME | --all) COMMAND...\n"
     "  accessterm protocol list\n"
     "  accessterm                 (no arguments) opens the window\n"
+    "  send, listen, check and answer also take --protocol NAME (not with --checksum or\n"
+    "  send --repeat).\n"
     "  For --tcp HOST:PORT: --tcp-listen [HOST:]PORT [--accept-wait MS] (the controller calls)\n"
     "  or --udp HOST:PORT [--local-port PORT]; answer also takes --udp [HOST:]PORT.\n";
 
@@ -53,7 +55,14 @@ const char kDescription[] =
     "or a device path. Nothing is written to SaveFile.TXT: this output is the record.\n"
     "With --tcp-listen the controller connects: nobody within --accept-wait exits 1, and listen\n"
     "goes on after it closes. With --udp each datagram is one reply, at once; one from another\n"
-    "sender ends \"  (from HOST:PORT)\"; answer --udp answers each to its sender.";
+    "sender ends \"  (from HOST:PORT)\"; answer --udp answers each to its sender.\n"
+    "With --protocol NAME (see protocol list) what is read is cut into the protocol's frames as\n"
+    "it comes, each printed at once on a line of its own, a tab and its summary after it; bytes\n"
+    "no frame takes are one line 300 ms after the first of them. send and check complete what\n"
+    "they send (for osdp: the address, code and data typed; the mark, length, sequence number\n"
+    "and CRC added), a reply is the first frame that follows, and a pattern matches a frame's\n"
+    "bytes or, separately, its summary; answer stands in for the device, completing each\n"
+    "REPLY with the command's sequence number.";
 
 } // namespace
 
@@ -64,9 +73,10 @@ ShellOptionTable::ShellOptionTable()
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
                        expect, repeat, every, stopOnFailure, commands, listen, answers, gap});
     // Named short: the parser cuts a name wider than its column in the middle of a word.
-    parser.addPositionalArgument(QStringLiteral("MODE"),
-                                 QStringLiteral("send, listen, check, answer, checksum or protocol."));
-    parser.addOptions({tcpListen, acceptWait, udp, localPort});
+    parser.addPositionalArgument(
+        QStringLiteral("MODE"),
+        QStringLiteral("send, listen, check, answer, checksum or protocol."));
+    parser.addOptions({tcpListen, acceptWait, udp, localPort, protocol});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
                                                 "\"AB<02>C<0D>\"."),

@@ -83,6 +83,11 @@ struct ShellOptionTable {
                                 QStringLiteral("NAME")};
     QCommandLineOption all{QStringLiteral("all"),
                            QStringLiteral("checksum: every check value of the catalogue.")};
+    QCommandLineOption protocol{QStringLiteral("protocol"),
+                                QStringLiteral("send, listen, check, answer: cut what is read "
+                                               "into this protocol's frames, each on a line with "
+                                               "its summary, and complete what is sent."),
+                                QStringLiteral("NAME")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 

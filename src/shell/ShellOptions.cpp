@@ -4,6 +4,7 @@
 
 #include "checks/CheckCatalogue.h"
 #include "repeat/RepeatPlan.h"
+#include "terminal/BuiltinProtocols.h"
 #include "terminal/Pattern.h"
 #include "terminal/TrafficLines.h"
 
@@ -148,13 +149,27 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.tcpListen, bits({Mode::Send, Mode::Listen, Mode::Check})},
         {&p.acceptWait, bits({Mode::Send, Mode::Listen, Mode::Check})},
         {&p.udp, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})},
-        {&p.localPort, bits({Mode::Send, Mode::Listen, Mode::Check})}};
+        {&p.localPort, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.protocol, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})}};
     for (const auto& [option, modes] : modesOf) {
         if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
             return refuse(
                 QStringLiteral("--%1 is not for %2").arg(option->names().constFirst(), mode));
     }
 
+    if (parser.isSet(p.protocol)) {
+        options.protocol = parser.value(p.protocol);
+        const QStringList names = BuiltinProtocols::Names();
+        if (!names.contains(options.protocol))
+            return refuse(QStringLiteral("no protocol is called \"%1\"; the names are: %2")
+                              .arg(options.protocol, names.join(QStringLiteral(", "))));
+        // The protocol's frames carry their own check value; a round of sends counts bursts.
+        if (parser.isSet(p.checksum))
+            return refuse(QStringLiteral("--checksum is not for --protocol: the protocol has its "
+                                         "own check value"));
+        if (parser.isSet(p.every))
+            return refuse(QStringLiteral("--repeat is not for send --protocol"));
+    }
     if (parser.isSet(p.checksum)) {
         options.check = parser.value(p.checksum);
         if (!KnownCheck(options.check))

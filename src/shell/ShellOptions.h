@@ -43,6 +43,8 @@ struct ShellOptions {
 
     QString answersFile; // answer: the rules (default: Answers.TXT beside the command list)
     int gapMs = 30;      // answer: the silence that ends a burst
+
+    QString protocol; // send, listen, check, answer: a built-in protocol's name; empty for none
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of

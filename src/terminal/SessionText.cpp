@@ -1,0 +1,124 @@
+#include "terminal/SessionText.h"
+
+#include "notation/EncodeCommandText.h"
+
+#include <cstring>
+
+namespace
+{
+
+// A token the renderer writes is four characters: an open "<" further back than this from the
+// end of a part is read as its line's end would read it, so that nothing waits without bound.
+constexpr qsizetype kTokenAtMost = 4096;
+
+// Where the bytes of a traffic line start, after its marker and any time before it; -1 when the
+// line is not one.
+qsizetype TextStart(QByteArrayView line, SessionStream& stream)
+{
+    qsizetype at = 0;
+    while (at < line.size() && at < 32 && line[at] != '\0' &&
+           std::strchr("0123456789-:. ", line[at]))
+        ++at;
+    const QByteArrayView rest = line.sliced(at);
+    for (auto [marker, way] : {std::pair{"[Output]------", SessionStream::Output},
+                               std::pair{"[Input]------", SessionStream::Input},
+                               std::pair{"[Input]+-----", SessionStream::Input}}) {
+        if (rest.startsWith(marker)) {
+            stream = way;
+            return at + qsizetype(std::strlen(marker));
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+SessionTextReader::SessionTextReader(Sink sink)
+    : m_sink(std::move(sink)), m_lines(kPartAtMost, [this](QByteArrayView text, bool first,
+                                                           bool last) { Part(text, first, last); })
+{
+}
+
+void SessionTextReader::Finish()
+{
+    m_lines.Finish();
+}
+
+void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
+{
+    const bool endsInCr = last && text.endsWith('\r');
+    if (endsInCr)
+        text.chop(1);
+    if (first) {
+        ++m_number;
+        m_utf8.resetState();
+        m_text.clear();
+        SessionStream stream = SessionStream::Input;
+        const qsizetype start = TextStart(text, stream);
+        // A capture file is told by its first line: CR LF, and no marker.
+        if (m_mode == Mode::Unknown)
+            m_mode = start < 0 && (endsInCr || !last) ? Mode::Capture : Mode::Log;
+        m_taking = m_mode == Mode::Capture || start >= 0;
+        m_stream = m_mode == Mode::Capture ? SessionStream::Input : stream;
+        if (m_mode == Mode::Log && m_taking)
+            text = text.sliced(start);
+    }
+    if (!m_taking)
+        return;
+    if (m_mode == Mode::Capture) {
+        m_text += QString::fromLatin1(text);
+    } else {
+        // What follows a tab is the summary the line was saved with.
+        const qsizetype tab = text.indexOf('\t');
+        if (tab >= 0) {
+            text.truncate(tab);
+            last = true;
+        }
+        m_text += m_utf8.decode(text);
+    }
+    Read(last);
+    m_taking = m_taking && !last;
+}
+
+void SessionTextReader::Read(bool last)
+{
+    qsizetype cut = m_text.size();
+    if (!last) {
+        // Everything up to the last ">" is whole; a "<" after it waits for the next part.
+        const qsizetype open =
+            m_text.indexOf(QLatin1Char('<'), m_text.lastIndexOf(QLatin1Char('>')) + 1);
+        if (open >= 0 && m_text.size() - open <= kTokenAtMost)
+            cut = open;
+    }
+    const std::u32string text = QStringView(m_text).first(cut).toString().toStdU32String();
+    m_text.remove(0, cut);
+    EncodedCommand encoded = EncodeCommandText(text);
+    ByteText bytes;
+    if (!encoded.ok() && encoded.error->kind == EncodeError::Kind::UnclosedToken) {
+        // A "<" that nothing closes was the reply's own character, as is all after it.
+        const std::size_t open = encoded.error->position - 1;
+        encoded = EncodeCommandText(std::u32string_view(text).substr(0, open));
+        for (std::size_t at = open; encoded.ok() && at < text.size(); ++at) {
+            if (text[at] > 0xFF)
+                encoded.error =
+                    EncodeError{EncodeError::Kind::NoByteForCharacter, at + 1, text[at]};
+            else
+                encoded.bytes.push_back(std::uint8_t(text[at]));
+        }
+    }
+    if (!encoded.ok()) {
+        Problem(QString::fromStdString(encoded.error->Describe()));
+        m_taking = false;
+        m_text.clear();
+        return;
+    }
+    bytes.assign(encoded.bytes.begin(), encoded.bytes.end());
+    if (!bytes.empty())
+        m_sink(m_stream, bytes);
+}
+
+void SessionTextReader::Problem(const QString& what)
+{
+    if (++m_problemCount <= kProblemsTold)
+        m_problems << QStringLiteral("line %1: %2").arg(m_number).arg(what);
+}

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     catalogue.Refresh();
     const ProtocolEntry entry = catalogue.Entries().last();
     const ProtocolEntry direct = ProtocolCatalogue::ReadText(content, "fuzz", "Protocols/fuzz.txt");
-    if (entry.name != QLatin1String("fuzz") || entry.ok() == entry.refusal.isEmpty())
+    if (entry.name != QLatin1String("fuzz") || entry.ok() != entry.refusal.isEmpty())
         std::abort();
     if (content.size() <= ProtocolCatalogue::kDescriptionAtMost && entry.refusal != direct.refusal)
         std::abort();

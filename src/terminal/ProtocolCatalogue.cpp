@@ -88,7 +88,9 @@ bool ProtocolCatalogue::Refresh()
             break;
         }
         const QString shown = shownFolder + QLatin1Char('/') + file.fileName();
-        auto [content, failure] = ReadTextFile(file.filePath(), kDescriptionAtMost);
+        TextFileRead fileRead = ReadTextFile(file.filePath(), kDescriptionAtMost);
+        const QByteArray& content = fileRead.content;
+        const QString& failure = fileRead.failure;
         const auto before = std::find_if(m_read.cbegin(), m_read.cend(), [&](const Read& earlier) {
             return earlier.entry.origin == file.filePath() && earlier.content == content &&
                    earlier.failure == failure;

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <cctype>
+#include <ctime>
 
 namespace
 {
@@ -109,4 +110,20 @@ std::optional<OsdpCapRecord> ReadOsdpCapLine(QByteArrayView line, QString* why)
     record.version = object.value(QLatin1String("osdpTraceVersion")).toString();
     record.source = object.value(QLatin1String("osdpSource")).toString();
     return record;
+}
+
+bool OsdpCapWriter::Open(const QString& path)
+{
+    m_file.setFileName(path);
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+bool OsdpCapWriter::Write(SessionStream io, QByteArrayView data)
+{
+    // The time as the format has it: clock_gettime's, to the nanosecond.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const QByteArray line = OsdpCapLine({qint64(now.tv_sec), qint32(now.tv_nsec), io,
+                                         data.toByteArray(), QStringLiteral("1"), m_source});
+    return m_file.write(line) == line.size() && m_file.flush();
 }

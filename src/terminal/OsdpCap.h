@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 
 #include <optional>
@@ -33,3 +34,23 @@ QByteArray OsdpCapLine(const OsdpCapRecord& record);
 // how they write the hex (spaced, dashed, either case) and whether times are strings or numbers:
 // each way is read.
 std::optional<OsdpCapRecord> ReadOsdpCapLine(QByteArrayView line, QString* why = nullptr);
+
+// A trace file being written: a record a line, each on the disk as it is written, so that a trace
+// cut short by a stop or a crash holds every record written before.
+class OsdpCapWriter
+{
+public:
+    // source: the tool, as "osdpSource" names it.
+    explicit OsdpCapWriter(const QString& source) : m_source(source) {}
+
+    // Makes the file at path, or empties it; false with errorString() when it cannot.
+    bool Open(const QString& path);
+    // A record of data at the time now; false with errorString() when it cannot be written.
+    bool Write(SessionStream io, QByteArrayView data);
+    QString errorString() const { return m_file.errorString(); }
+    bool isOpen() const { return m_file.isOpen(); }
+
+private:
+    QString m_source;
+    QFile m_file;
+};

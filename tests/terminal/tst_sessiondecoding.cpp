@@ -5,8 +5,10 @@
 #include "terminal/ProtocolCatalogue.h"
 #include "terminal/SessionDecoder.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace
@@ -174,6 +176,22 @@ private slots:
                        "\"osdpSource\":\"accessterm \\\"1.0\\\"\"}"
                        "\n"));
         QCOMPARE(ReadOsdpCapLine(line), std::optional(record));
+        // A trace file: each record there as it is written, at the time it was.
+        QTemporaryDir dir;
+        OsdpCapWriter writer("accessterm 1.0");
+        QVERIFY(!writer.Open(dir.filePath("none/trace.osdpcap")));
+        QVERIFY(writer.Open(dir.filePath("trace.osdpcap")));
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(writer.Write(SessionStream::Trace, record.data));
+        QVERIFY(writer.Write(SessionStream::Output, "\x01"));
+        QFile trace(dir.filePath("trace.osdpcap"));
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = trace.readAll().split('\n');
+        QCOMPARE(lines.size(), 3);
+        const std::optional<OsdpCapRecord> first = ReadOsdpCapLine(lines[0]);
+        QVERIFY(first && first->data == record.data && first->io == SessionStream::Trace);
+        QVERIFY(first->ms() >= before && first->ms() <= QDateTime::currentMSecsSinceEpoch());
+        QCOMPARE(ReadOsdpCapLine(lines[1])->source, QStringLiteral("accessterm 1.0"));
     }
 };
 

@@ -31,6 +31,23 @@ qsizetype TextStart(QByteArrayView line, SessionStream& stream)
     return -1;
 }
 
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// Whether a reply's text is the shell's --hex form, "02 4F 4B": a rendered reply has no blank of
+// its own, so pairs and blanks between them tell it, but for a reply of one byte, which is told
+// only by the lines before it.
+bool IsHexReply(QByteArrayView text, bool hexBefore)
+{
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (at % 3 == 2 ? text[at] != ' ' : !IsHexDigit(text[at]))
+            return false;
+    }
+    return text.size() > 3 || (text.size() == 2 && hexBefore);
+}
+
 } // namespace
 
 SessionTextReader::SessionTextReader(Sink sink)
@@ -53,6 +70,7 @@ void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
         ++m_number;
         m_utf8.resetState();
         m_text.clear();
+        m_nibble = -1;
         SessionStream stream = SessionStream::Input;
         const qsizetype start = TextStart(text, stream);
         // A capture file is told by its first line: CR LF, and no marker.
@@ -62,6 +80,10 @@ void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
         m_stream = m_mode == Mode::Capture ? SessionStream::Input : stream;
         if (m_mode == Mode::Log && m_taking)
             text = text.sliced(start);
+        const qsizetype tab = text.indexOf('\t');
+        m_hex = m_taking && m_stream == SessionStream::Input &&
+                IsHexReply(tab < 0 ? text : text.first(tab), m_hexBefore);
+        m_hexBefore = m_hexBefore || m_hex;
     }
     if (!m_taking)
         return;
@@ -74,6 +96,8 @@ void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
             text.truncate(tab);
             last = true;
         }
+        if (m_hex)
+            return ReadHex(text, last);
         m_text += m_utf8.decode(text);
     }
     Read(last);
@@ -113,6 +137,33 @@ void SessionTextReader::Read(bool last)
         return;
     }
     bytes.assign(encoded.bytes.begin(), encoded.bytes.end());
+    if (!bytes.empty())
+        m_sink(m_stream, bytes);
+}
+
+void SessionTextReader::ReadHex(QByteArrayView text, bool last)
+{
+    m_taking = !last;
+    ByteText bytes;
+    for (char c : text) {
+        if (c == ' ')
+            continue;
+        if (!IsHexDigit(c)) {
+            m_taking = false;
+            return Problem(QStringLiteral("\"%1\" is not a hex digit").arg(QLatin1Char(c)));
+        }
+        const int digit = c <= '9' ? c - '0' : c - 'A' + 10;
+        if (m_nibble < 0) {
+            m_nibble = digit;
+        } else {
+            bytes += char(m_nibble * 16 + digit);
+            m_nibble = -1;
+        }
+    }
+    if (last && m_nibble >= 0)
+        Problem(QStringLiteral("a hex digit without its pair"));
+    if (last)
+        m_nibble = -1;
     if (!bytes.empty())
         m_sink(m_stream, bytes);
 }

@@ -15,11 +15,12 @@ enum class SessionStream { Output, Input, Trace };
 // Reads the bytes of a saved session back out of its text, a piece at a time: the
 // "[Output]------" and "[Input]------" lines (and a long reply's "[Input]+-----" lines) of a
 // saved log or of the shell's output, after a time or none, up to a tab (what follows is a
-// summary); or, when the first line ends in CR LF and has no such marker, every line of a
-// SaveFile.TXT, each a serial reply. Other lines (the log's own words) are passed over. The
-// text is read back through the notation, as the renderer wrote it, which is lossy where the text
-// was: a reply's own "<0D>" reads as the byte 0D. A "<" that no ">" closes on its line stands for
-// itself. Memory stays bounded by kPartAtMost, whatever the text.
+// summary), a reply in the shell's --hex form ("02 4F 4B") read as hex pairs; or, when the first
+// line ends in CR LF and has no such marker, every line of a SaveFile.TXT, each a serial reply.
+// Other lines (the log's own words) are passed over. The text is read back through the notation, as
+// the renderer wrote it, which is lossy where the text was: a reply's own "<0D>" reads as the byte
+// 0D. A "<" that no ">" closes on its line stands for itself. Memory stays bounded by kPartAtMost,
+// whatever the text.
 class SessionTextReader
 {
 public:
@@ -41,6 +42,7 @@ private:
     enum class Mode { Unknown, Log, Capture };
     void Part(QByteArrayView text, bool first, bool last);
     void Read(bool last);
+    void ReadHex(QByteArrayView text, bool last);
     void Problem(const QString& what);
 
     Sink m_sink;
@@ -50,7 +52,10 @@ private:
     bool m_taking = false; // the line's text is a session's bytes
     SessionStream m_stream = SessionStream::Input;
     QStringDecoder m_utf8{QStringDecoder::Utf8};
-    QString m_text; // decoded and not yet read back: from an unclosed "<"
+    QString m_text;           // decoded and not yet read back: from an unclosed "<"
+    bool m_hex = false;       // the line is the shell's --hex form
+    bool m_hexBefore = false; // an earlier line was
+    int m_nibble = -1;        // a hex digit read, waiting for its pair
     qint64 m_problemCount = 0;
     QStringList m_problems;
 };

@@ -62,6 +62,10 @@ private slots:
             << QByteArray("[Output]------<4142><>x\n12:00:01.000  [Input]------a<b\n"
                           "No reply to command 2: x\n")
             << QStringList({"O:41 00 78", "I:61 3C 62"});
+        QTest::newRow("shell output in hex")
+            << QByteArray("[Output]------A B\n[Input]------06\n[Input]------02 4F 4B\t\n"
+                          "[Input]------06\n")
+            << QStringList({"O:41 20 42", "I:30 36", "I:02 4F 4B", "I:06"});
         QTest::newRow("capture file") << QByteArray("<02>OK<03>\r\n\xE9<0D>\r\n")
                                       << QStringList({"I:02 4F 4B 03", "I:E9 0D"});
     }
@@ -93,6 +97,9 @@ private slots:
                  QStringList({"I:07"}));
         QCOMPARE(problems, QStringList({"line 1: character U+20AC \"€\" at position 1 has no "
                                         "byte in the code page"}));
+        const QByteArray hex = "[Input]------02 4F 0\n[Input]------06\n";
+        QCOMPARE(ReadBack(hex, hex.size(), &problems), QStringList({"I:02 4F", "I:06"}));
+        QCOMPARE(problems, QStringList({"line 1: a hex digit without its pair"}));
     }
 
     void decodedInAnyPieces()

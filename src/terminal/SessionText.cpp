@@ -73,9 +73,11 @@ void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
         m_nibble = -1;
         SessionStream stream = SessionStream::Input;
         const qsizetype start = TextStart(text, stream);
-        // A capture file is told by its first line: CR LF, and no marker.
+        // A capture file is told by its first line: CR LF, no marker, and no blank, which a
+        // rendered reply never holds and the log's own lines (and times) do.
         if (m_mode == Mode::Unknown)
-            m_mode = start < 0 && (endsInCr || !last) ? Mode::Capture : Mode::Log;
+            m_mode =
+                start < 0 && (endsInCr || !last) && !text.contains(' ') ? Mode::Capture : Mode::Log;
         m_taking = m_mode == Mode::Capture || start >= 0;
         m_stream = m_mode == Mode::Capture ? SessionStream::Input : stream;
         if (m_mode == Mode::Log && m_taking)

@@ -16,7 +16,8 @@ enum class SessionStream { Output, Input, Trace };
 // "[Output]------" and "[Input]------" lines (and a long reply's "[Input]+-----" lines) of a
 // saved log or of the shell's output, after a time or none, up to a tab (what follows is a
 // summary), a reply in the shell's --hex form ("02 4F 4B") read as hex pairs; or, when the first
-// line ends in CR LF and has no such marker, every line of a SaveFile.TXT, each a serial reply.
+// line ends in CR LF and has no such marker nor a blank, every line of a SaveFile.TXT, each a
+// serial reply.
 // Other lines (the log's own words) are passed over. The text is read back through the notation, as
 // the renderer wrote it, which is lossy where the text was: a reply's own "<0D>" reads as the byte
 // 0D. A "<" that no ">" closes on its line stands for itself. Memory stays bounded by kPartAtMost,

@@ -66,6 +66,9 @@ private slots:
             << QByteArray("[Output]------A B\n[Input]------06\n[Input]------02 4F 4B\t\n"
                           "[Input]------06\n")
             << QStringList({"O:41 20 42", "I:30 36", "I:02 4F 4B", "I:06"});
+        QTest::newRow("saved log with CR LF")
+            << QByteArray("12:00:00.000  Open Comport\r\n[Input]------<06>\r\n")
+            << QStringList({"I:06"});
         QTest::newRow("capture file") << QByteArray("<02>OK<03>\r\n\xE9<0D>\r\n")
                                       << QStringList({"I:02 4F 4B 03", "I:E9 0D"});
     }

@@ -4,10 +4,18 @@
 //   check_pair_overhead_ms   a check file of 50 send/expect pairs against that stand-in: the
 //                            wall time less 50 x 320 ms (the gap and the 300 ms settle), per pair;
 //   answer_64kib_100_rules_ms  choosing the answer to a 64 KiB reply among 100 rules, the last of
-//                            which matches, as the window does between two events (median of 20).
+//                            which matches, as the window does between two events (median of 20);
+//   check_file_64mib_peak_rss_mb  check's peak resident memory running a 64 MiB check file of
+//                            short send lines against a peer that answers each read at once
+//                            (check_file_64mib_s: how long that took);
+//   answer_loop_answers      the answers the stand-in sends in 10 s to a peer that sends back all
+//                            it gets, by two rules that answer each other (PING = PONG, PONG =
+//                            PING).
 //   bench_answers [path-to-accessterm]
 #include "Median.h"
 #include "answers/AnswerRules.h"
+
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +23,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,6 +87,73 @@ double AnswerStall()
     return Median(times);
 }
 
+// Runs program with arguments to its end; its standard output.
+QByteArray RunToEnd(const QString& program, const QStringList& arguments, int& status)
+{
+    QProcess child;
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    child.start(program, arguments);
+    loop.exec();
+    status = child.exitCode();
+    return child.readAllStandardOutput();
+}
+
+// The peak resident memory of check running 64 MiB of short send lines; run before any other
+// child ends, as the children's peak is the largest so far.
+double CheckFilePeakMb(const QString& program, const QTemporaryDir& dir, double& seconds)
+{
+    const QByteArray line = "send <02>READ EVENTS 0001-9999 DOOR 03 READER 1<03><0D>\n";
+    const QString script = WriteFile(dir, QStringLiteral("long.check"),
+                                     line.repeated((qsizetype(64) << 20) / line.size()));
+    QTcpServer peer;
+    peer.listen(QHostAddress::LocalHost);
+    QObject::connect(&peer, &QTcpServer::newConnection, [&peer] {
+        QTcpSocket* socket = peer.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, [socket] {
+            socket->readAll();
+            socket->write("OK");
+        });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    int status = 0;
+    const QByteArray out = RunToEnd(program,
+                                    {QStringLiteral("check"), QStringLiteral("--tcp"),
+                                     QStringLiteral("127.0.0.1:%1").arg(peer.serverPort()), script},
+                                    status);
+    seconds = clock.elapsed() / 1e3;
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    return status == 0 && out.endsWith("0 passed, 0 failed\n") ? children.ru_maxrss / 1024.0 : -1;
+}
+
+// The answers sent in 10 s by two rules that feed each other through a peer that echoes.
+int LoopAnswers(const QString& program, const QTemporaryDir& dir)
+{
+    const QString rules = WriteFile(dir, QStringLiteral("pair.txt"), "PING = PONG\nPONG = PING\n");
+    QProcess standIn;
+    standIn.start(program, {QStringLiteral("answer"), QStringLiteral("--listen"),
+                            QStringLiteral("0"), QStringLiteral("--answers"), rules});
+    QString said;
+    const QRegularExpression answering(QStringLiteral("Answering on 127\\.0\\.0\\.1:(\\d+)"));
+    if (!QTest::qWaitFor(
+            [&] { return answering.match(said += standIn.readAllStandardOutput()).hasMatch(); },
+            10000))
+        return -1;
+    QTcpSocket echo;
+    QObject::connect(&echo, &QTcpSocket::readyRead, [&echo] { echo.write(echo.readAll()); });
+    echo.connectToHost(QHostAddress::LocalHost,
+                       quint16(answering.match(said).captured(1).toUInt()));
+    if (!echo.waitForConnected(5000))
+        return -1;
+    echo.write("PING");
+    QTest::qWait(10000);
+    standIn.terminate();
+    standIn.waitForFinished();
+    return int((said + standIn.readAllStandardOutput()).count(QStringLiteral("[Output]------")));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -87,6 +163,8 @@ int main(int argc, char* argv[])
                                      : QDir(QCoreApplication::applicationDirPath())
                                            .filePath(QStringLiteral("../accessterm"));
     QTemporaryDir dir;
+    double checkFileSeconds = 0;
+    const double checkFilePeakMb = CheckFilePeakMb(program, dir, checkFileSeconds);
     const QString rules = WriteFile(dir, QStringLiteral("rules.txt"), "^PING<0D>$ = PONG<0D>\n");
     QByteArray check;
     for (int i = 0; i < 50; ++i)
@@ -129,5 +207,8 @@ int main(int argc, char* argv[])
     std::printf("answer_latency_ms: %.1f ms\n", latency);
     std::printf("check_pair_overhead_ms: %.1f ms\n", (wallMs - 50 * 320) / 50);
     std::printf("answer_64kib_100_rules_ms: %.1f ms\n", AnswerStall());
+    std::printf("check_file_64mib_peak_rss_mb: %.1f MB\n", checkFilePeakMb);
+    std::printf("check_file_64mib_s: %.1f s\n", checkFileSeconds);
+    std::printf("answer_loop_answers: %d answers\n", LoopAnswers(program, dir));
     return 0;
 }

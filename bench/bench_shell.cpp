@@ -67,7 +67,8 @@ Run Send(const QString& program, const QByteArray& reply)
     const QByteArray line = InputLine(reply).toUtf8();
     const QByteArray expected =
         "[Output]------X\n" +
-        QByteArray::fromStdString(WithC1AsTokens({line.constData(), size_t(line.size())})) + "\n";
+        QByteArray::fromStdString(WithControlsAsTokens({line.constData(), size_t(line.size())})) +
+        "\n";
     run.exact = child.exitCode() == 0 && child.readAllStandardOutput() == expected;
     return run;
 }

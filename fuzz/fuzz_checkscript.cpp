@@ -2,6 +2,7 @@
 // hang, every refusal names a line; a step read is one the text has on that line. The input is
 // split at its first NUL into the check file and the command list.
 #include "answers/CheckScript.h"
+#include "answers/RefusedLines.h"
 
 #include "FuzzLines.h"
 
@@ -12,13 +13,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     const qsizetype split = input.indexOf('\0');
-    const QString script = QString::fromUtf8(split < 0 ? input : input.first(split));
-    const QString commands = split < 0 ? QString() : QString::fromUtf8(input.sliced(split + 1));
+    const QByteArray bytes = split < 0 ? input : input.first(split);
+    CheckScript checkScript(bytes, split < 0 ? QByteArray() : input.sliced(split + 1));
     QStringList problems;
-    const QList<CheckStep> steps = ParseCheckScript(script, commands, problems);
+    {
+        RefusedLines refused(problems, QString());
+        checkScript.Check(refused);
+    }
+    const QString script = QString::fromUtf8(bytes);
     RequireNamedLines(problems, script, QString());
     const QStringList lines = script.split(QLatin1Char('\n'));
-    for (const CheckStep& step : steps) {
+    for (CheckStep step; checkScript.Next(step);) {
         if (step.line < 1 || step.line > lines.size() ||
             lines.at(step.line - 1).trimmed() != step.text)
             std::abort();

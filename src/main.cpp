@@ -20,7 +20,9 @@ int main(int argc, char* argv[])
         return RunShell(argc, argv);
     if (const std::optional<int> status = TurnedAwayFromWindow(argc, argv))
         return *status;
+    std::optional<DisplayOpening> opening(std::in_place);
     QApplication app(argc, argv);
+    opening.reset();
     // The icon lives in the core library's resources, which the linker drops unless named.
     Q_INIT_RESOURCE(accessterm);
     QApplication::setApplicationName(QStringLiteral("accessterm"));

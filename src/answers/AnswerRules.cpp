@@ -1,5 +1,6 @@
 #include "answers/AnswerRules.h"
 
+#include "answers/RefusedLines.h"
 #include "notation/EncodeCommandText.h"
 
 #include <QRegularExpression>
@@ -31,6 +32,7 @@ bool Encode(const QString& text, QByteArray& bytes, QString& why)
 AnswerRules AnswerRules::Parse(const QString& text, const QString& name, QStringList& problems)
 {
     AnswerRules rules;
+    RefusedLines refused(problems, name);
     int number = 0;
     for (QStringView line : QStringTokenizer(text, QLatin1Char('\n'))) {
         ++number;
@@ -43,7 +45,9 @@ AnswerRules AnswerRules::Parse(const QString& text, const QString& name, QString
         rule.line = number;
         QByteArray bytes;
         // The line is trimmed, so a pattern and a reply are there whenever " = " is.
-        if (split < 0) {
+        if (rules.m_rules.size() == kMostRules) {
+            why = QStringLiteral("more than %1 rules").arg(kMostRules);
+        } else if (split < 0) {
             why = QStringLiteral("no \" = \"");
         } else if (std::optional<Pattern> compiled =
                        Pattern::Compile(line.first(split).trimmed().toString(), why)) {
@@ -55,7 +59,7 @@ AnswerRules AnswerRules::Parse(const QString& text, const QString& name, QString
                 continue;
             }
         }
-        problems << QStringLiteral("%1 line %2: %3").arg(name).arg(number).arg(why);
+        refused.Add(number, why);
     }
     return rules;
 }
@@ -66,8 +70,11 @@ ChosenAnswer AnswerRules::Answer(QByteArrayView reply)
     const QString text = PatternText(reply);
     QStringList groups;
     for (const AnswerRule& rule : std::as_const(m_rules)) {
+        // A rule that gave up once would cost as much at every reply: it is set aside.
+        if (m_gaveUp.contains(rule.line))
+            continue;
         const Pattern::Result result = rule.pattern.SearchText(text, &groups);
-        if (result == Pattern::Result::GaveUp && !m_gaveUp.contains(rule.line)) {
+        if (result == Pattern::Result::GaveUp) {
             m_gaveUp.insert(rule.line);
             chosen.gaveUp.append(rule.line);
         }

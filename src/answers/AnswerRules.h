@@ -1,6 +1,6 @@
 #pragma once
 
-#include "answers/Pattern.h"
+#include "terminal/Pattern.h"
 
 #include <QByteArray>
 #include <QList>
@@ -21,16 +21,21 @@ struct ChosenAnswer {
     const AnswerRule* rule = nullptr;
     QByteArray bytes;
     QString text; // the reply text with the groups put in
-    // Lines whose pattern gave up on this reply for the first time, to be named once.
+    // Lines whose pattern gave up on this reply: their rules are set aside from now on.
     QList<int> gaveUp;
 };
 
 // The rules of an answers file, one a line: "PATTERN = REPLY", split at the last " = ", blanks
-// around both trimmed; blank lines and lines starting with "#" are skipped.
+// around both trimmed; blank lines and lines starting with "#" are skipped. A rule whose pattern
+// gives up at the match limit is set aside for good: it would cost as much at every reply.
 class AnswerRules
 {
 public:
-    // Reads text; each line refused adds "NAME line N: why" to problems and is left out.
+    // Every reply is searched by each rule in turn, and each compiled pattern holds some
+    // kilobytes: a file of more rules than a controller has answers is refused past this many.
+    static constexpr qsizetype kMostRules = 1000;
+
+    // Reads text; each line refused is left out and told in problems as RefusedLines tells it.
     static AnswerRules Parse(const QString& text, const QString& name, QStringList& problems);
 
     ChosenAnswer Answer(QByteArrayView reply);
@@ -38,5 +43,5 @@ public:
 
 private:
     QList<AnswerRule> m_rules;
-    QSet<int> m_gaveUp; // lines already named for giving up
+    QSet<int> m_gaveUp; // lines whose pattern gave up: set aside
 };

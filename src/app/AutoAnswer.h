@@ -1,7 +1,9 @@
 #pragma once
 
+#include "answers/AnswerLoop.h"
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
+#include "links/LinkResult.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -9,8 +11,11 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class CheckChoice;
 class EventLog;
+class LinkChoice;
 class SerialLink;
 class TcpLink;
 
@@ -27,12 +32,16 @@ public:
     AutoAnswer(EventLog& log, SerialLink& serial, TcpLink& tcp, const CheckChoice& checks,
                const QString& path, QObject* parent = nullptr);
 
+    // Answers on the TCP server's peer and to each datagram's sender too.
+    void AnswerOn(LinkChoice& links);
+
     void SetOn(bool on);
     bool isOn() const { return m_on; }
 
 private:
     void load();
-    void answer(const QByteArray& reply, bool serial);
+    // send: how the answer goes back on the link the reply came from.
+    void answer(const QByteArray& reply, const std::function<LinkResult(const QByteArray&)>& send);
 
     EventLog& m_log;
     SerialLink& m_serial;
@@ -43,6 +52,7 @@ private:
     bool m_on = false;
     AnswerRules m_rules;
     AnswerRate m_rate;
+    AnswerLoop m_loop; // answers the peer sends back are not answered for ever
     QElapsedTimer m_clock;
     QFileSystemWatcher m_watcher;
 };

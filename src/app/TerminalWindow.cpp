@@ -1,11 +1,14 @@
 #include "app/TerminalWindow.h"
 
 #include "app/AutoAnswer.h"
+#include "app/RepeatControl.h"
 
 #include "commandline/CommandLine.h"
 #include "commandline/PasteWatch.h"
 #include "console/EventLog.h"
 #include "console/TerminalController.h"
+#include "find/LogFind.h"
+#include "reading/FailureSteps.h"
 #include "reading/LogActions.h"
 #include "terminal/TerminalFolders.h"
 
@@ -36,7 +39,7 @@ void TerminalWindow::attach()
     // A command sent with a check value comes back as typed, without the value.
     connect(log, &QAbstractItemView::doubleClicked, m_commandLine,
             [this, log](const QModelIndex& index) {
-                m_commandLine->TakeFromLog(log->record(index.row()).asTyped());
+                m_commandLine->TakeFromLog(log->shownRecord(index.row()).asTyped());
             });
     m_commandLine->SetCheckChoice(&controller().checkChoice());
     // Read the command list only once its refusals reach the log.
@@ -45,6 +48,12 @@ void TerminalWindow::attach()
     m_autoAnswer = new AutoAnswer(
         *log, serialLink(), tcpLink(), controller().checkChoice(),
         QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT")), this);
+    m_autoAnswer->AnswerOn(controller().links());
     connect(&m_logActions->answerAutomatically(), &QAction::toggled, m_autoAnswer,
             &AutoAnswer::SetOn);
+    m_repeatControl = new RepeatControl(*this);
+    m_commandLine->AddMenuActions({&m_repeatControl->repeatAction(), &m_repeatControl->stopAction(),
+                                   &m_repeatControl->checkFileAction()});
+    new FailureSteps(*log);
+    m_logFind = new LogFind(*log, *this);
 }

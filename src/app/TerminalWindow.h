@@ -5,10 +5,12 @@
 class AutoAnswer;
 class CommandLine;
 class LogActions;
+class RepeatControl;
+class LogFind;
 
 // The window as the operator gets it: frmMain with the aids that live around it attached, the
 // command line's (recall, the command list, paste handling) and the event log's (copying, Show
-// Bytes, Save Log As). Built here, on top, so that the window knows none of them.
+// Bytes, Save Log As, finding). Built here, on top, so that the window knows none of them.
 class TerminalWindow : public frmMain
 {
     Q_OBJECT
@@ -19,6 +21,8 @@ public:
     CommandLine& commandLine() const { return *m_commandLine; }
     LogActions& logActions() const { return *m_logActions; }
     AutoAnswer& autoAnswer() const { return *m_autoAnswer; }
+    RepeatControl& repeatControl() const { return *m_repeatControl; }
+    LogFind& logFind() const { return *m_logFind; }
 
 private:
     void attach();
@@ -26,4 +30,6 @@ private:
     CommandLine* m_commandLine = nullptr;
     LogActions* m_logActions = nullptr;
     AutoAnswer* m_autoAnswer = nullptr;
+    RepeatControl* m_repeatControl = nullptr;
+    LogFind* m_logFind = nullptr;
 };

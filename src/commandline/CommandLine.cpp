@@ -2,8 +2,8 @@
 
 #include "checks/CheckCatalogue.h"
 #include "checks/CheckPlacement.h"
-#include "terminal/CheckChoice.h"
 #include "console/Toolkit.h"
+#include "terminal/CheckChoice.h"
 #include "terminal/TrafficLines.h"
 
 #include <QAbstractItemView>
@@ -172,6 +172,10 @@ QMenu* CommandLine::ContextMenu()
     add->setEnabled(!m_edit.text().trimmed().isEmpty());
     if (m_checks)
         AddChecksumMenu(*menu, *m_checks);
+    if (!m_moreActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_moreActions);
+    }
     return menu;
 }
 

@@ -7,6 +7,7 @@
 #include "commandline/CommandList.h"
 
 class CheckChoice;
+class QAction;
 class QCompleter;
 class QLineEdit;
 class QMenu;
@@ -35,6 +36,8 @@ public:
     void TakeFromLog(const QString& line);
     // The context menu, as the operator gets it; the caller owns it.
     QMenu* ContextMenu();
+    // Actions that others offer in the context menu, after its own.
+    void AddMenuActions(const QList<QAction*>& actions) { m_moreActions += actions; }
 
 signals:
     // A line for the event log about the command list.
@@ -54,4 +57,5 @@ private:
     CommandList m_list;
     QCompleter* m_completer = nullptr;
     CheckChoice* m_checks = nullptr;
+    QList<QAction*> m_moreActions;
 };

@@ -67,6 +67,18 @@ void EventLog::Clear()
     m_model.clear();
 }
 
+void EventLog::showOnly(ShownLines* rows)
+{
+    if (rows == m_only)
+        return;
+    m_only = rows;
+    // The view makes a new selection model for the new rows; the old one is of no further use.
+    QItemSelectionModel* old = selectionModel();
+    setModel(rows ? static_cast<QAbstractItemModel*>(rows) : &m_model);
+    delete old;
+    emit shownChanged();
+}
+
 QStringList EventLog::lines() const
 {
     QStringList texts;

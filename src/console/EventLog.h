@@ -2,6 +2,7 @@
 
 #include "console/EventLogModel.h"
 #include "console/LogLine.h"
+#include "console/ShownLines.h"
 #include "links/LineSink.h"
 
 #include <QListView>
@@ -44,6 +45,8 @@ public:
         m_lineBytes = qMax<qsizetype>(1, lineBytes);
     }
     const EventLogModel& logModel() const { return m_model; }
+    // New lines come into view at most this often (0: as the view's cost allows).
+    void SetShowEveryMs(int ms) { m_model.setShowEveryMs(ms); }
 
     // The lines, those not yet shown included: how many, one's text (empty past the end), one's
     // whole record, and every text in order.
@@ -55,8 +58,24 @@ public:
     const LogLine& record(int row) const { return m_model.lines().at(size_t(row)); }
     QStringList lines() const;
 
+    // Shows only some of the lines, those of rows, in place of all (none: every line again). The
+    // view's rows are then those of rows: what acts on rows of the view asks which line one is.
+    void showOnly(ShownLines* rows);
+    const ShownLines* shownOnly() const { return m_only; }
+    qsizetype lineOfRow(int row) const { return m_only ? m_only->lineOf(row) : row; }
+    int rowOfLine(qsizetype line) const { return m_only ? m_only->rowOf(line) : int(line); }
+    const LogLine& shownRecord(int row) const { return record(int(lineOfRow(row))); }
+    // Room at the foot of the view for a bar laid over it: rows are laid out above the bar, and
+    // every one of them can be scrolled into view.
+    void setFootRoom(int pixels) { setViewportMargins(0, 0, 0, pixels); }
+
+signals:
+    // The view shows other rows: all lines, or only some (with a new selection model).
+    void shownChanged();
+
 private:
     EventLogModel m_model;
     qsizetype m_lineBytes = kLineBytes;
     bool m_followNewest = true; // whether the last row was in view when rows came
+    ShownLines* m_only = nullptr;
 };

@@ -65,6 +65,7 @@ void EventLogModel::keepWithinBudget()
         return;
     m_leftLines += end - first;
     m_leftEver += end - first;
+    m_goneEver += end - first;
     // Rows the view knows of are removed as rows; lines it has not been shown yet just go.
     const qsizetype shownGone = qBound(qsizetype(0), qsizetype(m_shown) - first, end - first);
     if (shownGone > 0)
@@ -84,6 +85,7 @@ void EventLogModel::keepWithinBudget()
     // The notice comes in as a row at once, at the top, ahead of the lines held back.
     beginInsertRows(QModelIndex(), 0, 0);
     m_lines.push_front(LogLine::Status(leftNotice(), QDateTime::currentMSecsSinceEpoch()));
+    m_noticeHeld = true;
     m_keptMemory += m_lines.front().footprint();
     ++m_shown;
     endInsertRows();
@@ -108,6 +110,8 @@ void EventLogModel::clear()
 {
     m_showTimer.stop();
     beginResetModel();
+    m_goneEver += qint64(m_lines.size()) - noticeRows();
+    m_noticeHeld = false;
     m_lines.clear();
     m_shown = 0;
     m_keptMemory = 0;
@@ -127,5 +131,5 @@ void EventLogModel::showPending()
     endInsertRows();
     emit linesShown();
     const qint64 end = m_clock.elapsed();
-    m_nextShowMs = end + 4 * (end - start);
+    m_nextShowMs = qMax(end + 4 * (end - start), start + m_showEveryMs);
 }

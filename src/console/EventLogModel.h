@@ -37,12 +37,20 @@ public:
     // Every line, those not yet announced to the view included.
     const std::deque<LogLine>& lines() const { return m_lines; }
     void setKeptMemory(qsizetype bytes) { m_keptMemoryAtMost = bytes; }
+    // The least time between two batches, for traffic that comes many times a second (a
+    // repeat): each batch costs the view a repaint. 0, the default, paces by the view's cost only.
+    void setShowEveryMs(int ms) { m_showEveryMs = ms; }
     qint64 keptMemory() const { return m_keptMemory; } // what the lines kept hold
     // Since the last clear: the lines and the bytes they stood for that have left the log.
     qint64 leftLines() const { return m_leftLines; }
     qint64 leftBytes() const { return m_leftBytes; }
     // The lines that have left since the model was made, whether cleared since or not.
     qint64 leftEver() const { return m_leftEver; }
+    // Appended lines are numbered from 0 in the order they came, for those who follow lines while
+    // older ones leave or are cleared: the first held after the notice of lines that left (which
+    // is not numbered), and the rows that notice takes (0 or 1).
+    qint64 firstNumber() const { return m_goneEver; }
+    int noticeRows() const { return m_noticeHeld ? 1 : 0; }
 
 signals:
     // Emitted once the held-back lines have become rows.
@@ -59,8 +67,11 @@ private:
     qint64 m_leftLines = 0;
     qint64 m_leftBytes = 0;
     qint64 m_leftEver = 0;
+    qint64 m_goneEver = 0; // appended lines no longer held, left or cleared
+    bool m_noticeHeld = false;
     int m_shown = 0; // the rows the view knows of: the first m_shown lines
     QTimer m_showTimer;
     QElapsedTimer m_clock;
     qint64 m_nextShowMs = 0; // on m_clock, the earliest time for the next batch
+    int m_showEveryMs = 0;
 };

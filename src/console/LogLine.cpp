@@ -80,14 +80,16 @@ bool LogLine::AllInCodePage(QStringView text)
     return !outside;
 }
 
-QByteArray LogLine::bytes() const
+QByteArray LogLine::firstBytes(qsizetype count) const
 {
-    if (!m_traffic || m_traffic->kind != Kind::Input)
-        return m_traffic ? m_traffic->bytes : QByteArray();
+    if (!m_traffic || m_traffic->kind != Kind::Input) {
+        const QByteArray held = m_traffic ? m_traffic->bytes : QByteArray();
+        return count < held.size() ? held.first(qMax(qsizetype(0), count)) : held;
+    }
     // The rendering read back: "<hh>" is one byte unless the bit says the "<" came itself.
     const QBitArray& literal = m_traffic->literalLess;
     const auto digit = [](char16_t c) { return c <= u'9' ? c - u'0' : c - u'A' + 10; };
-    QByteArray out(m_traffic->byteCount, Qt::Uninitialized);
+    QByteArray out(qBound(qsizetype(0), count, byteCount()), Qt::Uninitialized);
     const char16_t* text = reinterpret_cast<const char16_t*>(m_text.constData());
     const char16_t* end = text + m_text.size();
     text += m_traffic->renderedFrom;

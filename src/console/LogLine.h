@@ -43,7 +43,9 @@ public:
     // Whether the line stands for at least one byte.
     bool hasBytes() const { return byteCount() > 0; }
     qsizetype byteCount() const { return m_traffic ? m_traffic->byteCount : 0; }
-    QByteArray bytes() const;
+    QByteArray bytes() const { return firstBytes(byteCount()); }
+    // The first count bytes at most, without reading back the rest of a long reply.
+    QByteArray firstBytes(qsizetype count) const;
     // The memory the line holds: its text, its bytes and bits, and what holds them.
     qsizetype footprint() const;
     qint64 answerMs() const { return m_traffic ? m_traffic->answerMs : -1; }

@@ -59,6 +59,20 @@ TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, Seri
     connect(&m_tcp, &TcpLink::ReplyArrived, this, &TerminalController::TcpLink_ReplyArrived);
     connect(&m_tcp, &TcpLink::SocketError, this, &TerminalController::TcpLink_SocketError);
     connect(&m_checks, &CheckChoice::changed, this, &TerminalController::CheckChoice_Changed);
+    connect(
+        &m_links, &LinkChoice::ReplyArrived, this,
+        [this](const QByteArray& reply, qint64 answerMs, bool continued, const LineMarks& marks) {
+            m_log.AddReply(reply, answerMs, continued, m_checks.verify(reply), marks);
+            ReturnFreedMemoryAfter(reply);
+        });
+}
+
+void TerminalController::Link_Click(LinkChoice::Kind kind)
+{
+    if (kind == m_links.kind())
+        return;
+    m_tcp.Disconnect();
+    m_links.Choose(kind);
 }
 
 void TerminalController::Option2_Click()
@@ -98,6 +112,7 @@ void TerminalController::openChosenSerialPort()
 {
     m_log.AddLine(QStringLiteral("Connect Close"));
     m_tcp.Disconnect();
+    m_links.Close();
     const int port = m_window.ComPortIndex() + 1;
     if (port == 0)
         return;
@@ -146,6 +161,10 @@ void TerminalController::CmdConnect_Click()
     // A port number beyond 32 bits cannot be a port: hand on one the link refuses, so the
     // operator gets its socket error line.
     const std::optional<qint32> port = RoundedValue(TrimBlanks(m_window.PortText()));
+    if (m_links.kind() != LinkChoice::Kind::TcpClient) {
+        m_links.Connect(TrimBlanks(m_window.HostText()), port ? qint64(*port) : qint64(-1));
+        return;
+    }
     m_tcp.ConnectTo(TrimBlanks(m_window.HostText()), port ? qint64(*port) : qint64(-1));
 }
 
@@ -153,6 +172,7 @@ void TerminalController::Command2_Click()
 {
     m_log.AddLine(QStringLiteral("Connect Close"));
     m_tcp.Disconnect();
+    m_links.Close();
 }
 
 void TerminalController::cmdNumber_Click(int Index)
@@ -194,6 +214,8 @@ void TerminalController::Command3_Click()
         const LinkResult written = m_serial.Write(bytes);
         if (!written.ok())
             m_log.AddLine(QStringLiteral("Nothing sent: ") + written.description());
+    } else if (m_links.kind() != LinkChoice::Kind::TcpClient) {
+        m_links.Send(bytes);
     } else if (m_tcp.GetState() == Winsock::sckConnected) {
         const LinkResult sent = m_tcp.Send(bytes);
         if (!sent.ok())

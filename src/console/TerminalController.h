@@ -1,7 +1,8 @@
 #pragma once
 
-#include "terminal/CheckChoice.h"
+#include "console/LinkChoice.h"
 #include "links/SerialFrame.h"
+#include "terminal/CheckChoice.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -40,6 +41,9 @@ public:
     // A frame chosen in the baud box's menu: applied at the line's present speed, and kept for
     // every later baud change; one the device refuses leaves the line as it was.
     void Frame_Click(const SerialFrame& frame);
+    // A link chosen in the "Link" menu: what "TCP/IP" stands for from now on. Choosing another
+    // closes the one there was.
+    void Link_Click(LinkChoice::Kind kind);
     // A paste into txtChar longer than the room it had: kept of offered characters went in.
     void txtChar_PasteCut(qsizetype kept, qsizetype offered);
 
@@ -49,6 +53,8 @@ public:
     // The check value put into every command sent and checked in every reply.
     CheckChoice& checkChoice() { return m_checks; }
     const SerialFrame& frame() const { return m_frame; }
+    // The TCP server and UDP links, and which link "TCP/IP" stands for.
+    LinkChoice& links() { return m_links; }
 
 signals:
     // "Output Command" has logged this command, whether or not it could be sent.
@@ -76,4 +82,5 @@ private:
     QString m_firstDigit;
     QString m_secondDigit;
     bool m_toldCaptureFile = false; // the log has named a capture file not beside the program
+    LinkChoice m_links{m_log};
 };

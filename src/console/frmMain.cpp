@@ -2,6 +2,7 @@
 
 #include "console/EventLog.h"
 #include "console/FrameMenu.h"
+#include "console/LinkMenu.h"
 #include "console/TerminalController.h"
 #include "links/SerialLink.h"
 #include "links/TcpLink.h"
@@ -43,6 +44,7 @@ frmMain::frmMain(Toolkit& toolkit, QWidget* parent)
     Form_Load();
     wireHandlers();
     m_frameMenu = new FrameMenu(*m_ui->Combo2->lineEdit(), *m_controller, this);
+    m_linkMenu = new LinkMenu(*m_ui->Option1, *m_ui->txtIP, *m_controller, m_toolkit, this);
     m_ui->LB->setFocus();
 }
 

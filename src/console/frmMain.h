@@ -9,6 +9,7 @@
 
 class EventLog;
 class FrameMenu;
+class LinkMenu;
 class QLineEdit;
 class QPushButton;
 class SerialLink;
@@ -46,6 +47,7 @@ public:
     TcpLink& tcpLink() const { return *m_tcp; }
     Toolkit& toolkit() const { return m_toolkit; }
     FrameMenu& frameMenu() const { return *m_frameMenu; }
+    LinkMenu& linkMenu() const { return *m_linkMenu; }
     const std::array<QPushButton*, 16>& cmdNumber() const { return m_cmdNumber; }
 
 protected:
@@ -64,4 +66,5 @@ private:
     TcpLink* m_tcp = nullptr;
     TerminalController* m_controller = nullptr;
     FrameMenu* m_frameMenu = nullptr;
+    LinkMenu* m_linkMenu = nullptr;
 };

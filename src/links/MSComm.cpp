@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QMetaObject>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace
@@ -265,6 +267,16 @@ int MSComm::InBufferCount() const
 {
     const qint64 waiting = m_unread.size() + (m_port.isOpen() ? m_port.bytesAvailable() : 0);
     return static_cast<int>(qMin<qint64>(waiting, INT32_MAX));
+}
+
+int MSComm::OutBufferCount() const
+{
+    if (!m_port.isOpen())
+        return 0;
+    int queued = 0;
+    if (::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    return static_cast<int>(qMin<qint64>(m_port.bytesToWrite() + queued, INT32_MAX));
 }
 
 int MSComm::CommEvent() const

@@ -40,6 +40,8 @@ public:
     LinkResult Output(const QByteArray& bytes);
     QByteArray Input();
     int InBufferCount() const;
+    // The bytes written and not yet gone out on the line: held by the port, or by the driver.
+    int OutBufferCount() const;
     // Holds at most bytes read from the line and not yet taken (0: no limit); the line is left
     // unread meanwhile, so a device that floods is held back by the driver's buffer.
     void SetInBufferSize(qint64 bytes) { m_port.setReadBufferSize(bytes); }

@@ -56,6 +56,7 @@ public:
     bool HandsOnAsRead() const { return m_handOn; }
 
     MSComm& MSComm1() { return m_comm; }
+    const MSComm& MSComm1() const { return m_comm; }
     // Whether an arrival is in its settle wait: a reply is on its way.
     bool Gathering() const { return m_collecting; }
 

@@ -25,6 +25,14 @@ void TcpLink::ConnectTo(const QString& host, qint64 port)
     m_socket.Connect();
 }
 
+bool TcpLink::Adopt(qintptr descriptor)
+{
+    ++m_connection;
+    m_sinceWrite.invalidate();
+    m_sinceFullRead.invalidate();
+    return m_socket.Accept(descriptor);
+}
+
 void TcpLink::Disconnect()
 {
     ++m_connection;

@@ -37,6 +37,9 @@ public:
     explicit TcpLink(LineSink& log, QObject* parent = nullptr);
 
     void ConnectTo(const QString& host, qint64 port);
+    // Takes a connection a listener accepted in place of the one there was (see TcpServerLink);
+    // false when the socket could not take it.
+    bool Adopt(qintptr descriptor);
     void Disconnect();
     int GetState() const;
     // An automatic answer is no command: with timed false, replies are still timed from the last

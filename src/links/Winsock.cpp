@@ -51,12 +51,7 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
             });
     connect(&m_socket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
-        m_state = sckConnected;
-        m_peerReset = false;
-        m_watch = ::fcntl(int(m_socket.socketDescriptor()), F_DUPFD_CLOEXEC, 3);
-        // Each read from the system takes what it holds for the socket, on the window's thread:
-        // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
-        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
+        connectionUp();
         emit ConnectEvent();
     });
     connect(&m_socket, &QIODevice::readyRead, this, [this] {
@@ -81,6 +76,8 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
 Winsock::~Winsock()
 {
     closeWatch();
+    // The socket goes with this end: its last disconnect is no peer closing.
+    m_state = sckClosed;
 }
 
 QString Winsock::RemoteHost() const
@@ -141,13 +138,45 @@ void Winsock::Connect()
     m_socket.connectToHost(m_remoteHost, quint16(m_remotePort));
 }
 
+bool Winsock::Accept(qintptr descriptor)
+{
+    Close();
+    if (!m_socket.setSocketDescriptor(descriptor)) {
+        ::close(int(descriptor));
+        return false;
+    }
+    connectionUp();
+    // A controller that goes away without a word (its power cut) is noticed within a minute or
+    // so, not after the system's two hours, and another caller may then take its place.
+    const int fd = int(descriptor);
+    const int on = 1, idle = 30, interval = 10, probes = 3;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    m_remoteHost = m_socket.peerAddress().toString();
+    m_remotePort = m_socket.peerPort();
+    return true;
+}
+
+void Winsock::connectionUp()
+{
+    m_state = sckConnected;
+    m_peerReset = false;
+    m_watch = ::fcntl(int(m_socket.socketDescriptor()), F_DUPFD_CLOEXEC, 3);
+    // Each read from the system takes what it holds for the socket, on the window's thread:
+    // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
+}
+
 void Winsock::Close()
 {
     // First, or the connection would outlive the socket's close.
     closeWatch();
     m_connectTimer.stop();
-    m_socket.abort();
+    // Closed before the socket says it is disconnected: this end closed it, not the peer.
     m_state = sckClosed;
+    m_socket.abort();
     ++m_attempt;
 }
 

@@ -48,6 +48,9 @@ public:
     int State() const;
 
     void Connect();
+    // Takes a connection a listener accepted, as if Connect had made it (no ConnectEvent), with
+    // TCP keepalive on; false, and the descriptor closed, when the socket cannot take it.
+    bool Accept(qintptr descriptor);
     void Close();
     // false when the bytes could not be handed to the socket.
     bool SendData(const QByteArray& bytes);
@@ -75,6 +78,7 @@ signals:
     void PeerClosed();
 
 private:
+    void connectionUp();
     void fail(int number, const QString& description);
     void peerClosed();
     void closeWatch();

@@ -42,11 +42,16 @@ LogActions::LogActions(EventLog& log)
     // Offered only on a line that stands for bytes.
     const auto offerBytes = [this, show] {
         const QModelIndex current = m_log.currentIndex();
-        show->setEnabled(current.isValid() && m_log.record(current.row()).hasBytes());
+        show->setEnabled(current.isValid() && m_log.shownRecord(current.row()).hasBytes());
     };
     offerBytes();
     connect(m_log.selectionModel(), &QItemSelectionModel::currentChanged, this, offerBytes);
     connect(&m_log.logModel(), &QAbstractItemModel::modelReset, this, offerBytes);
+    // The actions act on the lines shown: when they change, so does the selection model.
+    connect(&m_log, &EventLog::shownChanged, this, [this, offerBytes] {
+        connect(m_log.selectionModel(), &QItemSelectionModel::currentChanged, this, offerBytes);
+        offerBytes();
+    });
     m_log.setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -54,7 +59,7 @@ QString LogActions::selectedText() const
 {
     QStringList selected;
     for (int row : SelectedRows(*m_log.selectionModel()))
-        selected << m_log.line(row);
+        selected << m_log.shownRecord(row).text();
     return selected.join(QLatin1Char('\n'));
 }
 
@@ -78,7 +83,7 @@ void LogActions::copySelection() const
     // Measured before anything is built: the whole log joined would be a second copy of it.
     qint64 characters = -1;
     for (int row : SelectedRows(*m_log.selectionModel()))
-        characters += m_log.record(row).text().size() + 1;
+        characters += m_log.shownRecord(row).text().size() + 1;
     if (fitsClipboard(characters))
         QGuiApplication::clipboard()->setText(selectedText());
 }
@@ -87,8 +92,8 @@ QString LogActions::selectedHex() const
 {
     QStringList selected;
     for (int row : SelectedRows(*m_log.selectionModel())) {
-        if (m_log.record(row).hasBytes())
-            selected << QString::fromLatin1(m_log.record(row).bytes().toHex(' ').toUpper());
+        if (m_log.shownRecord(row).hasBytes())
+            selected << QString::fromLatin1(m_log.shownRecord(row).bytes().toHex(' ').toUpper());
     }
     return selected.join(QLatin1Char('\n'));
 }
@@ -97,7 +102,7 @@ void LogActions::copySelectionAsHex() const
 {
     qint64 characters = 0;
     for (int row : SelectedRows(*m_log.selectionModel()))
-        characters += m_log.record(row).byteCount() * 3;
+        characters += m_log.shownRecord(row).byteCount() * 3;
     if (!fitsClipboard(characters))
         return;
     const QString hex = selectedHex();
@@ -108,17 +113,17 @@ void LogActions::copySelectionAsHex() const
 ByteDumpWindow* LogActions::showBytes()
 {
     const QModelIndex current = m_log.currentIndex();
-    if (!current.isValid() || !m_log.record(current.row()).hasBytes())
+    if (!current.isValid() || !m_log.shownRecord(current.row()).hasBytes())
         return nullptr;
     // A window of the terminal's own, so that it closes with it.
-    auto* dump = new ByteDumpWindow(m_log.record(current.row()), m_log.window());
+    auto* dump = new ByteDumpWindow(m_log.shownRecord(current.row()), m_log.window());
     QList<QByteArray> replies;
     for (int row : SelectedRows(*m_log.selectionModel())) {
-        if (m_log.record(row).kind() == LogLine::Kind::Input)
-            replies << m_log.record(row).bytes();
+        if (m_log.shownRecord(row).kind() == LogLine::Kind::Input)
+            replies << m_log.shownRecord(row).bytes();
     }
-    if (replies.isEmpty() && m_log.record(current.row()).kind() == LogLine::Kind::Input)
-        replies << m_log.record(current.row()).bytes();
+    if (replies.isEmpty() && m_log.shownRecord(current.row()).kind() == LogLine::Kind::Input)
+        replies << m_log.shownRecord(current.row()).bytes();
     if (!replies.isEmpty())
         dump->setNote(CheckFinderNote(replies));
     dump->show();
@@ -138,12 +143,20 @@ void LogActions::saveLogAs()
 
 void LogActions::saveLog(const QString& path)
 {
-    auto* saver = new LogSaver(path, m_log.logModel(), this);
+    // Only the lines shown, when the log shows only some, and the line says so.
+    const ShownLines* only = m_log.shownOnly();
+    QList<qsizetype> shown;
+    for (int row = 0; only && row < only->rowCount(); ++row)
+        shown << only->lineOf(row);
+    const QString which = only ? QStringLiteral(", ") + only->description() : QString();
+    auto* saver = only ? new LogSaver(path, m_log.logModel(), shown, this)
+                       : new LogSaver(path, m_log.logModel(), this);
     connect(saver, &LogSaver::finished, this,
-            [this, saver](const QString& file, qsizetype lines, const QString& error) {
+            [this, saver, which](const QString& file, qsizetype lines, const QString& error) {
                 saver->deleteLater();
                 if (error.isEmpty())
-                    m_log.AddLine(QStringLiteral("Log saved: %1 (%2 lines)").arg(file).arg(lines));
+                    m_log.AddLine(QStringLiteral("Log saved: %1 (%2 lines%3)")
+                                      .arg(file, QString::number(lines), which));
                 else
                     m_log.AddLine(QStringLiteral("Log not saved: %1 \u2014 %2").arg(file, error));
             });

@@ -15,6 +15,15 @@ LogSaver::LogSaver(const QString& path, const EventLogModel& log, QObject* paren
     m_slices.start(0);
 }
 
+LogSaver::LogSaver(const QString& path, const EventLogModel& log, const QList<qsizetype>& only,
+                   QObject* parent)
+    : LogSaver(path, log, parent)
+{
+    m_only = only;
+    m_some = true;
+    m_count = only.size();
+}
+
 void LogSaver::writeSlice()
 {
     if (m_cleared)
@@ -29,7 +38,7 @@ void LogSaver::writeSlice()
     slice.start();
     const auto& lines = m_log.lines();
     for (; m_next < m_count && (m_next % 1024 != 0 || slice.elapsed() < 8); ++m_next) {
-        const LogLine& line = lines[size_t(m_next)];
+        const LogLine& line = lines[size_t(m_some ? m_only[m_next] : m_next)];
         // Lines come many to a second: the local date and time is worked out once a second.
         if (line.timeMs() / 1000 != m_second) {
             m_second = line.timeMs() / 1000;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QSaveFile>
 #include <QString>
@@ -20,6 +21,9 @@ class LogSaver : public QObject
 public:
     // Starts saving the lines log holds now; lines added meanwhile are left for another save.
     LogSaver(const QString& path, const EventLogModel& log, QObject* parent = nullptr);
+    // Starts saving only the lines at those indices of the log, in that order.
+    LogSaver(const QString& path, const EventLogModel& log, const QList<qsizetype>& only,
+             QObject* parent = nullptr);
     // Waits for the file to be replaced, if that has begun.
     ~LogSaver() override;
 
@@ -35,7 +39,9 @@ private:
     const EventLogModel& m_log;
     QSaveFile m_file;
     QTimer m_slices;
-    qsizetype m_count;    // the lines to save
+    qsizetype m_count;       // the lines to save
+    QList<qsizetype> m_only; // their indices, when not all
+    bool m_some = false;
     qint64 m_leftBefore;  // the lines that had left the log when saving began
     qsizetype m_next = 0; // the next of them to write
     bool m_cleared = false;

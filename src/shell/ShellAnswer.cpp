@@ -2,27 +2,18 @@
 
 #include "checks/CheckCatalogue.h"
 #include "links/MSComm.h"
+#include "links/PeerName.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
+#include "terminal/GivenFileRead.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-
-namespace
-{
-
-QString PeerName(const QTcpSocket& socket)
-{
-    return socket.peerAddress().toString() + QLatin1Char(':') + QString::number(socket.peerPort());
-}
-
-} // namespace
 
 ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObject* parent)
     : QObject(parent), m_options(options), m_output(output), m_gatherer(options.gapMs)
@@ -31,7 +22,20 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
     m_for.setSingleShot(true);
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
     connect(&m_gatherer, &BurstGatherer::Burst, this, &ShellAnswer::burst);
-    connect(&m_server, &QTcpServer::newConnection, this, &ShellAnswer::connection);
+    connect(&m_listener, &TcpListener::Taken, this, &ShellAnswer::taken);
+    connect(&m_socket, &Winsock::DataArrival, this, [this] {
+        QByteArray bytes;
+        m_socket.GetData(bytes, m_socket.BytesReceived());
+        m_gatherer.Feed(bytes);
+    });
+    connect(&m_socket, &Winsock::PeerClosed, this, &ShellAnswer::peerGone);
+    connect(&m_socket, &Winsock::Error, this, &ShellAnswer::peerGone);
+    connect(&m_udp, &UdpLink::DatagramArrived, this,
+            [this](const QByteArray& datagram, const QHostAddress& from, quint16 port) {
+                m_sender = from;
+                m_senderPort = port;
+                burst(datagram, true);
+            });
     connect(&m_serial, &MSComm::OnComm, this, [this] { m_gatherer.Feed(m_serial.Input()); });
     connect(&m_serial, &MSComm::PortLost, this, [this](const QString& description) {
         m_output.Error(description);
@@ -42,27 +46,30 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
 
 void ShellAnswer::Start()
 {
-    if (!readRules() || !open()) {
-        finish(2);
-        return;
-    }
-    m_clock.start();
-    if (m_options.forMs >= 0)
-        m_for.start(m_options.forMs);
-}
-
-bool ShellAnswer::readRules()
-{
     m_rulesPath = m_options.answersFile.isEmpty()
                       ? QFileInfo(CommandListFile()).dir().filePath(QStringLiteral("Answers.TXT"))
                       : m_options.answersFile;
-    QFile file(m_rulesPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_output.Error(m_rulesPath + QStringLiteral(": ") + file.errorString());
+    ReadGivenFile(m_rulesPath, this, [this](const TextFileRead& read) {
+        if (m_finished)
+            return;
+        if (!readRules(read) || !open()) {
+            finish(2);
+            return;
+        }
+        m_clock.start();
+        if (m_options.forMs >= 0)
+            m_for.start(m_options.forMs);
+    });
+}
+
+bool ShellAnswer::readRules(const TextFileRead& read)
+{
+    if (!read.failure.isEmpty()) {
+        m_output.Error(read.failure);
         return false;
     }
     QStringList problems;
-    m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()),
+    m_rules = AnswerRules::Parse(QStringDecoder(QStringDecoder::Utf8).decode(read.content),
                                  m_rulesPath, problems);
     for (const QString& problem : std::as_const(problems))
         m_output.Error(problem);
@@ -90,44 +97,50 @@ bool ShellAnswer::open()
               m_options.frame.settings(m_options.baud) + rules);
         return true;
     }
-    const QString address = m_options.host + QLatin1Char(':') + QString::number(m_options.tcpPort);
-    if (!m_server.listen(QHostAddress(m_options.host), quint16(m_options.tcpPort))) {
-        m_output.Error(QStringLiteral("Cannot listen on ") + address + QStringLiteral(": ") +
-                       m_server.errorString());
+    if (m_options.net == ShellOptions::Net::Udp) {
+        const LinkResult bound = m_udp.Bind(m_options.host, m_options.tcpPort);
+        if (!bound.ok()) {
+            m_output.Error(bound.description());
+            return false;
+        }
+        print(QStringLiteral("Answering on UDP %1:%2").arg(m_options.host).arg(m_udp.LocalPort()) +
+              rules);
+        return true;
+    }
+    const LinkResult listening = m_listener.Listen(m_options.host, m_options.tcpPort);
+    if (!listening.ok()) {
+        m_output.Error(listening.description());
         return false;
     }
-    print(QStringLiteral("Answering on %1:%2").arg(m_options.host).arg(m_server.serverPort()) +
-          rules);
+    print(QStringLiteral("Answering on %1:%2").arg(m_options.host).arg(m_listener.Port()) + rules);
     return true;
 }
 
-void ShellAnswer::connection()
+void ShellAnswer::taken(qintptr descriptor)
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        if (m_socket) {
-            // One connection at a time, as a controller serves one host.
-            print(QStringLiteral("Refused ") + PeerName(*socket) + QStringLiteral(": busy"));
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        m_socket = socket;
-        print(QStringLiteral("Connected ") + PeerName(*socket));
-        connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket] { m_gatherer.Feed(socket->readAll()); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            m_gatherer.Flush();
-            print(QStringLiteral("Closed ") + PeerName(*socket));
-            // The next connection is served at once, not refused while this one is let go.
-            m_socket = nullptr;
-            socket->deleteLater();
-        });
-    }
+    // A connection that replaces the one there was ends that one's burst first.
+    m_gatherer.Flush();
+    if (!m_socket.Accept(descriptor))
+        m_listener.PeerGone(false);
+}
+
+void ShellAnswer::peerGone()
+{
+    // What came before the close is answered as a burst of its own.
+    QByteArray rest;
+    m_socket.GetData(rest, m_socket.BytesReceived());
+    m_gatherer.Feed(rest);
+    m_gatherer.Flush();
+    m_listener.PeerGone(true);
+    // The next connection is served at once, not refused while this one is let go.
+    m_socket.Close();
 }
 
 void ShellAnswer::burst(const QByteArray& bytes, bool whole)
 {
-    m_output.Reply(ShellOutput::LocalTime() + kInputMarker, bytes, m_options.hex);
+    const bool datagram = m_options.net == ShellOptions::Net::Udp;
+    m_output.Reply(ShellOutput::LocalTime() + kInputMarker, bytes, m_options.hex,
+                   datagram ? FromSender(PeerName(m_sender, m_senderPort)) : QString());
     if (!whole)
         return;
     // A controller drops a frame whose check value fails, so the host's resend can be tried.
@@ -137,16 +150,23 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
     }
     const ChosenAnswer answer = m_rules.Answer(bytes);
     for (int line : answer.gaveUp)
-        m_output.Error(QStringLiteral("Line %1: the pattern gave up at the match limit: counted as "
-                                      "not matching")
-                           .arg(line));
+        m_output.Error(
+            QStringLiteral("Line %1: the pattern gave up at the match limit: the rule is set aside")
+                .arg(line));
     if (!answer.rule)
         return;
-    switch (m_rate.Ask(answer.rule->line, m_clock.elapsed())) {
+    const int line = answer.rule->line;
+    if (QList<int> paused; !m_loop.Ask(bytes, line, m_clock.elapsed(), paused)) {
+        if (!paused.isEmpty())
+            print((paused.size() == 1 ? QStringLiteral("Rule on ") : QStringLiteral("Rules on ")) +
+                  AnswerLoop::Describe(paused));
+        return;
+    }
+    switch (m_rate.Ask(line, m_clock.elapsed())) {
     case AnswerRate::Verdict::PauseStarts:
         print(QStringLiteral("Rule on line %1 answered %2 times within a second: paused for a "
                              "second")
-                  .arg(answer.rule->line)
+                  .arg(line)
                   .arg(AnswerRate::kAnswersPerSecond));
         return;
     case AnswerRate::Verdict::Paused:
@@ -161,13 +181,20 @@ void ShellAnswer::burst(const QByteArray& bytes, bool whole)
         print(QStringLiteral("Not answered: ") + why);
         return;
     }
-    if (m_socket)
-        m_socket->write(reply.bytes);
+    if (datagram) {
+        const LinkResult sent = m_udp.SendTo(reply.bytes, m_sender, m_senderPort);
+        if (!sent.ok()) {
+            print(QStringLiteral("Not answered: ") + sent.description());
+            return;
+        }
+    } else if (m_socket.State() == Winsock::sckConnected)
+        m_socket.SendData(reply.bytes);
     else if (m_serial.PortOpen())
         m_serial.Output(reply.bytes);
     else
         return;
-    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(answer.rule->line));
+    m_loop.Sent(reply.bytes, line);
+    print(kOutputMarker + shown + QStringLiteral("  (line %1)").arg(line));
 }
 
 void ShellAnswer::print(const QString& line)
@@ -187,8 +214,10 @@ void ShellAnswer::finish(int status)
         return;
     m_finished = true;
     m_for.stop();
-    if (m_socket)
-        m_socket->disconnectFromHost();
+    // Its handlers go first: a connection closed here is not the peer going.
+    m_socket.disconnect(this);
+    m_socket.Close();
+    m_udp.Close();
     m_serial.SetPortOpen(false);
     emit Finished(status);
 }

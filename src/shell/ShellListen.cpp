@@ -12,7 +12,7 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
     m_for.setSingleShot(true);
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
     connect(&m_link, &ShellLink::Opened, this, [this] {
-        if (m_options.forMs >= 0)
+        if (m_options.forMs >= 0 && m_options.net != ShellOptions::Net::TcpServer)
             m_for.start(m_options.forMs);
     });
     connect(
@@ -20,9 +20,12 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
             if (m_finished)
                 return;
             m_output.Reply(ShellOutput::LocalTime() + (continued ? kContinuedMarker : kInputMarker),
-                           reply, m_options.hex);
+                           reply, m_options.hex, FromSender(m_link.Sender()));
         });
     connect(&m_link, &ShellLink::PeerClosed, this, [this](bool reset) {
+        // Listening for the controller goes on: it calls again.
+        if (m_options.net == ShellOptions::Net::TcpServer)
+            return;
         if (!reset) {
             Stop();
             return;
@@ -30,15 +33,18 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
         m_output.Error(QStringLiteral("Connection reset by the peer"));
         m_link.WhenIdle([this] { finish(2); });
     });
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
-        m_link.WhenIdle([this] { finish(2); });
+        m_link.WhenIdle([this, status] { finish(status); });
     });
     connect(&m_output, &ShellOutput::Broken, this, &ShellListen::finish);
 }
 
 void ShellListen::Start()
 {
+    // Listening, the time runs from the start, whether anyone calls or not.
+    if (m_options.net == ShellOptions::Net::TcpServer && m_options.forMs >= 0)
+        m_for.start(m_options.forMs);
     m_link.Open();
 }
 

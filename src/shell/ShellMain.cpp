@@ -1,13 +1,14 @@
 #include "shell/ShellMain.h"
 
+#include "repeat/CheckRun.h"
 #include "shell/ShellAnswer.h"
-#include "shell/ShellCheck.h"
 #include "shell/ShellChecksum.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
 #include "shell/ShellProtocol.h"
+#include "shell/ShellRepeat.h"
 #include "shell/ShellSend.h"
 #include "terminal/StopSignals.h"
 
@@ -68,9 +69,24 @@ int RunShell(int argc, char* argv[])
         return QCoreApplication::exec();
     }
     ShellLink link(options, output);
+    if (options.mode == ShellOptions::Mode::Send && options.everyMs >= 0)
+        return Run<ShellRepeat>(options, link, output, stop);
     if (options.mode == ShellOptions::Mode::Send)
         return Run<ShellSend>(options, link, output, stop);
-    if (options.mode == ShellOptions::Mode::Check)
-        return Run<ShellCheck>(options, link, output, stop);
+    if (options.mode == ShellOptions::Mode::Check) {
+        CheckRunOptions asked{options.script, options.commandsFile, options.repeat,
+                              options.hex,    options.check,        {}};
+        // A command the serial line's frame cannot carry is refused before anything is sent.
+        if (options.host.isEmpty())
+            asked.tooWide = [frame = options.frame](QByteArrayView bytes) {
+                return frame.tooWide(bytes);
+            };
+        CheckRun check(asked, link, output);
+        QObject::connect(&check, &CheckRun::Finished, &QCoreApplication::exit);
+        QObject::connect(&stop, &StopSignals::stopRequested, &check,
+                         qOverload<int>(&CheckRun::Stop));
+        QTimer::singleShot(0, &check, &CheckRun::Start);
+        return QCoreApplication::exec();
+    }
     return Run<ShellListen>(options, link, output, stop);
 }

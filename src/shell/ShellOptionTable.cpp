@@ -9,6 +9,7 @@ const char kSynopsis[] =
     "  accessterm send (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--wait MS] [--max-reply BYTES] [--checksum NAME] [--hex]\n"
     "                  [--expect PATTERN]... COMMAND...\n"
+    "  accessterm send ... --repeat N --every MS|reply [--wait MS] [--stop-on-failure] COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                  [--for SECONDS] [--hex]\n"
     "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
@@ -17,7 +18,9 @@ const char kSynopsis[] =
     "                    [--answers FILE] [--gap MS] [--for SECONDS] [--checksum NAME]\n"
     "  accessterm checksum (NAME | --all) COMMAND...\n"
     "  accessterm protocol list\n"
-    "  accessterm                 (no arguments) opens the window\n";
+    "  accessterm                 (no arguments) opens the window\n"
+    "  For --tcp HOST:PORT: --tcp-listen [HOST:]PORT [--accept-wait MS] (the controller calls)\n"
+    "  or --udp HOST:PORT [--local-port PORT]; answer also takes --udp [HOST:]PORT.\n";
 
 const char kDescription[] =
     "Sends commands in the bracketed hex notation and prints the replies, as the window does,\n"
@@ -30,6 +33,10 @@ const char kDescription[] =
     "command the notation refuses, a port or connection that does not open, a peer that closes\n"
     "before the last reply, or standard output that cannot be written.\n"
     "With --expect, a reply its PATTERN does not find is named on standard error (exit 1).\n"
+    "With --repeat, the COMMANDs go N times in turn, every MS apart or each once the last\n"
+    "reply is complete; a reply is what comes before the next send, and one missing within\n"
+    "--wait (default 1000), failing its check value or not matched fails; the verdict line\n"
+    "comes last (exit 1 when a send failed).\n"
     "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
     "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
     "already carries it.\n"
@@ -43,7 +50,10 @@ const char kDescription[] =
     "answer leaves it unanswered). PATTERNs are regular expressions\n"
     "searched in the bytes written as printable ASCII and <hh> tokens.\n"
     "PORT is a port number 1 to 16, mapped as the window maps it (ACCESSTERM_COM<n> included),\n"
-    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.";
+    "or a device path. Nothing is written to SaveFile.TXT: this output is the record.\n"
+    "With --tcp-listen the controller connects: nobody within --accept-wait exits 1, and listen\n"
+    "goes on after it closes. With --udp each datagram is one reply, at once; one from another\n"
+    "sender ends \"  (from HOST:PORT)\"; answer --udp answers each to its sender.";
 
 } // namespace
 
@@ -52,9 +62,11 @@ ShellOptionTable::ShellOptionTable()
     parser.setApplicationDescription(
         QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
-                       expect, repeat, commands, listen, answers, gap});
-    parser.addPositionalArgument(QStringLiteral("send|listen|check|answer|checksum|protocol"),
-                                 QStringLiteral("The mode."));
+                       expect, repeat, every, stopOnFailure, commands, listen, answers, gap});
+    // Named short: the parser cuts a name wider than its column in the middle of a word.
+    parser.addPositionalArgument(QStringLiteral("MODE"),
+                                 QStringLiteral("send, listen, check, answer, checksum or protocol."));
+    parser.addOptions({tcpListen, acceptWait, udp, localPort});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
                                                 "\"AB<02>C<0D>\"."),

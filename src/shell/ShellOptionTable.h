@@ -10,6 +10,21 @@ struct ShellOptionTable {
     QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("The TCP peer to connect to."),
                            QStringLiteral("HOST:PORT")};
+    QCommandLineOption tcpListen{QStringLiteral("tcp-listen"),
+                                 QStringLiteral("Listen for the controller to connect (host "
+                                                "127.0.0.1 unless given)."),
+                                 QStringLiteral("[HOST:]PORT")};
+    QCommandLineOption acceptWait{QStringLiteral("accept-wait"),
+                                  QStringLiteral("--tcp-listen: how long to wait for the "
+                                                 "controller (default: no limit)."),
+                                  QStringLiteral("MS")};
+    QCommandLineOption udp{QStringLiteral("udp"),
+                           QStringLiteral("The controller's UDP address; answer: the address "
+                                          "to answer on (host 127.0.0.1 unless given)."),
+                           QStringLiteral("HOST:PORT")};
+    QCommandLineOption localPort{QStringLiteral("local-port"),
+                                 QStringLiteral("--udp: the local port (default: any free one)."),
+                                 QStringLiteral("PORT")};
     QCommandLineOption serial{QStringLiteral("serial"),
                               QStringLiteral("The serial port: 1 to 16, or a device path."),
                               QStringLiteral("PORT")};
@@ -36,8 +51,17 @@ struct ShellOptionTable {
                                              "once per command."),
                               QStringLiteral("PATTERN")};
     QCommandLineOption repeat{QStringLiteral("repeat"),
-                              QStringLiteral("check: run the file N times (default 1)."),
+                              QStringLiteral("check: run the file N times (default 1); send: "
+                                             "send the COMMANDs N times, with --every."),
                               QStringLiteral("N")};
+    QCommandLineOption every{QStringLiteral("every"),
+                             QStringLiteral("send --repeat: send every MS milliseconds (10 to "
+                                            "3600000), or \"reply\": once the last reply is "
+                                            "complete."),
+                             QStringLiteral("MS|reply")};
+    QCommandLineOption stopOnFailure{QStringLiteral("stop-on-failure"),
+                                     QStringLiteral("send --repeat: stop at the first send that "
+                                                    "fails.")};
     QCommandLineOption commands{QStringLiteral("commands"),
                                 QStringLiteral("check: the command list for use (default: "
                                                "the window's Commands.TXT)."),

@@ -2,10 +2,12 @@
 
 #include "shell/ShellOptionTable.h"
 
-#include "answers/Pattern.h"
 #include "checks/CheckCatalogue.h"
+#include "repeat/RepeatPlan.h"
+#include "terminal/Pattern.h"
 #include "terminal/TrafficLines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -137,10 +139,16 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.maxReply, bits({Mode::Send})},
         {&p.checksum, bits({Mode::Send, Mode::Check, Mode::Answer})},
         {&p.forTime, bits({Mode::Listen, Mode::Answer})},
-        {&p.repeat, bits({Mode::Check})},
+        {&p.repeat, bits({Mode::Send, Mode::Check})},
+        {&p.every, bits({Mode::Send})},
+        {&p.stopOnFailure, bits({Mode::Send})},
         {&p.commands, bits({Mode::Check})},
         {&p.answers, bits({Mode::Answer})},
-        {&p.gap, bits({Mode::Answer})}};
+        {&p.gap, bits({Mode::Answer})},
+        {&p.tcpListen, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.acceptWait, bits({Mode::Send, Mode::Listen, Mode::Check})},
+        {&p.udp, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})},
+        {&p.localPort, bits({Mode::Send, Mode::Listen, Mode::Check})}};
     for (const auto& [option, modes] : modesOf) {
         if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
             return refuse(
@@ -153,10 +161,47 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
             return refuse(UnknownCheck(options.check));
     }
 
-    const QCommandLineOption& network = answer ? p.listen : p.tcp;
-    if (parser.isSet(network) == parser.isSet(p.serial))
+    const QList<const QCommandLineOption*> links =
+        answer ? QList<const QCommandLineOption*>{&p.listen, &p.udp, &p.serial}
+               : QList<const QCommandLineOption*>{&p.tcp, &p.tcpListen, &p.udp, &p.serial};
+    if (std::count_if(links.begin(), links.end(), [&parser](const QCommandLineOption* link) {
+            return parser.isSet(*link);
+        }) != 1) {
+        QStringList names;
+        for (const QCommandLineOption* link : links)
+            names << QStringLiteral("--") + link->names().constFirst();
         return refuse(
-            QStringLiteral("give one of --%1 and --serial").arg(network.names().constFirst()));
+            QStringLiteral("give one of %1 and %2")
+                .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.constLast()));
+    }
+    // A port to listen on or answer at is on loopback unless a host is given.
+    const auto local = [](const QString& text) {
+        return text.contains(QLatin1Char(':')) ? text : QStringLiteral("127.0.0.1:") + text;
+    };
+    if (parser.isSet(p.tcpListen)) {
+        options.net = ShellOptions::Net::TcpServer;
+        if (!ReadTcp(local(parser.value(p.tcpListen)), options))
+            return refuse(QStringLiteral("--tcp-listen wants [HOST:]PORT, such as 4001"));
+    }
+    if (parser.isSet(p.udp)) {
+        options.net = ShellOptions::Net::Udp;
+        if (!ReadTcp(answer ? local(parser.value(p.udp)) : parser.value(p.udp), options))
+            return refuse(answer ? QStringLiteral("--udp wants [HOST:]PORT, such as 60000")
+                                 : QStringLiteral("--udp wants HOST:PORT, such as "
+                                                  "192.168.1.20:60000"));
+    }
+    if (parser.isSet(p.acceptWait)) {
+        bool number = false;
+        options.acceptWaitMs = parser.value(p.acceptWait).toInt(&number);
+        if (!parser.isSet(p.tcpListen) || !number || options.acceptWaitMs < 0)
+            return refuse(QStringLiteral("--accept-wait wants milliseconds, with --tcp-listen"));
+    }
+    if (parser.isSet(p.localPort)) {
+        bool number = false;
+        options.localPort = parser.value(p.localPort).toInt(&number);
+        if (!parser.isSet(p.udp) || !number || options.localPort < 0 || options.localPort > 65535)
+            return refuse(QStringLiteral("--local-port wants a port 0 to 65535, with --udp"));
+    }
     if (parser.isSet(p.tcp) && !ReadTcp(parser.value(p.tcp), options))
         return refuse(QStringLiteral("--tcp wants HOST:PORT, such as 192.168.1.20:4001"));
     if (parser.isSet(p.listen) &&
@@ -165,6 +210,8 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
                      : QStringLiteral("127.0.0.1:") + parser.value(p.listen),
                  options))
         return refuse(QStringLiteral("--listen wants [HOST:]PORT, such as 4001"));
+    if (parser.isSet(p.listen))
+        options.net = ShellOptions::Net::TcpServer;
     if (parser.isSet(p.serial) && !ReadSerial(parser.value(p.serial), options))
         return refuse(QStringLiteral("--serial wants a port number 1 to 16 or a device path"));
     if (parser.isSet(p.baud)) {
@@ -203,8 +250,33 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     }
     if (parser.isSet(p.repeat)) {
         options.repeat = parser.value(p.repeat).toInt(&ok);
-        if (!ok || options.repeat < 1)
-            return refuse(QStringLiteral("--repeat wants a count of 1 or more"));
+        if (!ok || options.repeat < 1 || (send && options.repeat > RepeatPlan::kTimesMax))
+            return refuse(
+                send
+                    ? QStringLiteral("--repeat wants a count of 1 to %1").arg(RepeatPlan::kTimesMax)
+                    : QStringLiteral("--repeat wants a count of 1 or more"));
+    }
+    if (send && parser.isSet(p.repeat) != parser.isSet(p.every))
+        return refuse(QStringLiteral("send wants --repeat and --every together"));
+    if (parser.isSet(p.stopOnFailure) && !parser.isSet(p.repeat))
+        return refuse(QStringLiteral("--stop-on-failure is for send --repeat"));
+    if (parser.isSet(p.every)) {
+        const QString every = parser.value(p.every);
+        options.everyMs = every == QLatin1String("reply") ? 0 : every.toInt(&ok);
+        if (every != QLatin1String("reply") && (!ok || options.everyMs < RepeatPlan::kEveryMinMs ||
+                                                options.everyMs > RepeatPlan::kEveryMaxMs))
+            return refuse(QStringLiteral("--every wants milliseconds, %1 to %2, or \"reply\"")
+                              .arg(RepeatPlan::kEveryMinMs)
+                              .arg(RepeatPlan::kEveryMaxMs));
+        if (parser.isSet(p.maxReply))
+            return refuse(QStringLiteral("--max-reply is not for send --repeat"));
+        options.stopOnFailure = parser.isSet(p.stopOnFailure);
+        if (!parser.isSet(p.wait))
+            options.waitMs = RepeatPlan::kDefaultWaitMs;
+        else if (options.waitMs < RepeatPlan::kWaitMinMs || options.waitMs > RepeatPlan::kWaitMaxMs)
+            return refuse(QStringLiteral("--wait wants milliseconds, %1 to %2, with --repeat")
+                              .arg(RepeatPlan::kWaitMinMs)
+                              .arg(RepeatPlan::kWaitMaxMs));
     }
     if (parser.isSet(p.gap)) {
         options.gapMs = parser.value(p.gap).toInt(&ok);

@@ -14,6 +14,12 @@ struct ShellOptions {
     // serial port by number (1-16) or, when serialPort is 0, the serial device at serialDevice.
     QString host;
     int tcpPort = 0;
+    // How host and tcpPort are reached: connected to (--tcp), listened on for the controller to
+    // call (--tcp-listen, answer's --listen), or sent datagrams (--udp; answer binds them).
+    enum class Net { TcpClient, TcpServer, Udp };
+    Net net = Net::TcpClient;
+    int acceptWaitMs = -1; // --tcp-listen: how long to wait for the controller; -1 no limit
+    int localPort = 0;     // --udp: the local port, 0 for any free one
     int serialPort = 0;
     QString serialDevice;
     qint32 baud = 4800;
@@ -30,7 +36,10 @@ struct ShellOptions {
 
     QString script;       // check: the check file, "-" for standard input
     QString commandsFile; // check: the command list (default: the window's)
-    int repeat = 1;       // check: how many times to run the file
+    int repeat = 1;       // check: how many times to run the file; send: how many rounds
+    int everyMs = -1;     // send --repeat: a round's commands this far apart, 0 each after the
+                          // last reply; -1 without --repeat
+    bool stopOnFailure = false; // send --repeat: end at the first send that fails
 
     QString answersFile; // answer: the rules (default: Answers.TXT beside the command list)
     int gapMs = 30;      // answer: the silence that ends a burst

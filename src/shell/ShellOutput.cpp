@@ -44,7 +44,7 @@ std::string_view View(const QByteArray& bytes)
 
 } // namespace
 
-ShellOutput::ShellOutput(QObject* parent) : QObject(parent)
+ShellOutput::ShellOutput(QObject* parent) : RunOutput(parent)
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -59,17 +59,29 @@ ShellOutput::ShellOutput(QObject* parent) : QObject(parent)
 
 bool ShellOutput::Line(const QString& line)
 {
-    return out(WithC1AsTokens(View((line + QLatin1Char('\n')).toUtf8())));
+    return out(WithControlsAsTokens(View((line + QLatin1Char('\n')).toUtf8())));
 }
 
 void ShellOutput::Error(const QString& line)
 {
-    WriteAll(STDERR_FILENO, WithC1AsTokens(View((line + QLatin1Char('\n')).toUtf8())));
+    WriteAll(STDERR_FILENO, WithControlsAsTokens(View((line + QLatin1Char('\n')).toUtf8())));
 }
 
-bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
+bool ShellOutput::Command(const QString& shown, const QByteArray&)
 {
-    std::string text = WithC1AsTokens(View(prefix.toUtf8()));
+    return Line(kOutputMarker + shown);
+}
+
+QString FromSender(const QString& sender)
+{
+    // Blanks are tokens in a reply: the two end it.
+    return sender.isEmpty() ? QString() : QStringLiteral("  (from ") + sender + QLatin1Char(')');
+}
+
+bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex,
+                        const QString& suffix)
+{
+    std::string text = WithControlsAsTokens(View(prefix.toUtf8()));
     for (qsizetype at = 0; at < reply.size() || at == 0; at += kRenderSliceBytes) {
         const QByteArrayView slice = reply.sliced(at, qMin(kRenderSliceBytes, reply.size() - at));
         if (hex) {
@@ -80,7 +92,7 @@ bool ShellOutput::Reply(const QString& prefix, QByteArrayView reply, bool hex)
             AppendForTerminal(RenderReceivedData({slice.data(), size_t(slice.size())}), text);
         }
         if (at + slice.size() == reply.size())
-            text += '\n';
+            text += View((suffix + QLatin1Char('\n')).toUtf8());
         if (!out(text))
             return false;
         text.clear();

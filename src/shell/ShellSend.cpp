@@ -26,23 +26,30 @@ ShellSend::ShellSend(const ShellOptions& options, ShellLink& link, ShellOutput& 
     connect(&m_link, &ShellLink::Opened, this, &ShellSend::sendNext);
     connect(&m_link, &ShellLink::ReplyArrived, this, &ShellSend::replyArrived);
     connect(&m_link, &ShellLink::PeerClosed, this, &ShellSend::peerClosed);
-    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason) {
+    connect(&m_link, &ShellLink::Failed, this, [this](const QString& reason, int status) {
         m_output.Error(reason);
-        m_link.WhenIdle([this] { finish(2); });
+        m_link.WhenIdle([this, status] { finish(status); });
     });
     connect(&m_output, &ShellOutput::Broken, this, &ShellSend::finish);
 }
 
 void ShellSend::Start()
 {
-    // A command the notation refuses is a mistake in the script: nothing goes out.
+    // A command refused is a mistake in the script: nothing goes out.
     for (int n = 0; n < m_options.commands.size(); ++n) {
         const QString text = TrimBlanks(m_options.commands.at(n));
         // As the window sends it: the value in its place, and shown where it goes.
         QString shown;
         const CommandBytes command = m_checks.encode(text, shown);
-        if (!command.ok()) {
-            m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + command.refusal);
+        QString refusal = command.refusal;
+        // A byte the serial line's frame cannot carry is refused as the notation refuses one.
+        if (const QString why = m_options.host.isEmpty() && command.ok()
+                                    ? m_options.frame.tooWide(command.bytes)
+                                    : QString();
+            !why.isEmpty())
+            refusal = QStringLiteral("Nothing sent: ") + why;
+        if (!refusal.isEmpty()) {
+            m_output.Error(QStringLiteral("Command %1: ").arg(n + 1) + refusal);
             finish(2);
             return;
         }
@@ -92,7 +99,8 @@ void ShellSend::replyArrived(const QByteArray& reply, bool continued)
     const bool cut = m_burstBytes > m_options.maxReplyBytes;
     const QByteArray shown = cut ? reply.first(m_options.maxReplyBytes - before) : reply;
     const QString& marker = continued ? kContinuedMarker : kInputMarker;
-    if ((!shown.isEmpty() || !continued) && !m_output.Reply(marker, shown, m_options.hex))
+    if ((!shown.isEmpty() || !continued) &&
+        !m_output.Reply(marker, shown, m_options.hex, FromSender(m_link.Sender())))
         return;
     if (cut) {
         // A peer that never stops: what came is shown, and nothing more goes out.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "answers/Pattern.h"
 #include "terminal/CheckChoice.h"
+#include "terminal/Pattern.h"
 
 #include <QByteArray>
 #include <QList>

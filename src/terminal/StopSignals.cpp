@@ -15,9 +15,18 @@ struct sigaction g_previous[std::size(kStopSignals)]; // put back when the objec
 // The write end is read by the handler, so it must be a plain integer set before it is installed.
 volatile sig_atomic_t g_writeEnd = -1;
 int g_readEnd = -1;
+volatile sig_atomic_t g_stops = 0; // signals come since the object was made
 
 void OnStopSignal(int number)
 {
+    // A second stop finds the program still running: it may be held where no event is heard (a
+    // write to a pipe nobody reads), so this one ends it as if no handler were there.
+    g_stops = g_stops + 1;
+    if (g_stops > 1) {
+        ::signal(number, SIG_DFL);
+        ::raise(number);
+        return;
+    }
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(number);
     // A full pipe means a stop is already on its way; nothing more to do.
@@ -34,6 +43,7 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent)
         return;
     g_writeEnd = ends[0];
     g_readEnd = ends[1];
+    g_stops = 0;
     m_notifier = new QSocketNotifier(g_readEnd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readSignal);
     struct sigaction action = {};

@@ -1,8 +1,10 @@
 // Patterns, answer rules, the rate they answer at, bursts and check files, without a link.
+#include "answers/AnswerLoop.h"
 #include "answers/AnswerRate.h"
 #include "answers/AnswerRules.h"
 #include "answers/BurstGatherer.h"
 #include "answers/CheckScript.h"
+#include "answers/RefusedLines.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -17,8 +19,10 @@ private slots:
     void refusals_data();
     void refusals();
     void checkSteps();
+    void mostRules();
     void givingUpIsSaidOnce();
     void rate();
+    void loop();
     void gatherer();
 };
 
@@ -108,10 +112,12 @@ void tst_Answers::refusals()
     QFETCH(bool, rules);
     QFETCH(QString, text);
     QStringList problems;
-    if (rules)
+    if (rules) {
         QCOMPARE(AnswerRules::Parse(text, QStringLiteral("A"), problems).rules().size(), 0);
-    else
-        QCOMPARE(ParseCheckScript(text, QStringLiteral("Twice=1\ntwice = 2"), problems).size(), 0);
+    } else {
+        RefusedLines refused(problems, {});
+        CheckScript(text.toUtf8(), "Twice=1\ntwice = 2\nother = 3").Check(refused);
+    }
     QCOMPARE(problems.size(), 1);
     QFETCH(QString, problem);
     QVERIFY2(problems.first().startsWith(problem), qPrintable(problems.first()));
@@ -119,12 +125,14 @@ void tst_Answers::refusals()
 
 void tst_Answers::checkSteps()
 {
-    QStringList problems;
-    const QList<CheckStep> steps = ParseCheckScript(
-        QStringLiteral("  # a check\nuse OPEN\nexpect ^<06> within 500\nwait 20\nexpect a b\n"),
-        QStringLiteral("# list\nopen = O<0D>\nbroken\n"), problems);
-    QVERIFY(problems.isEmpty());
-    QCOMPARE(steps.size(), 4);
+    CheckScript script("  # a check\nuse OPEN\nexpect ^<06> within 500\nwait 20\nexpect a b\n",
+                       "# list\nopen = O<0D>\nbroken\n");
+    QList<CheckStep> steps;
+    // Read twice: after the last step the first comes again.
+    for (int round = 0; round < 2; ++round)
+        for (CheckStep step; script.Next(step);)
+            steps.append(step);
+    QCOMPARE(steps.size(), 8);
     QCOMPARE(steps[0].bytes, QByteArray("O\r"));
     QCOMPARE(steps[0].line, 2);
     QCOMPARE(steps[1].pattern->text(), QStringLiteral("^<06>"));
@@ -133,6 +141,15 @@ void tst_Answers::checkSteps()
     QCOMPARE(steps[3].pattern->text(), QStringLiteral("a b"));
     QCOMPARE(steps[3].ms, kDefaultWithinMs);
     QCOMPARE(steps[3].text, QStringLiteral("expect a b"));
+}
+
+void tst_Answers::mostRules()
+{
+    QStringList problems;
+    const QString text = QStringLiteral("a = b\n").repeated(AnswerRules::kMostRules + 1);
+    QCOMPARE(AnswerRules::Parse(text, QStringLiteral("A"), problems).rules().size(),
+             AnswerRules::kMostRules);
+    QCOMPARE(problems, QStringList{QStringLiteral("A line 1001: more than 1000 rules")});
 }
 
 void tst_Answers::givingUpIsSaidOnce()
@@ -144,6 +161,8 @@ void tst_Answers::givingUpIsSaidOnce()
     QCOMPARE(first.gaveUp, QList<int>{1});
     QCOMPARE(first.rule->line, 2);
     QVERIFY(rules.Answer(reply).gaveUp.isEmpty());
+    // Set aside: not even a reply it would match at once is searched by it.
+    QCOMPARE(rules.Answer("a").rule->line, 2);
 }
 
 void tst_Answers::rate()
@@ -158,6 +177,33 @@ void tst_Answers::rate()
     // Answers spread over more than a second never pause.
     for (int n = 1; n < 100; ++n)
         QCOMPARE(rate.Ask(3, n * 51), AnswerRate::Verdict::Answer);
+}
+
+void tst_Answers::loop()
+{
+    AnswerLoop loop;
+    QList<int> paused;
+    // Rule 1 answers PING with PONG, rule 2 PONG with PING; the peer sends every answer back,
+    // however slowly.
+    QVERIFY(loop.Ask("PING", 1, 0, paused));
+    for (int n = 1; n <= AnswerLoop::kFedBack; ++n) {
+        loop.Sent(n % 2 ? "PONG" : "PING", 2 - n % 2);
+        QVERIFY(loop.Ask(n % 2 ? "PONG" : "PING", 1 + n % 2, n * 60000, paused));
+    }
+    loop.Sent("PONG", 1);
+    QVERIFY(!loop.Ask("PONG", 2, 0, paused));
+    QCOMPARE(paused, (QList<int>{1, 2}));
+    // Paused whatever comes, until the pause is over.
+    QVERIFY(!loop.Ask("PING", 1, AnswerLoop::kPauseMs - 1, paused));
+    QVERIFY(loop.Ask("PING", 1, AnswerLoop::kPauseMs, paused));
+    // Another burst between answers sent back ends the row.
+    for (int n = 0; n < 3 * AnswerLoop::kFedBack; ++n) {
+        loop.Sent("X", 3);
+        QVERIFY(loop.Ask("X", 3, 0, paused));
+        QVERIFY(loop.Ask("Y", 3, 0, paused));
+    }
+    QCOMPARE(AnswerLoop::Describe({3}), "line 3 answered its own answers, sent back by the peer, "
+                                        "5 times in a row: paused for 10 seconds");
 }
 
 void tst_Answers::gatherer()

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +22,7 @@ class tst_AutoAnswer : public QObject
 private slots:
     void answersOverTheLink();
     void theLogOffersIt();
+    void answersEachDatagramToItsSender();
 };
 
 void tst_AutoAnswer::answersOverTheLink()
@@ -76,6 +79,20 @@ void tst_AutoAnswer::answersOverTheLink()
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Output]------Y59"));
     t.controller.checkChoice().choose(nullptr);
 
+    // A peer that sends every answer back: two rules answering each other end after a few.
+    QVERIFY(write("PING = PONG\nPONG = PING\n"));
+    QTRY_COMPARE(t.log.line(t.log.count() - 1),
+                 QStringLiteral("Answers: on, 2 rules from ") + path);
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->write(socket->readAll()); });
+    const int before = t.log.count();
+    socket->write("PING");
+    QTRY_COMPARE_WITH_TIMEOUT(t.log.line(t.log.count() - 1),
+                              QStringLiteral("Answers.TXT lines 1 and 2 answered their own "
+                                             "answers, sent back by the peer, 5 times in a row: "
+                                             "paused for 10 seconds"),
+                              10000);
+    QCOMPARE(t.log.lines().mid(before).filter(QStringLiteral("[Output]")).size(), 6);
+
     answers.SetOn(false);
     QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("Answers: off"));
     // A named pipe in the file's place is not waited on.
@@ -103,6 +120,29 @@ void tst_AutoAnswer::theLogOffersIt()
              qPrintable(window.LB().line(window.LB().count() - 1)));
     action.trigger();
     QCOMPARE(window.LB().line(window.LB().count() - 1), QStringLiteral("Answers: off"));
+}
+
+void tst_AutoAnswer::answersEachDatagramToItsSender()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("Answers.TXT")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("^Q = A\n") > 0);
+    file.close();
+    Terminal t;
+    AutoAnswer answers(t.log, t.serial, t.tcp, t.controller.checkChoice(), file.fileName());
+    answers.AnswerOn(t.controller.links());
+    answers.SetOn(true);
+    QUdpSocket controller, other;
+    QVERIFY(controller.bind(QHostAddress::LocalHost) && other.bind(QHostAddress("127.0.0.2")));
+    t.fields.host = QStringLiteral("127.0.0.1");
+    t.fields.port = QString::number(controller.localPort());
+    t.controller.Link_Click(LinkChoice::Kind::Udp);
+    t.controller.CmdConnect_Click();
+    other.writeDatagram("Q", QHostAddress::LocalHost, t.controller.links().udp().LocalPort());
+    QTRY_VERIFY(other.hasPendingDatagrams());
+    QCOMPARE(other.receiveDatagram().data(), QByteArray("A"));
+    QVERIFY(!controller.hasPendingDatagrams());
+    QCOMPARE(t.log.line(t.log.count() - 1), QStringLiteral("[Output]------A"));
 }
 
 QTEST_MAIN(tst_AutoAnswer)

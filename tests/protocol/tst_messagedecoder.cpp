@@ -1,5 +1,6 @@
 // Frames decoded field by field: OSDP and Modbus RTU packets as open implementations' tests and
 // the standards' examples give them, and the STX ... ETX template.
+#include "protocol/DescriptionReader.h"
 #include "protocol/MessageDecoder.h"
 
 #include "support/ProtocolBytes.h"
@@ -90,6 +91,8 @@ private slots:
             "FUNCTION 7  unit 1", "FUNCTION 7|crc16-modbus 41E2 ok");
         row("stx text", "stx-etx-bcc", unknown, "02 4F 44 30 31 03 09", "text  OD01",
             "TEXT OD01|bcc 09 ok");
+        row("stx text, a blank and a DEL", "stx-etx-bcc", unknown, "02 20 41 7F 03 1D",
+            "text   A<7F>", "TEXT  A<7F>|bcc 1D ok");
     }
 
     void decoded()
@@ -110,6 +113,19 @@ private slots:
             QVERIFY2(found >= 0, qPrintable(field + QStringLiteral(" in\n") + lines.join('\n')));
             at = found + 1;
         }
+    }
+
+    void choice()
+    {
+        // Of two messages of one code, the one whose size fits the frame; else the open one.
+        const DescriptionReading reading =
+            ReadDescription("field K u8 code\ndata\ncheck sum8\nmessage short 1\nfield A u8\n"
+                            "message long 1\nfield REST bytes rest\n",
+                            "two");
+        QVERIFY(reading.ok());
+        MessageDecoder decoder(reading.description);
+        QCOMPARE(decoder.Decode(Bytes("01 AA AB")).type, std::string("short"));
+        QCOMPARE(decoder.Decode(Bytes("01 AA BB 66")).type, std::string("long"));
     }
 
     void details()

@@ -77,7 +77,7 @@ void tst_Shell::send_data()
         << QString();
     QTest::newRow("hex, the command trimmed of blanks")
         << QStringList{"--hex", "  Q\t "} << QByteArrayList{QByteArray("\0A|\xff", 4)}
-        << QByteArray("Q\t") << 0 << "[Output]------Q\t\n[Input]------00 41 FF\n"
+        << QByteArray("Q\t") << 0 << "[Output]------Q<09>\n[Input]------00 41 FF\n"
         << QString();
     QTest::newRow("no reply to one, the next still sent")
         << QStringList{"--wait", "300", "one", "two"} << QByteArrayList{"", "OK"}
@@ -133,7 +133,7 @@ void tst_Shell::refusals_data()
         << QStringList{"listen", "--tcp", closed} << 2 << "Socket Error:10061 Connection refused\n";
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
-    row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp and --serial");
+    row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp, --tcp-listen, --udp and --serial");
     row("a port without its host", "send --tcp 4001 X", 2, "--tcp wants HOST:PORT");
     row("port 16 is a port", "send --serial 16 X", 2, "Comport 16");
     row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for is not for send");
@@ -150,6 +150,8 @@ void tst_Shell::refusals_data()
                                 << "no display to open the window on; without one use "
                                    "accessterm send, listen, check, answer, checksum or protocol, "
                                    "or start the window with xvfb-run\n";
+    row("a display that does not answer", "-platform xcb -display :4093", 2,
+        "accessterm: the display cannot be opened (");
     row("baud read as the box reads it", "send --serial 1 --baud fast X", 2, "Wrong Boad Rate");
     row("no such device", "send --serial /nonexistent/tty X", 2,
         "/nonexistent/tty: No such device");

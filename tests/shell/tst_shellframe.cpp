@@ -12,7 +12,8 @@ class tst_ShellFrame : public QObject
 private slots:
     void frame_data()
     {
-        QTest::addColumn<QString>("arguments"); // %1 stands for the pseudo-terminal
+        // %1: the pseudo-terminal, %2: a file that is both a check file and a rule
+        QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("asked"); // the frame the line was opened with
@@ -24,14 +25,19 @@ private slots:
                                   << ""
                                   << "8O1";
         QTest::newRow("answer 7E1")
-            << "answer --serial %1 --answers /dev/null --frame 7E1 --for 0.1" << 0 << ""
+            << "answer --serial %1 --answers %2 --frame 7E1 --for 0.1" << 0 << ""
             << "7E1";
         QTest::newRow("8N2 send") << "send --serial %1 --frame 8n2 --wait 50 A" << 1 << ""
                                   << "8N2";
+        // Refused before anything is sent: the line is not even opened.
         QTest::newRow("a byte above 7F under 7 data bits")
-            << "send --serial %1 --frame 7O1 A<80>" << 2
-            << "Nothing sent: byte 80 needs 8 data bits, and the line runs 7O1\n"
-            << "7O1";
+            << "send --serial %1 --frame 7O1 X A<80>" << 2
+            << "Command 2: Nothing sent: byte 80 needs 8 data bits, and the line runs 7O1\n"
+            << "";
+        QTest::newRow("a check value above 7F under 7 data bits")
+            << "check --serial %1 --frame 7E1 --checksum sum8 %2" << 2
+            << "%2 line 1: byte B3 needs 8 data bits, and the line runs 7E1\n"
+            << "";
         QTest::newRow("unknown") << "listen --serial %1 --frame 9X1" << 2
                                  << "accessterm: --frame wants 8N1, 8E1, 8O1, 8M1, 8S1, 7E1, "
                                     "7O1 or 8N2\n"
@@ -55,11 +61,16 @@ private slots:
         env.insert("LD_PRELOAD", TCSETATTR_SHIM);
         env.insert("ACCESSTERM_TCSETATTR_LOG", requests);
         program.setProcessEnvironment(env);
-        program.start(ACCESSTERM_PROGRAM, arguments.replace("%1", pty.slavePath()).split(' '));
+        const QString check = dir.filePath("check");
+        QFile script(check);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("send zz = B\n") &&
+                script.flush());
+        program.start(ACCESSTERM_PROGRAM,
+                      arguments.replace("%1", pty.slavePath()).replace("%2", check).split(' '));
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitCode(), status);
         const QString err = QString::fromUtf8(program.readAllStandardError());
-        QCOMPARE(err.left(error.size()), error);
+        QCOMPARE(err.left(error.size()), error.replace("%2", check));
         // The first request opens the line; a close sets back what it found.
         QFile file(requests);
         const bool read = file.open(QIODevice::ReadOnly);

@@ -43,7 +43,7 @@ private slots:
         row("--tcp h:1 A", "send, listen, check, answer, checksum or protocol comes first");
         row("protocol", "protocol wants \"list\"");
         row("protocol list --hex", "protocol list takes no options");
-        row("send A", "give one of --tcp and --serial");
+        row("send A", "give one of --tcp, --tcp-listen, --udp and --serial");
     }
 
     void bounds()
@@ -69,6 +69,53 @@ private slots:
                                  .arg(int(options.hex))
                                  .arg(options.commands.join(QLatin1Char('|')));
         QTEST(read, "read");
+    }
+
+    void repeatBounds_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("read"); // "repeat every wait stop-on-failure"
+        const auto row = [](const char* arguments, const char* refusal, const char* read = "") {
+            QTest::newRow(arguments) << QString::fromLatin1(arguments)
+                                     << QString::fromLatin1(refusal) << QString::fromLatin1(read);
+        };
+        row("send --tcp h:1 A", "", "1 -1 2000 0");
+        row("send --tcp h:1 --repeat 3 --every 10 A", "", "3 10 1000 0");
+        row("send --tcp h:1 --repeat 1000000 --every reply --wait 5 --stop-on-failure A", "",
+            "1000000 0 5 1");
+        row("send --tcp h:1 --repeat 2 --every 3600000 --wait 3600000 A", "",
+            "2 3600000 3600000 0");
+        row("send --tcp h:1 --repeat 1000001 --every 10 A", "--repeat wants a count of 1 to");
+        row("send --tcp h:1 --repeat 0 --every 10 A", "--repeat wants a count of 1 to");
+        row("send --tcp h:1 --repeat 2 --every 9 A", "--every wants milliseconds, 10 to 3600000");
+        row("send --tcp h:1 --repeat 2 --every 3600001 A", "--every wants");
+        row("send --tcp h:1 --repeat 2 --every replies A", "--every wants");
+        row("send --tcp h:1 --repeat 2 --every 10 --wait 0 A", "--wait wants milliseconds, 1 to");
+        row("send --tcp h:1 --repeat 2 --every 10 --max-reply 9 A", "--max-reply is not for");
+        row("send --tcp h:1 --repeat 2 A", "send wants --repeat and --every together");
+        row("send --tcp h:1 --every 10 A", "send wants --repeat and --every together");
+        row("send --tcp h:1 --stop-on-failure A", "--stop-on-failure is for send --repeat");
+        row("check --tcp h:1 --every 10 f", "--every is not for check");
+        row("check --tcp h:1 --repeat 5000000 f", "", "5000000 -1 2000 0");
+    }
+    void repeatBounds()
+    {
+        QFETCH(QString, arguments);
+        ShellOptions options;
+        QString error;
+        const bool taken = ParseShellOptions(
+            (QStringLiteral("accessterm ") + arguments).split(QLatin1Char(' ')), options, error);
+        QFETCH(QString, refusal);
+        QVERIFY2(taken ? refusal.isEmpty() : !refusal.isEmpty() && error.startsWith(refusal),
+                 qPrintable(error));
+        if (taken)
+            QTEST(QStringLiteral("%1 %2 %3 %4")
+                      .arg(options.repeat)
+                      .arg(options.everyMs)
+                      .arg(options.waitMs)
+                      .arg(int(options.stopOnFailure)),
+                  "read");
     }
 
     void onlyItsWordsAskForTheShell()

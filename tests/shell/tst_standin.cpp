@@ -1,14 +1,17 @@
 // accessterm answer standing in for a controller, and accessterm check and the window's link run
 // against it: each a real process on loopback, or on a pseudo-terminal that echoes.
+#include "answers/AnswerLoop.h"
 #include "support/PtyPair.h"
 #include "support/ShellProcess.h"
 #include "support/Terminal.h"
 
+#include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <optional>
 
@@ -28,13 +31,25 @@ const QByteArray kRules = "# a door controller\n"
                           "^OPEN<0D>$ = <02>OK<03>\n";
 
 // Starts the stand-in on a free loopback port and gives the port once it answers.
-int StartStandIn(ShellProcess& standIn)
+int StartStandIn(ShellProcess& standIn, const char* on = "")
 {
     if (!standIn.outputHas(" rules from "))
         return 0;
     const QRegularExpressionMatch port =
-        QRegularExpression("Answering on 127\\.0\\.0\\.1:(\\d+)").match(standIn.output);
+        QRegularExpression("Answering on " + QString::fromLatin1(on) + "127\\.0\\.0\\.1:(\\d+)")
+            .match(standIn.output);
     return port.captured(1).toInt();
+}
+
+// The port a process names on standard error, once it has.
+int PortOnError(ShellProcess& process, const QString& pattern)
+{
+    QString seen;
+    QRegularExpressionMatch match;
+    (void)QTest::qWaitFor([&] {
+        return (match = QRegularExpression(pattern).match(seen += process.err())).hasMatch();
+    });
+    return match.captured(1).toInt();
 }
 
 } // namespace
@@ -47,8 +62,11 @@ private slots:
     void checkValuesBothWays();
     void windowAgainstStandIn();
     void oneConnectionAtATime();
-    void echoingLineIsHeldToTheRate();
+    void echoingLineEndsTheLoop();
+    void stopWhileAnswering();
     void portInUse();
+    void listenForTheController();
+    void udpAgainstTheStandIn();
 
 private:
     QTemporaryDir m_dir;
@@ -153,22 +171,30 @@ void tst_StandIn::oneConnectionAtATime()
     QVERIFY(port > 0);
     QTcpSocket first;
     QTcpSocket second;
+    QTcpSocket again;
     first.connectToHost(QHostAddress::LocalHost, quint16(port));
     QVERIFY(standIn.outputHas("Connected 127.0.0.1:"));
+    // Another address is refused; the same one again replaces the first, as a controller does.
+    second.bind(QHostAddress("127.0.0.2"));
+    const quint16 secondPort = second.localPort();
     second.connectToHost(QHostAddress::LocalHost, quint16(port));
     QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
-    QVERIFY(standIn.outputHas(": busy"));
-    first.write("A");
+    QVERIFY(standIn.outputHas(QStringLiteral("Refused 127.0.0.2:%1: busy").arg(secondPort)));
+    again.connectToHost(QHostAddress::LocalHost, quint16(port));
+    QVERIFY(again.waitForConnected(5000));
+    QVERIFY(standIn.outputHas(QStringLiteral("Connected 127.0.0.1:%1").arg(again.localPort())));
+    QTRY_COMPARE(first.state(), QAbstractSocket::UnconnectedState);
+    again.write("A");
     QByteArray got;
-    QTRY_COMPARE(got += first.readAll(), QByteArray("B"));
+    QTRY_COMPARE(got += again.readAll(), QByteArray("B"));
     // --for ends it, with the connection still open.
     QCOMPARE(standIn.status(), 0);
 }
 
-void tst_StandIn::echoingLineIsHeldToTheRate()
+void tst_StandIn::echoingLineEndsTheLoop()
 {
     PtyPair line;
-    const QString rules = Write(m_dir, "echo.txt", "PING = PING\n");
+    const QString rules = Write(m_dir, "echo.txt", "PING = PONG\nPONG = PING\n");
     ShellProcess standIn(
         {"answer", "--serial", line.slavePath(), "--answers", rules, "--gap", "5"});
     QVERIFY(standIn.outputHas(" rules from "));
@@ -178,14 +204,29 @@ void tst_StandIn::echoingLineIsHeldToTheRate()
     QVERIFY(QTest::qWaitFor(
         [&] {
             const QByteArray got = line.readExactly(4);
-            answers += got == "PING";
-            return !line.write(got) || standIn.outputHas("paused for a second", 0);
+            answers += got == "PING" || got == "PONG";
+            return !line.write(got) ||
+                   standIn.outputHas("Rules on lines 1 and 2 answered their own answers, sent "
+                                     "back by the peer, 5 times in a row: paused for 10 seconds",
+                                     0);
         },
         10000));
-    QCOMPARE(answers, 20);
-    // After the pause the rule answers again.
-    QVERIFY(line.write("PING"));
-    QCOMPARE(line.readExactly(4), QByteArray("PING"));
+    QCOMPARE(answers, 1 + AnswerLoop::kFedBack);
+}
+
+// Stopped while an answer is still on its way: it ends as asked, and the socket goes quietly.
+void tst_StandIn::stopWhileAnswering()
+{
+    const QString rules = Write(m_dir, "long.txt", "A = " + QByteArray(8 << 20, 'B') + "\n");
+    ShellProcess standIn({"answer", "--listen", "0", "--answers", rules});
+    const int port = StartStandIn(standIn);
+    QTcpSocket host; // reads nothing
+    host.connectToHost(QHostAddress::LocalHost, quint16(port));
+    QVERIFY(host.waitForConnected(5000));
+    host.write("A");
+    QVERIFY(standIn.outputHas("(line 1)"));
+    standIn.process.terminate();
+    QCOMPARE(standIn.status(), 0);
 }
 
 void tst_StandIn::portInUse()
@@ -197,6 +238,56 @@ void tst_StandIn::portInUse()
         {"answer", "--listen", QString::number(taken.serverPort()), "--answers", rules});
     QCOMPARE(standIn.status(), 2);
     QVERIFY(standIn.err().startsWith("Cannot listen on 127.0.0.1:"));
+}
+
+void tst_StandIn::listenForTheController()
+{
+    ShellProcess listen({"listen", "--tcp-listen", "0"});
+    const int port = PortOnError(listen, "Listening on 127\\.0\\.0\\.1:(\\d+)\\n");
+    QVERIFY(port > 0);
+    // The controller calls, closes, and calls again: listening goes on.
+    for (const char* event : {"OPEN", "CARD"}) {
+        QTcpSocket controller;
+        controller.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(controller.waitForConnected(5000));
+        controller.write(event);
+        QVERIFY(listen.outputHas(QStringLiteral("[Input]------") + event + '\n'));
+        controller.disconnectFromHost();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return listen.err().contains("Closed 127.0.0.1:"); }));
+    listen.process.terminate();
+    QCOMPARE(listen.status(), 0);
+    // Nobody within the time given.
+    ShellProcess nobody({"send", "--tcp-listen", "127.0.0.1:0", "--accept-wait", "200", "A"});
+    QCOMPARE(nobody.status(), 1);
+    QVERIFY(nobody.err().endsWith("Nobody connected within 200 ms\n"));
+}
+
+void tst_StandIn::udpAgainstTheStandIn()
+{
+    const QString rules = Write(m_dir, "udp.txt", "^PING$ = PONG\n^E$ = <00>\n");
+    ShellProcess standIn({"answer", "--udp", "0", "--answers", rules});
+    const int port = StartStandIn(standIn, "UDP ");
+    QVERIFY(port > 0);
+    const QString to = QStringLiteral("127.0.0.1:%1").arg(port);
+    ShellProcess send({"send", "--udp", to, "PING", "E"});
+    QCOMPARE(send.status(), 0);
+    QCOMPARE(send.out(),
+             "[Output]------PING\n[Input]------PONG\n[Output]------E\n[Input]------<00>\n");
+    // Each datagram is answered to its sender, whoever that is.
+    QUdpSocket other;
+    QVERIFY(other.bind(QHostAddress("127.0.0.2")));
+    other.writeDatagram("PING", QHostAddress::LocalHost, quint16(port));
+    QTRY_VERIFY(other.hasPendingDatagrams());
+    QCOMPARE(other.receiveDatagram().data(), "PONG");
+    const QString from = QStringLiteral("  (from 127.0.0.2:%1)").arg(other.localPort());
+    QVERIFY(standIn.outputHas("[Input]------PING" + from));
+    // listen shows a sender that is not the controller after the reply.
+    ShellProcess listen({"listen", "--udp", to, "--local-port", "0", "--for", "10"});
+    const int local = PortOnError(listen, "UDP on local port (\\d+),");
+    QVERIFY(local > 0);
+    other.writeDatagram("", QHostAddress::LocalHost, quint16(local));
+    QVERIFY(listen.outputHas("[Input]------" + from + '\n'));
 }
 
 QTEST_MAIN(tst_StandIn)

@@ -1,4 +1,4 @@
-#include "answers/Pattern.h"
+#include "terminal/Pattern.h"
 
 #include <algorithm>
 

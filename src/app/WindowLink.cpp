@@ -1,0 +1,127 @@
+#include "app/WindowLink.h"
+
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "console/frmMain.h"
+#include "links/SerialLink.h"
+#include "links/TcpLink.h"
+
+#include <QTimer>
+
+namespace
+{
+
+// How often to look again whether a reply has finished its settle wait.
+constexpr int kIdlePollMs = 20;
+
+} // namespace
+
+WindowLink::WindowLink(frmMain& window, QObject* parent) : RunLink(parent), m_window(window)
+{
+    SerialLink& serialLink = window.serialLink();
+    TcpLink& tcp = window.tcpLink();
+    // Only the chosen link's traffic is the run's.
+    connect(&serialLink, &SerialLink::BytesRead, this, [this](const QByteArray& bytes) {
+        if (serial())
+            emit BytesRead(bytes);
+    });
+    connect(&tcp, &TcpLink::BytesRead, this, [this](const QByteArray& bytes) {
+        if (!serial())
+            emit BytesRead(bytes);
+    });
+    connect(&serialLink, &SerialLink::ReplyArrived, this,
+            [this](const QByteArray& reply, qint64, bool continued) {
+                ++m_handedOn;
+                if (serial())
+                    emit ReplyArrived(reply, continued);
+            });
+    connect(&tcp, &TcpLink::ReplyArrived, this,
+            [this](const QByteArray& reply, qint64, bool continued) {
+                ++m_handedOn;
+                if (!serial())
+                    emit ReplyArrived(reply, continued);
+            });
+    connect(&serialLink, &SerialLink::PortLost, this, [this](const QString& description) {
+        if (serial())
+            emit Failed(description);
+    });
+    connect(&tcp, &TcpLink::SocketError, this, [this](int number, const QString& description) {
+        if (!serial())
+            emit Failed(QStringLiteral("Socket Error:%1 %2").arg(number).arg(description));
+    });
+    connect(&tcp, &TcpLink::PeerClosed, this, [this, &tcp] {
+        if (!serial())
+            emit PeerClosed(tcp.Winsock1().PeerReset());
+    });
+}
+
+bool WindowLink::serial() const
+{
+    return m_window.controller().transportMode() == TerminalController::kSerialMode;
+}
+
+void WindowLink::Open()
+{
+    QString why;
+    if (serial() && !m_window.serialLink().IsOpen())
+        why = QStringLiteral("Nothing sent: port is not open");
+    else if (!serial() && m_window.tcpLink().GetState() != Winsock::sckConnected)
+        why = QStringLiteral("Connect State:") + TcpLink::StateName(m_window.tcpLink().GetState());
+    // From the event loop, as a link that opens answers.
+    QTimer::singleShot(0, this, [this, why] {
+        if (why.isEmpty())
+            emit Opened();
+        else
+            emit Failed(why);
+    });
+}
+
+bool WindowLink::Send(const QByteArray& bytes)
+{
+    LinkResult sent = LinkResult::Success();
+    if (serial()) {
+        // A byte the frame's data bits cannot carry would arrive as another.
+        const QString why = m_window.controller().frame().tooWide(bytes);
+        sent = why.isEmpty() ? m_window.serialLink().Write(bytes) : LinkResult::Failure(why);
+    } else if (m_window.tcpLink().GetState() == Winsock::sckConnected) {
+        sent = m_window.tcpLink().Send(bytes);
+    } else {
+        m_window.tcpLink().LogSocketState();
+        return false;
+    }
+    if (!sent.ok())
+        m_window.LB().AddLine(QStringLiteral("Nothing sent: ") + sent.description());
+    return sent.ok();
+}
+
+bool WindowLink::gathering() const
+{
+    return serial() ? m_window.serialLink().Gathering() : m_window.tcpLink().Gathering();
+}
+
+void WindowLink::WhenIdle(const std::function<void()>& then)
+{
+    whenIdle(then, m_handedOn);
+}
+
+void WindowLink::whenIdle(const std::function<void()>& then, quint64 handedOn)
+{
+    // A peer that floods leaves no pause: a reply handed on will do.
+    if (!gathering() || m_handedOn != handedOn) {
+        then();
+        return;
+    }
+    QTimer::singleShot(kIdlePollMs, this, [this, then, handedOn] { whenIdle(then, handedOn); });
+}
+
+void WindowLink::SetHandOnAsRead(bool on)
+{
+    // Both, so that a change of transport meanwhile leaves neither handing on.
+    m_window.serialLink().SetHandOnAsRead(on && serial());
+    m_window.tcpLink().SetHandOnAsRead(on && !serial());
+}
+
+bool WindowLink::Sending() const
+{
+    return serial() && m_window.serialLink().MSComm1().OutBufferCount() > 0;
+}

@@ -1,0 +1,19 @@
+#include "find/LineKinds.h"
+
+#include "console/LogLine.h"
+
+std::span<const LineKind> LineKinds()
+{
+    using Kind = LogLine::Kind;
+    static const LineKind kinds[] = {
+        {QStringLiteral("every line"), [](const LogLine&) { return true; }},
+        {QStringLiteral("replies"), [](const LogLine& line) { return line.kind() == Kind::Input; }},
+        {QStringLiteral("commands"),
+         [](const LogLine& line) { return line.kind() == Kind::Output; }},
+        {QStringLiteral("status lines"),
+         [](const LogLine& line) { return line.kind() == Kind::Status; }},
+        {QStringLiteral("failed check values"),
+         [](const LogLine& line) { return line.checkFailed(); }},
+    };
+    return kinds;
+}

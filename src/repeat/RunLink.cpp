@@ -1,0 +1,3 @@
+#include "repeat/RunLink.h"
+
+// The link's signals are generated beside this file.

@@ -1,0 +1,3 @@
+#include "repeat/RunOutput.h"
+
+// The output's signal is generated beside this file.

@@ -1,0 +1,263 @@
+// Finding in the log as the operator does it: the keys and the bar, on a real log view in a
+// window, with lines that come and leave while it searches, and only the matching lines shown.
+#include "console/EventLog.h"
+#include "find/FindBar.h"
+#include "find/LogFind.h"
+#include "find/LogSearch.h"
+#include "find/MatchingLines.h"
+#include "reading/LogActions.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace
+{
+
+// A window holding a log with its actions and the find, and a field to give the focus to.
+struct Window {
+    QWidget window;
+    QLineEdit* other = new QLineEdit(&window);
+    EventLog* log = new EventLog(&window);
+    LogActions* actions = new LogActions(*log);
+    LogFind* find = new LogFind(*log, window);
+    FindBar& bar = find->bar();
+
+    explicit Window(const QStringList& lines = {})
+    {
+        window.resize(500, 330);
+        log->setGeometry(0, 30, 500, 300);
+        for (const QString& line : lines)
+            log->AddLine(line);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTRY_COMPARE(log->logModel().rowCount(), log->count());
+    }
+    template <typename T> T* child(const char* name) { return bar.findChild<T*>(name); }
+    void key(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    }
+    // Opens the bar with Ctrl+F and types the words.
+    void search(const QString& words, int way = 0)
+    {
+        key(Qt::Key_F, Qt::ControlModifier);
+        child<QComboBox>("findWay")->setCurrentIndex(way);
+        bar.words().clear();
+        QTest::keyClicks(&bar.words(), words);
+    }
+    QString current() const { return log->currentIndex().data().toString(); }
+    QStringList shown() const
+    {
+        QStringList rows;
+        for (int row = 0; row < log->model()->rowCount(); ++row)
+            rows << log->model()->index(row, 0).data().toString();
+        return rows;
+    }
+};
+
+} // namespace
+
+class tst_Find : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void nextPreviousAndWrap()
+    {
+        Window w({"alpha", "beta", "alpha 2", "gamma", "ALPHA 3"});
+        int escapes = 0; // another use of Escape in the window, as a repeat's stop
+        connect(new QShortcut(Qt::Key_Escape, &w.window), &QShortcut::activated, this,
+                [&escapes] { ++escapes; });
+        w.other->setFocus();
+        w.search("alpha");
+        QVERIFY(w.find->isOpen());
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 3"));
+        QCOMPARE(w.current(), QStringLiteral("alpha"));
+        const QStringList steps{"2 of 3 alpha 2", "3 of 3 ALPHA 3", "1 of 3, wrapped alpha"};
+        for (const QString& step : steps) {
+            w.key(Qt::Key_Return);
+            QCOMPARE(w.bar.status() + ' ' + w.current(), step);
+        }
+        w.key(Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("3 of 3, wrapped ALPHA 3"));
+        w.key(Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("2 of 3 alpha 2"));
+        w.key(Qt::Key_F3);
+        QCOMPARE(w.bar.status(), QStringLiteral("3 of 3"));
+        // The case asked: the search goes on from the current match, the one left out.
+        w.child<QCheckBox>("findCase")->setChecked(true);
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("2 of 2 alpha 2"));
+        // Escape closes the bar before anything else takes it, and gives the focus back.
+        w.key(Qt::Key_Escape);
+        QVERIFY(!w.find->isOpen() && w.bar.isHidden());
+        QCOMPARE(QApplication::focusWidget(), w.other);
+        QCOMPARE(escapes, 0);
+        w.key(Qt::Key_Escape);
+        QCOMPARE(escapes, 1);
+        // Ctrl+G repeats the last search, the bar open again to say where it stands.
+        w.key(Qt::Key_G, Qt::ControlModifier);
+        QVERIFY(w.find->isOpen());
+        QCOMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("1 of 2, wrapped alpha"));
+        QCOMPARE(QApplication::focusWidget(), w.other);
+        // An error in words, and no match.
+        w.search("(alpha", 1);
+        QVERIFY(w.bar.status().startsWith("pattern does not compile: missing closing"));
+        w.search("delta");
+        QCOMPARE(w.bar.status(), QStringLiteral("no match"));
+        w.key(Qt::Key_Return);
+        QCOMPARE(w.current(), QStringLiteral("alpha"));
+        w.search("42 65", 2); // bytes: only traffic lines stand for bytes
+        QCOMPARE(w.bar.status(), QStringLiteral("no match"));
+        w.log->AddReply("\x42\x65ta", -1);
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(),
+                     QStringLiteral("1 of 1 [Input]------Beta"));
+        w.key(Qt::Key_F3);
+        QCOMPARE(w.bar.status(), QStringLiteral("1 of 1, wrapped"));
+    }
+
+    void startsWhereTheOperatorStandsAndMarksMatches()
+    {
+        QStringList lines;
+        for (int i = 0; i < 200; ++i)
+            lines << (i % 50 == 10 ? QStringLiteral("hit %1").arg(i)
+                                   : QStringLiteral("x %1").arg(i));
+        Window w(lines);
+        // Following the newest: none after the top of the view, so the nearest before it.
+        w.search("hit");
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("4 of 4 hit 160"));
+        // The view stands at the top: the first after it.
+        w.log->scrollToTop();
+        w.search("hit 1");
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("1 of 3 hit 10"));
+        // The current match's row painted apart, another match's marked, a line without none.
+        QImage image = w.log->viewport()->grab().toImage();
+        // Marked: over the width of a few characters, not a sliver.
+        const auto marked = [&](int row, auto colour) {
+            const QRect rect = w.log->visualRect(w.log->model()->index(row, 0));
+            int pixels = 0;
+            for (int x = rect.left(); x < rect.left() + 60; ++x)
+                pixels += colour(image.pixelColor(x, rect.top() + 1));
+            return pixels >= 12;
+        };
+        const auto yellow = [](QColor c) {
+            return c.red() > 200 && c.green() > 200 && c.blue() < 180;
+        };
+        const auto orange = [](QColor c) {
+            return c.red() > 150 && c.blue() < 120 && c.green() < 200;
+        };
+        QVERIFY(marked(10, orange));
+        QVERIFY(!marked(10, yellow));
+        w.key(Qt::Key_Return);
+        QCOMPARE(w.current(), QStringLiteral("hit 110"));
+        w.log->scrollToTop();
+        image = w.log->viewport()->grab().toImage();
+        QVERIFY(marked(10, yellow));
+        QVERIFY(!marked(9, yellow) && !marked(9, orange));
+        // A match far along a long line is scrolled to; one at a line's start back again.
+        w.log->AddLine(QString(3000, 'x') + "far");
+        w.search("far");
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 1"));
+        QTRY_VERIFY(w.log->horizontalScrollBar()->value() > 1000);
+        w.search("hit 10");
+        QTRY_COMPARE(w.current(), QStringLiteral("hit 10"));
+        QTRY_COMPARE(w.log->horizontalScrollBar()->value(), 0);
+    }
+
+    void countWhileLinesComeAndLeave()
+    {
+        Window w;
+        w.log->setLimits(6000, EventLog::kLineBytes);
+        for (int i = 0; i < 10; ++i)
+            w.log->AddLine(QStringLiteral("%1 %2").arg(i % 2 ? "miss" : "hit").arg(i));
+        QTRY_COMPARE(w.log->logModel().rowCount(), 10);
+        w.search("hit");
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("1 of 5 hit 0"));
+        w.log->AddLine("hit 10");
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 6"));
+        // The oldest lines leave: the current one with them, the next match current.
+        while (w.log->logModel().leftLines() < 3)
+            w.log->AddLine("miss");
+        QTRY_COMPARE(w.log->logModel().rowCount(), w.log->count());
+        const QStringList held = w.log->lines().filter(QRegularExpression("^hit"));
+        QVERIFY(held.size() < 6);
+        const LogSearch& search = w.find->search();
+        QCOMPARE(search.found().size(), size_t(held.size()));
+        QCOMPARE(search.current(), search.found().front());
+        QCOMPARE(w.log->record(int(search.indexOf(search.current()))).text(), held.first());
+        QCOMPARE(w.bar.status(), QStringLiteral("1 of %1").arg(held.size()));
+        w.log->Clear();
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("no match"));
+        w.log->AddLine("hit again");
+        QTRY_COMPARE(w.bar.status() + ' ' + w.current(), QStringLiteral("1 of 1 hit again"));
+    }
+
+    void onlyMatchingLinesWithContext()
+    {
+        Window w({"m0", "x1", "x2", "x3", "m4", "x5", "x6", "x7", "x8", "m9"});
+        w.search("m");
+        w.child<QSpinBox>("findContext")->setValue(1);
+        w.child<QCheckBox>("findOnly")->setChecked(true);
+        QCOMPARE(w.log->shownOnly(), &w.find->matching());
+        QCOMPARE(w.shown(), QStringList({"m0", "x1", "x3", "m4", "x5", "x8", "m9"}));
+        const MatchingLines& matching = w.find->matching();
+        QList<int> groups;
+        for (int row = 0; row < matching.rowCount(); ++row)
+            if (matching.startsGroup(row))
+                groups << row;
+        QCOMPARE(groups, QList<int>({2, 5}));
+        // New lines come in as they are shown, with the context after a match.
+        w.log->AddLine("m10");
+        w.log->AddLine("x11");
+        w.log->AddLine("x12");
+        QTRY_COMPARE(w.shown().mid(6), QStringList({"m9", "m10", "x11"}));
+        w.child<QSpinBox>("findContext")->setValue(0);
+        QCOMPARE(w.shown(), QStringList({"m0", "m4", "m9", "m10"}));
+        // What acts on the log acts on what is shown.
+        w.log->setCurrentIndex(w.log->model()->index(1, 0));
+        w.log->setFocus();
+        w.key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("m4"));
+        QTemporaryDir folder;
+        const QString path = folder.filePath("shown%2.log"); // no placeholder to the line
+        w.actions->saveLog(path);
+        QTRY_VERIFY(w.log->lines().last().startsWith("Log saved"));
+        QCOMPARE(w.log->lines().last(),
+                 "Log saved: " + path + " (4 lines, only the lines shown for text \"m\")");
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QStringList texts;
+        for (const QByteArray& line : saved.readAll().split('\n'))
+            texts << QString::fromUtf8(line.mid(25));
+        QCOMPARE(texts, QStringList({"m0", "m4", "m9", "m10", ""}));
+        // Off: the whole log, at the line that was current.
+        w.child<QCheckBox>("findOnly")->setChecked(false);
+        QCOMPARE(w.log->shownOnly(), nullptr);
+        QCOMPARE(w.current(), QStringLiteral("m4"));
+        QCOMPARE(w.log->currentIndex().row(), 4);
+        // On again (the line that says it saved matches too), and closed: the bar takes the
+        // filter with it.
+        w.child<QCheckBox>("findOnly")->setChecked(true);
+        QCOMPARE(w.log->model()->rowCount(), 5);
+        w.key(Qt::Key_Escape);
+        QCOMPARE(w.log->shownOnly(), nullptr);
+    }
+
+    void goToTime()
+    {
+        Window w({"first", "second"});
+        w.key(Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), &w.bar.time());
+        const QDateTime first = QDateTime::fromMSecsSinceEpoch(w.log->record(0).timeMs());
+        QTest::keyClicks(&w.bar.time(), first.toString("hh:mm:ss.zzz"));
+        w.key(Qt::Key_Return);
+        QCOMPARE(w.current(), QStringLiteral("first"));
+        QVERIFY(w.bar.status().startsWith("went to "));
+        w.bar.time().setText("soon");
+        w.key(Qt::Key_Return);
+        QCOMPARE(w.bar.status(),
+                 QStringLiteral("not a time of day: hh:mm, hh:mm:ss or hh:mm:ss.zzz"));
+    }
+};
+
+QTEST_MAIN(tst_Find)
+#include "tst_find.moc"

@@ -1,0 +1,153 @@
+// The repeat's plain parts against a clock the test moves: when sends go and which are skipped,
+// the counts and the verdict's figures, jumps of the clock, and a reply gathered in frames.
+#include "checks/CheckCatalogue.h"
+#include "repeat/RepeatClock.h"
+#include "repeat/RepeatSchedule.h"
+#include "repeat/RepeatTally.h"
+#include "repeat/ReplyGatherer.h"
+#include "terminal/CheckChoice.h"
+
+#include <QtTest>
+
+namespace
+{
+
+class MovedClock : public RepeatClock
+{
+public:
+    qint64 MonotonicMs() const override { return monotonic; }
+    qint64 WallMs() const override { return wall; }
+    qint64 monotonic = 0;
+    qint64 wall = 1'700'000'000'000;
+};
+
+// Frames of the form STX ... ETX, their check failed when they hold an "X".
+class StxEtxCutter : public ReplyCutter
+{
+public:
+    QList<Frame> Feed(QByteArrayView bytes) override
+    {
+        QList<Frame> frames;
+        for (const char c : bytes) {
+            m_frame += c;
+            if (c != '\x03')
+                continue;
+            const bool bad = m_frame.contains('X');
+            frames.append({m_frame, {bad ? "bad" : "good", bad}});
+            m_frame.clear();
+        }
+        return frames;
+    }
+    void Reset() override { m_frame.clear(); }
+
+private:
+    QByteArray m_frame;
+};
+
+} // namespace
+
+class tst_Repeat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void schedule_data()
+    {
+        QTest::addColumn<QList<qint64>>("times");    // when each turn is taken, ms from start
+        QTest::addColumn<QList<qint64>>("expected"); // slot and skipped, pairwise
+        QTest::newRow("on time") << QList<qint64>{0, 10, 20} << QList<qint64>{0, 0, 1, 0, 2, 0};
+        QTest::newRow("late less than an interval")
+            << QList<qint64>{3, 19, 29} << QList<qint64>{0, 0, 1, 0, 2, 0};
+        QTest::newRow("late by an interval: the latest due goes")
+            << QList<qint64>{0, 20, 30} << QList<qint64>{0, 0, 2, 1, 3, 0};
+        QTest::newRow("a long stall: skipped, not made up")
+            << QList<qint64>{0, 10, 75, 80} << QList<qint64>{0, 0, 1, 0, 7, 5, 8, 0};
+    }
+    void schedule()
+    {
+        QFETCH(QList<qint64>, times);
+        QFETCH(QList<qint64>, expected);
+        RepeatSchedule plan(10, 1000);
+        QList<qint64> taken;
+        for (const qint64 at : times) {
+            const RepeatSchedule::Turn turn = plan.Take(1000 + at);
+            taken << turn.slot << turn.skipped;
+            QCOMPARE(plan.NextDue(), 1000 + 10 * (turn.slot + 1));
+        }
+        QCOMPARE(taken, expected);
+    }
+
+    void figuresAndTheirOrder()
+    {
+        using O = RepeatTally::Outcome;
+        RepeatTally tally;
+        QCOMPARE(tally.Figures(1000), "0 sent, 0 answered, 0 without a reply within 1000 ms, 0 "
+                                      "failed their check value, 0 not matched, 0 skipped; no "
+                                      "answer to time");
+        for (qint64 ms = 20; ms >= 1; --ms)
+            tally.Record(O::Answered, ms);
+        tally.Record(O::BadCheck, 41);
+        tally.Record(O::NotMatched, 30);
+        tally.Record(O::NoReply);
+        tally.Skip(3);
+        QCOMPARE(tally.sent(), 23);
+        QCOMPARE(tally.failed(), 3);
+        QCOMPARE(tally.Figures(500), "23 sent, 20 answered, 1 without a reply within 500 ms, 1 "
+                                     "failed their check value, 1 not matched, 3 skipped; answer "
+                                     "1 / 11 / 30 / 41 ms (min / median / p95 / max)");
+        QCOMPARE(tally.Percentile(50), 11); // the 11th of 22 times
+        tally.Record(O::Awaited);
+        tally.ClockJumped(3'599'999); // the clocks read a millisecond apart
+        QVERIFY(tally.Figures(500).contains(", 1 still awaited; answer"));
+        QVERIFY(tally.Figures(500).endsWith("; the clock jumped once, by 3600 s"));
+        tally.ClockJumped(-1'200'000);
+        QVERIFY(tally.Figures(500).endsWith("; the clock jumped 2 times, by 2400 s in all"));
+        QCOMPARE(tally.failed(), 3);
+    }
+
+    void clockJumps()
+    {
+        MovedClock clock;
+        QCOMPARE(clock.TakeJump(), 0); // the first look only notes where the clocks stand
+        clock.monotonic += 60'000;
+        clock.wall += 61'500; // drift and the time taken to read: no jump
+        QCOMPARE(clock.TakeJump(), 0);
+        clock.monotonic += 1000;
+        clock.wall += 3'601'000;               // suspended for an hour
+        QCOMPARE(clock.TakeJump(), 3'601'500); // the drift before it included
+        QCOMPARE(clock.TakeJump(), 0);
+        clock.wall -= 5000; // the time set back
+        QCOMPARE(clock.TakeJump(), -5000);
+    }
+
+    void gatheredInBurstsOrFrames()
+    {
+        CheckChoice checks;
+        checks.choose(FindCheck("xor"));
+        ReplyGatherer gatherer(checks);
+        QVERIFY(!gatherer.Add("OK") && !gatherer.Add("\x05") && !gatherer.isEmpty());
+        QCOMPARE(gatherer.Check().verdict, "xor 05, expected 04");
+        QCOMPARE(gatherer.Take(), "OK\x05");
+        QVERIFY(gatherer.isEmpty() && !gatherer.Check().failed);
+        // With a cutter the reply is complete with its first frame, its check the frames' own.
+        StxEtxCutter cutter;
+        gatherer.SetCutter(&cutter);
+        QVERIFY(!gatherer.Add("\x02"
+                              "A"));
+        QVERIFY(gatherer.Add("B\x03\x02"));
+        QCOMPARE(gatherer.frames(), 1);
+        QVERIFY(gatherer.Add("X\x03\x02"
+                             "C\x03"));
+        QCOMPARE(gatherer.frames(), 3);
+        QCOMPARE(gatherer.Check().verdict, "bad");
+        QCOMPARE(gatherer.Take(), "\x02"
+                                  "AB\x03\x02X\x03\x02"
+                                  "C\x03");
+        QVERIFY(gatherer.Add("\x02"
+                             "D\x03") &&
+                gatherer.Check().verdict == "good");
+    }
+};
+
+QTEST_MAIN(tst_Repeat)
+#include "tst_repeat.moc"

@@ -1,6 +1,7 @@
 #include "shell/ShellDecode.h"
 
 #include "shell/ShellOutput.h"
+#include "shell/ShellText.h"
 #include "terminal/OsdpCap.h"
 #include "terminal/ProtocolCatalogue.h"
 #include "terminal/SessionDecoder.h"
@@ -19,6 +20,11 @@ namespace
 constexpr qsizetype kTraceLineAtMost = 1 << 20;
 constexpr qsizetype kReadPiece = 64 << 10;
 
+std::string Utf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
 // The decoded lines, written a batch at a time: a saved session runs to millions of lines.
 class DecodedOutput
 {
@@ -30,21 +36,26 @@ public:
     void Write(std::vector<DecodedPiece>& pieces)
     {
         for (const DecodedPiece& piece : pieces) {
-            if (!m_batch.isEmpty())
-                m_batch += QLatin1Char('\n');
+            QString line = piece.Line(m_hex);
             if (m_timed)
-                m_batch += QDateTime::fromMSecsSinceEpoch(piece.piece.firstMs)
-                               .toString(QStringLiteral("hh:mm:ss.zzz  "));
-            m_batch += piece.Line(m_hex);
+                line.prepend(QDateTime::fromMSecsSinceEpoch(piece.piece.firstMs)
+                                 .toString(QStringLiteral("hh:mm:ss.zzz  ")));
+            // Controls become tokens, as in every line of the shell, but for the tab before
+            // the summary.
+            const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+            m_batch += WithControlsAsTokens(Utf8(tab < 0 ? line : line.first(tab)));
+            if (tab >= 0)
+                m_batch += '\t' + WithControlsAsTokens(Utf8(line.sliced(tab + 1)));
+            m_batch += '\n';
         }
         pieces.clear();
-        if (m_batch.size() >= kReadPiece)
+        if (m_batch.size() >= size_t(kReadPiece))
             Flush();
     }
     bool Flush()
     {
-        if (!m_batch.isEmpty())
-            m_output.Line(m_batch);
+        if (!m_batch.empty())
+            m_output.Lines(m_batch);
         m_batch.clear();
         return m_output.ok();
     }
@@ -52,7 +63,7 @@ public:
 private:
     ShellOutput& m_output;
     bool m_hex, m_timed;
-    QString m_batch;
+    std::string m_batch;
 };
 
 } // namespace

@@ -7,7 +7,8 @@
 
 ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                          QObject* parent)
-    : QObject(parent), m_options(options), m_link(link), m_output(output)
+    : QObject(parent), m_options(options), m_link(link), m_output(output),
+      m_trace(QStringLiteral("accessterm " ACCESSTERM_VERSION))
 {
     m_for.setSingleShot(true);
     connect(&m_for, &QTimer::timeout, this, [this] { Stop(); });
@@ -21,6 +22,12 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
                 return;
             m_output.Reply(ShellOutput::LocalTime() + (continued ? kContinuedMarker : kInputMarker),
                            reply, m_options.hex, FromSender(m_link.Sender()));
+            // Heard, not sent nor received by a party: the format's "trace".
+            if (m_trace.isOpen() && !m_trace.Write(SessionStream::Trace, reply)) {
+                m_output.Error(m_options.trace + QStringLiteral(" not written: ") +
+                               m_trace.errorString());
+                finish(2);
+            }
         });
     connect(&m_link, &ShellLink::PeerClosed, this, [this](bool reset) {
         // Listening for the controller goes on: it calls again.
@@ -42,6 +49,10 @@ ShellListen::ShellListen(const ShellOptions& options, ShellLink& link, ShellOutp
 
 void ShellListen::Start()
 {
+    if (!m_options.trace.isEmpty() && !m_trace.Open(m_options.trace)) {
+        m_output.Error(m_options.trace + QStringLiteral(" not written: ") + m_trace.errorString());
+        return finish(2);
+    }
     // Listening, the time runs from the start, whether anyone calls or not.
     if (m_options.net == ShellOptions::Net::TcpServer && m_options.forMs >= 0)
         m_for.start(m_options.forMs);

@@ -4,13 +4,16 @@
 #include <QObject>
 #include <QTimer>
 
+#include "terminal/OsdpCap.h"
+
 class ShellLink;
 class ShellOutput;
 struct ShellOptions;
 
 // accessterm listen: every reply burst as it comes, as the log's "[Input]------" line after its
 // local time (a burst over a line long in continuation lines, each with its time), until the time
-// given has passed, the peer closes or a stop signal comes.
+// given has passed, the peer closes or a stop signal comes. With --trace, each burst is also a
+// record of an OSDP trace.
 class ShellListen : public QObject
 {
     Q_OBJECT
@@ -36,5 +39,6 @@ private:
     ShellLink& m_link;
     ShellOutput& m_output;
     QTimer m_for;
+    OsdpCapWriter m_trace;
     bool m_finished = false;
 };

@@ -3,6 +3,7 @@
 #include "repeat/CheckRun.h"
 #include "shell/ShellAnswer.h"
 #include "shell/ShellChecksum.h"
+#include "shell/ShellDecode.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
@@ -56,8 +57,15 @@ int RunShell(int argc, char* argv[])
 
     if (options.mode == ShellOptions::Mode::Checksum)
         return RunChecksum(options, output);
+    if (options.mode == ShellOptions::Mode::Protocol && options.protocolAction == "show")
+        return RunProtocolShow(options.protocol, output);
+    if (options.mode == ShellOptions::Mode::Protocol && options.protocolAction == "check")
+        return RunProtocolCheck(options.protocol, output);
     if (options.mode == ShellOptions::Mode::Protocol)
         return RunProtocolList(output);
+    if (options.mode == ShellOptions::Mode::Decode)
+        return RunDecode(
+            {options.protocol, options.input, options.raw, options.osdpcap, options.hex}, output);
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;

@@ -83,6 +83,18 @@ struct ShellOptionTable {
                                 QStringLiteral("NAME")};
     QCommandLineOption all{QStringLiteral("all"),
                            QStringLiteral("checksum: every check value of the catalogue.")};
+    QCommandLineOption protocol{QStringLiteral("protocol"),
+                                QStringLiteral("decode: the protocol, by its name or its "
+                                               "description file."),
+                                QStringLiteral("NAME|FILE")};
+    QCommandLineOption raw{QStringLiteral("raw"),
+                           QStringLiteral("decode: the input is the bytes themselves.")};
+    QCommandLineOption osdpcap{QStringLiteral("osdpcap"),
+                               QStringLiteral("decode: the input is an OSDP trace (OSDPCAP).")};
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("listen: also write what is heard as an OSDP trace "
+                                            "(OSDPCAP)."),
+                             QStringLiteral("FILE")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 

@@ -69,7 +69,6 @@ void SessionTextReader::Part(QByteArrayView text, bool first, bool last)
     if (first) {
         ++m_number;
         m_utf8.resetState();
-        m_text.clear();
         m_nibble = -1;
         SessionStream stream = SessionStream::Input;
         const qsizetype start = TextStart(text, stream);

@@ -48,7 +48,7 @@ private slots:
                                    "# a field\nfield X u17\n");
         Write(folder + "/osdp.txt", Gate);
         Write(folder + "/big.txt", QByteArray(ProtocolCatalogue::kDescriptionAtMost + 1, '#'));
-        Write(folder + "/latin.TXT", "# T\xFCr\n" + Gate);
+        Write(folder + "/latin.TXT", "\n# T\xFCr\n" + Gate);
         Write(folder + "/notes.md", Gate);
         QVERIFY(::mkfifo(QFile::encodeName(folder + "/pipe.txt").constData(), 0600) == 0);
         ProtocolCatalogue catalogue(folder);
@@ -68,7 +68,7 @@ private slots:
                            "Protocols/bad.txt line 7: \"u17\" is not a field type",
                            "Protocols/big.txt not read: 65537 bytes, more than the 64 KiB read "
                            "at most",
-                           "Protocols/latin.TXT line 1: not UTF-8 text",
+                           "Protocols/latin.TXT line 2: not UTF-8 text",
                            "Protocols/osdp.txt: \"osdp\" is the name of a protocol built in",
                            "Protocols/pipe.txt not read: a named pipe, not a regular file",
                        }));

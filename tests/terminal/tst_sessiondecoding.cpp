@@ -66,6 +66,9 @@ private slots:
             << QByteArray("[Output]------A B\n[Input]------06\n[Input]------02 4F 4B\t\n"
                           "[Input]------06\n")
             << QStringList({"O:41 20 42", "I:30 36", "I:02 4F 4B", "I:06"});
+        QTest::newRow("a summary after an open <")
+            << QByteArray("[Input]------a<\tx\n[Input]------b\n")
+            << QStringList({"I:61 3C", "I:62"});
         QTest::newRow("saved log with CR LF")
             << QByteArray("12:00:00.000  Open Comport\r\n[Input]------<06>\r\n")
             << QStringList({"I:06"});
@@ -101,8 +104,11 @@ private slots:
         QCOMPARE(problems, QStringList({"line 1: character U+20AC \"€\" at position 1 has no "
                                         "byte in the code page"}));
         // A line not read back is passed over whole, however long.
-        const QByteArray euro = "[Input]------\xE2\x82\xAC" + QByteArray(300000, 'A') + "\n";
+        const QByteArray euro = "[Input]------\xE2\x82\xAC" + QByteArray(300000, 'A') +
+                                "\n[Input]------a<b\xE2\x82\xAC\n";
         QCOMPARE(ReadBack(euro, euro.size(), &problems), QStringList());
+        QVERIFY(problems.size() == 2 && problems[1].startsWith("line 2: character U+20AC \"€\" at "
+                                                               "position 4 "));
         const QByteArray hex = "[Input]------02 4F 0\n[Input]------06\n";
         QCOMPARE(ReadBack(hex, hex.size(), &problems), QStringList({"I:02 4F", "I:06"}));
         QCOMPARE(problems, QStringList({"line 1: a hex digit without its pair"}));

@@ -90,7 +90,8 @@ std::optional<OsdpCapRecord> ReadOsdpCapLine(QByteArrayView line, QString* why)
     OsdpCapRecord record;
     const std::optional<qint64> sec = Whole(object.value(QLatin1String("timeSec")));
     const std::optional<qint64> nano = Whole(object.value(QLatin1String("timeNano")));
-    if (!sec || !nano || *nano > 999999999)
+    // Times past the year 9999 are no clock's: refused before they overflow in milliseconds.
+    if (!sec || !nano || *sec > 253402300799 || *nano > 999999999)
         return Refuse(why, QStringLiteral("no timeSec and timeNano"));
     record.timeSec = *sec;
     record.timeNano = qint32(*nano);

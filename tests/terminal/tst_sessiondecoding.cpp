@@ -178,7 +178,10 @@ private slots:
         for (const char* wrong :
              {"{\"timeSec\":\"1\",\"timeNano\":\"2\",\"io\":\"sideways\",\"data\":\"\"}",
               "{\"timeSec\":\"1\",\"timeNano\":\"2\",\"io\":\"input\",\"data\":\"5\"}",
-              "{\"timeSec\":\"x\",\"timeNano\":\"2\",\"io\":\"input\",\"data\":\"\"}", "[1]", "{"})
+              "{\"timeSec\":\"x\",\"timeNano\":\"2\",\"io\":\"input\",\"data\":\"\"}",
+              "{\"timeSec\":\"253402300800\",\"timeNano\":\"2\",\"io\":\"input\","
+              "\"data\":\"\"}",
+              "[1]", "{"})
             QVERIFY2(!ReadOsdpCapLine(wrong, &why) && !why.isEmpty(), wrong);
         // Written and read back equal, in the tools' order of the fields.
         OsdpCapRecord record{1765339776,

@@ -48,19 +48,22 @@ private slots:
                                    "# a field\nfield X u17\n");
         Write(folder + "/osdp.txt", Gate);
         Write(folder + "/big.txt", QByteArray(ProtocolCatalogue::kDescriptionAtMost + 1, '#'));
+        Write(folder + "/edge.txt",
+              Gate + QByteArray(ProtocolCatalogue::kDescriptionAtMost - Gate.size() - 1, '#') +
+                  "\n");
         Write(folder + "/latin.TXT", "\n# T\xFCr\n" + Gate);
         Write(folder + "/notes.md", Gate);
         QVERIFY(::mkfifo(QFile::encodeName(folder + "/pipe.txt").constData(), 0600) == 0);
         ProtocolCatalogue catalogue(folder);
         QSignalSpy problems(&catalogue, &ProtocolCatalogue::Problem);
         QCOMPARE(Names(catalogue.Entries()),
-                 QStringList({"osdp", "modbus-rtu", "stx-etx-bcc", "bad!", "big!", "gate", "latin!",
-                              "osdp!", "pipe!"}));
+                 QStringList({"osdp", "modbus-rtu", "stx-etx-bcc", "bad!", "big!", "edge", "gate",
+                              "latin!", "osdp!", "pipe!"}));
         const QList<ProtocolEntry>& entries = catalogue.Entries();
         QCOMPARE(entries[0].origin, QStringLiteral("built in"));
-        QCOMPARE(entries[5].origin, folder + "/gate.txt");
-        QCOMPARE(entries[5].title, QStringLiteral("Gate 3"));
-        QCOMPARE(entries[5].text, QString::fromUtf8(Gate));
+        QCOMPARE(entries[6].origin, folder + "/gate.txt");
+        QCOMPARE(entries[6].title, QStringLiteral("Gate 3"));
+        QCOMPARE(entries[6].text, QString::fromUtf8(Gate));
         QStringList told;
         for (const QList<QVariant>& problem : problems)
             told << problem[0].toString();
@@ -85,7 +88,7 @@ private slots:
         QCOMPARE(problems.last()[0].toString(),
                  QStringLiteral("Protocols/gate.txt line 6: \"u17\" is not a field type"));
         QCOMPARE(Names(catalogue.Entries()),
-                 QStringList({"osdp", "modbus-rtu", "stx-etx-bcc", "bad", "gate!", "latin!",
+                 QStringList({"osdp", "modbus-rtu", "stx-etx-bcc", "bad", "edge", "gate!", "latin!",
                               "osdp!", "pipe!"}));
     }
 

@@ -111,6 +111,8 @@ private slots:
         QCOMPARE(catalogue.Find(dir.filePath("none.txt")).refusal,
                  dir.filePath("none.txt") + " not read: no such file");
         QVERIFY(!catalogue.Find(dir.path()).ok());
+        QCOMPARE(ProtocolCatalogue::ReadText("title x\n\xFF", "x", "x.txt").refusal,
+                 QStringLiteral("x.txt line 2: not UTF-8 text"));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "protocol/ProtocolDescription.h"
 
+#include <algorithm>
+
 bool FieldSpec::numeric() const
 {
     switch (type) {
@@ -40,10 +42,21 @@ std::string Description::start() const
 
 int Description::FindField(std::string_view name, const MessageSpec* message) const
 {
+    // The fields are kept in the order read: the frame's own first, then each message's in turn,
+    // so a message's own are found without going through every other message's.
     const int own = message ? int(message - messages.data()) : -1;
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-        if (fields[f].name == name && (fields[f].message == -1 || fields[f].message == own))
-            return int(f);
+    const auto before = [](const FieldSpec& field, int m) { return field.message < m; };
+    const auto frameEnd = std::lower_bound(fields.begin(), fields.end(), 0, before);
+    for (auto f = fields.begin(); f != frameEnd; ++f) {
+        if (f->name == name)
+            return int(f - fields.begin());
+    }
+    if (own < 0)
+        return -1;
+    for (auto f = std::lower_bound(frameEnd, fields.end(), own, before);
+         f != fields.end() && f->message == own; ++f) {
+        if (f->name == name)
+            return int(f - fields.begin());
     }
     return -1;
 }

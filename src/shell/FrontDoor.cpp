@@ -15,7 +15,7 @@ namespace
 {
 
 const char kWithoutDisplay[] = "without one use accessterm send, listen, check, answer, "
-                               "checksum or protocol, or start the window with xvfb-run";
+                               "checksum, protocol or decode, or start the window with xvfb-run";
 
 struct HeldMessage {
     QtMsgType type;
@@ -51,7 +51,7 @@ std::optional<int> TurnedAwayFromWindow(int argc, char* argv[])
     if (argc > 1 && argv[1][0] != '-') {
         std::fprintf(stderr,
                      "accessterm: \"%s\" is not a command: the commands are send, listen, check, "
-                     "answer, checksum and protocol\n%s",
+                     "answer, checksum, protocol and decode\n%s",
                      WithControlsAsTokens(argv[1]).c_str(), qUtf8Printable(ShellUsage()));
         return 2;
     }

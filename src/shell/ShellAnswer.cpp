@@ -7,7 +7,6 @@
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
-#include "terminal/BuiltinProtocols.h"
 #include "terminal/GivenFileRead.h"
 #include "terminal/ReplyCheck.h"
 #include "terminal/TerminalFolders.h"
@@ -48,8 +47,8 @@ ShellAnswer::ShellAnswer(const ShellOptions& options, ShellOutput& output, QObje
     });
     m_checks.choose(FindCheck(options.check.toStdString()));
     if (!options.protocol.isEmpty()) {
-        m_frames = new ShellFrames(BuiltinProtocols::Find(options.protocol), Direction::Command,
-                                   output, options.hex, true, this);
+        m_frames = new ShellFrames(options.description, Direction::Command, output, options.hex,
+                                   true, this);
         connect(m_frames, &ShellFrames::PieceRead, this, &ShellAnswer::frameRead);
     }
 }

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "terminal/OsdpCap.h"
+
 class ShellFrames;
 class ShellLink;
 class ShellOutput;
@@ -12,7 +14,8 @@ struct ShellOptions;
 // accessterm listen: every reply burst as it comes, as the log's "[Input]------" line after its
 // local time (a burst over a line long in continuation lines, each with its time), until the time
 // given has passed, the peer closes or a stop signal comes. With a protocol, every frame as it is
-// cut, on a line of its own with its summary.
+// cut, on a line of its own with its summary. With --trace, each burst is also a record of an
+// OSDP trace.
 class ShellListen : public QObject
 {
     Q_OBJECT
@@ -32,6 +35,7 @@ signals:
     void Finished(int status);
 
 private:
+    void trace(const QByteArray& bytes);
     void finish(int status);
 
     const ShellOptions& m_options;
@@ -39,5 +43,6 @@ private:
     ShellOutput& m_output;
     QTimer m_for;
     ShellFrames* m_frames = nullptr; // with a protocol
+    OsdpCapWriter m_trace;
     bool m_finished = false;
 };

@@ -3,6 +3,7 @@
 #include "repeat/CheckRun.h"
 #include "shell/ShellAnswer.h"
 #include "shell/ShellChecksum.h"
+#include "shell/ShellDecode.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellListen.h"
 #include "shell/ShellOptions.h"
@@ -11,8 +12,9 @@
 #include "shell/ShellRepeat.h"
 #include "shell/ShellSend.h"
 #include "shell/ShellSendFrames.h"
-#include "terminal/BuiltinProtocols.h"
+#include "terminal/ProtocolCatalogue.h"
 #include "terminal/StopSignals.h"
+#include "terminal/TerminalFolders.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -58,8 +60,24 @@ int RunShell(int argc, char* argv[])
 
     if (options.mode == ShellOptions::Mode::Checksum)
         return RunChecksum(options, output);
+    if (options.mode == ShellOptions::Mode::Protocol && options.protocolAction == "show")
+        return RunProtocolShow(options.protocol, output);
+    if (options.mode == ShellOptions::Mode::Protocol && options.protocolAction == "check")
+        return RunProtocolCheck(options.protocol, output);
     if (options.mode == ShellOptions::Mode::Protocol)
         return RunProtocolList(output);
+    if (options.mode == ShellOptions::Mode::Decode)
+        return RunDecode(
+            {options.protocol, options.input, options.raw, options.osdpcap, options.hex}, output);
+
+    if (!options.protocol.isEmpty()) {
+        const ProtocolEntry protocol = ProtocolCatalogue(ProtocolFolder()).Find(options.protocol);
+        if (!protocol.ok()) {
+            output.Error(QStringLiteral("accessterm: ") + protocol.refusal);
+            return 2;
+        }
+        options.description = protocol.description;
+    }
 
     // Installed before the link opens, so a stop at any time closes it cleanly.
     StopSignals stop;
@@ -87,7 +105,7 @@ int RunShell(int argc, char* argv[])
             };
         CheckRun check(asked, link, output);
         if (!options.protocol.isEmpty())
-            check.SetProtocol(BuiltinProtocols::Find(options.protocol));
+            check.SetProtocol(options.description);
         QObject::connect(&check, &CheckRun::Finished, &QCoreApplication::exit);
         QObject::connect(&stop, &StopSignals::stopRequested, &check,
                          qOverload<int>(&CheckRun::Stop));

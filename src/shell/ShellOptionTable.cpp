@@ -11,13 +11,14 @@ const char kSynopsis[] =
     "                  [--expect PATTERN]... COMMAND...\n"
     "  accessterm send ... --repeat N --every MS|reply [--wait MS] [--stop-on-failure] COMMAND...\n"
     "  accessterm listen (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
-    "                  [--for SECONDS] [--hex]\n"
+    "                  [--for SECONDS] [--hex] [--trace FILE]\n"
     "  accessterm check (--tcp HOST:PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                   [--repeat N] [--commands FILE] [--checksum NAME] FILE\n"
     "  accessterm answer (--listen [HOST:]PORT | --serial PORT [--baud RATE] [--frame FRAME])\n"
     "                    [--answers FILE] [--gap MS] [--for SECONDS] [--checksum NAME]\n"
     "  accessterm checksum (NAME | --all) COMMAND...\n"
-    "  accessterm protocol list\n"
+    "  accessterm protocol (list | show NAME | check FILE)\n"
+    "  accessterm decode (--protocol NAME|FILE [--raw] | --osdpcap) [--hex] [FILE]\n"
     "  accessterm                 (no arguments) opens the window\n"
     "  send, listen, check and answer also take --protocol NAME (not with --checksum or\n"
     "  send --repeat).\n"
@@ -42,9 +43,19 @@ const char kDescription[] =
     "checksum prints each COMMAND with the value of NAME where it goes, as send --checksum sends\n"
     "it; with --all, per command a line for each name: the value, and \"fits\" when the command\n"
     "already carries it.\n"
-    "protocol list names the protocols built in, one a line: the name, then what it is.\n"
+    "protocol list names the protocols, one a line: the name, what it is, where it comes from\n"
+    "(built in, or a file NAME.txt in the folder Protocols beside Commands.TXT); show prints\n"
+    "one's description; check reads a description file and names its mistake and line (exit 2).\n"
+    "decode cuts the frames of a saved session (FILE, or standard input) by the protocol and\n"
+    "prints them one a line, a tab and the summary after each; bytes that are no frame as they\n"
+    "are. It reads the bytes themselves (--raw), an OSDP trace (--osdpcap, OSDP unless told), or\n"
+    "the [Output]/[Input] lines of a saved log or of this program's output, or a SaveFile.TXT.\n"
+    "Text is read back through the notation, lossy where the text was (a reply's own \"<0D>\"\n"
+    "reads as the byte 0D; 80-9F print as <hh>): --raw and --hex output are exact. A line not\n"
+    "read back is named on standard error (exit 1).\n"
     "listen prints every reply burst with its local time until SECONDS have passed, the peer\n"
-    "closes, or SIGINT or SIGTERM comes (exit 0).\n"
+    "closes, or SIGINT or SIGTERM comes (exit 0); with --trace, each burst is also a record of\n"
+    "an OSDP trace in FILE (io \"trace\").\n"
     "check runs the steps of FILE (send, use, expect, wait) and prints ok or not ok for each\n"
     "expect (exit 1 when one failed). answer stands in for a controller: each burst that an\n"
     "Answers.TXT rule (PATTERN = REPLY) finds is answered. With --checksum, check and answer\n"
@@ -72,11 +83,12 @@ ShellOptionTable::ShellOptionTable()
         QString::fromLatin1(kDescription).arg(QString::fromLatin1(kSynopsis)));
     parser.addOptions({tcp, serial, baud, frame, wait, maxReply, forTime, checksum, all, hex,
                        expect, repeat, every, stopOnFailure, commands, listen, answers, gap});
+    parser.addOptions({protocol, raw, osdpcap, trace});
     // Named short: the parser cuts a name wider than its column in the middle of a word.
     parser.addPositionalArgument(
-        QStringLiteral("MODE"),
-        QStringLiteral("send, listen, check, answer, checksum or protocol."));
-    parser.addOptions({tcpListen, acceptWait, udp, localPort, protocol});
+        QStringLiteral("MODE"), QStringLiteral("send, listen, check, answer, checksum, protocol or "
+                                               "decode."));
+    parser.addOptions({tcpListen, acceptWait, udp, localPort});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("send: a command in the notation, such as "
                                                 "\"AB<02>C<0D>\"."),
@@ -87,8 +99,8 @@ QString ShellHelpText()
 {
     // The parser names the program by the path it was started with.
     const QString text = ShellOptionTable().parser.helpText();
-    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum|protocol "
-                          "[COMMAND...|FILE|list]\n") +
+    return QStringLiteral("Usage: accessterm [options] send|listen|check|answer|checksum|protocol|"
+                          "decode [COMMAND...|FILE|list]\n") +
            text.section(QLatin1Char('\n'), 1);
 }
 

@@ -86,8 +86,17 @@ struct ShellOptionTable {
     QCommandLineOption protocol{QStringLiteral("protocol"),
                                 QStringLiteral("send, listen, check, answer: cut what is read "
                                                "into this protocol's frames, each on a line with "
-                                               "its summary, and complete what is sent."),
-                                QStringLiteral("NAME")};
+                                               "its summary, and complete what is sent; decode: "
+                                               "the protocol. A name or a description file."),
+                                QStringLiteral("NAME|FILE")};
+    QCommandLineOption raw{QStringLiteral("raw"),
+                           QStringLiteral("decode: the input is the bytes themselves.")};
+    QCommandLineOption osdpcap{QStringLiteral("osdpcap"),
+                               QStringLiteral("decode: the input is an OSDP trace (OSDPCAP).")};
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("listen: also write what is heard as an OSDP trace "
+                                            "(OSDPCAP)."),
+                             QStringLiteral("FILE")};
     QCommandLineOption hex{QStringLiteral("hex"),
                            QStringLiteral("Print replies as upper-case hex pairs.")};
 

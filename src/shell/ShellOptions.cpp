@@ -4,7 +4,6 @@
 
 #include "checks/CheckCatalogue.h"
 #include "repeat/RepeatPlan.h"
-#include "terminal/BuiltinProtocols.h"
 #include "terminal/Pattern.h"
 #include "terminal/TrafficLines.h"
 
@@ -64,8 +63,8 @@ bool IsShellCommand(int argc, char* argv[])
 {
     if (argc < 2)
         return false;
-    for (const char* word : {"send", "listen", "check", "answer", "checksum", "protocol", "--help",
-                             "-h", "-?", "--help-all", "--version", "-v"}) {
+    for (const char* word : {"send", "listen", "check", "answer", "checksum", "protocol", "decode",
+                             "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
         if (std::strcmp(argv[1], word) == 0)
             return true;
     }
@@ -98,16 +97,40 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     const QHash<QString, Mode> modes{
         {QStringLiteral("send"), Mode::Send},         {QStringLiteral("listen"), Mode::Listen},
         {QStringLiteral("check"), Mode::Check},       {QStringLiteral("answer"), Mode::Answer},
-        {QStringLiteral("checksum"), Mode::Checksum}, {QStringLiteral("protocol"), Mode::Protocol}};
+        {QStringLiteral("checksum"), Mode::Checksum}, {QStringLiteral("protocol"), Mode::Protocol},
+        {QStringLiteral("decode"), Mode::Decode}};
     if (!modes.contains(mode))
-        return refuse(
-            QStringLiteral("send, listen, check, answer, checksum or protocol comes first"));
+        return refuse(QStringLiteral(
+            "send, listen, check, answer, checksum, protocol or decode comes first"));
     options.mode = modes.value(mode);
     if (options.mode == Mode::Protocol) {
         if (!parser.optionNames().isEmpty())
-            return refuse(QStringLiteral("protocol list takes no options"));
-        if (words != QStringList{QStringLiteral("list")})
-            return refuse(QStringLiteral("protocol wants \"list\""));
+            return refuse(QStringLiteral("protocol takes no options"));
+        options.protocolAction = words.value(0);
+        options.protocol = words.value(1);
+        if (words != QStringList{QStringLiteral("list")} &&
+            (words.size() != 2 || (options.protocolAction != QLatin1String("show") &&
+                                   options.protocolAction != QLatin1String("check"))))
+            return refuse(
+                QStringLiteral("protocol wants \"list\", \"show NAME\" or \"check FILE\""));
+        return true;
+    }
+    if (options.mode == Mode::Decode) {
+        for (const QString& name : parser.optionNames()) {
+            if (!QStringList{"protocol", "raw", "osdpcap", "hex"}.contains(name))
+                return refuse(QStringLiteral("--%1 is not for decode").arg(name));
+        }
+        options.protocol = parser.value(p.protocol);
+        options.raw = parser.isSet(p.raw);
+        options.osdpcap = parser.isSet(p.osdpcap);
+        options.hex = parser.isSet(p.hex);
+        if (options.raw && options.osdpcap)
+            return refuse(QStringLiteral("give one of --raw and --osdpcap"));
+        if (options.protocol.isEmpty() && !options.osdpcap)
+            return refuse(QStringLiteral("decode wants --protocol NAME or FILE"));
+        if (words.size() > 1)
+            return refuse(QStringLiteral("decode reads one FILE"));
+        options.input = words.value(0);
         return true;
     }
     const bool send = options.mode == Mode::Send;
@@ -150,7 +173,10 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         {&p.acceptWait, bits({Mode::Send, Mode::Listen, Mode::Check})},
         {&p.udp, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})},
         {&p.localPort, bits({Mode::Send, Mode::Listen, Mode::Check})},
-        {&p.protocol, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer})}};
+        {&p.trace, bits({Mode::Listen})},
+        {&p.protocol, bits({Mode::Send, Mode::Listen, Mode::Check, Mode::Answer, Mode::Decode})},
+        {&p.raw, bits({Mode::Decode})},
+        {&p.osdpcap, bits({Mode::Decode})}};
     for (const auto& [option, modes] : modesOf) {
         if (parser.isSet(*option) && !(modes & (1 << int(options.mode))))
             return refuse(
@@ -158,11 +184,8 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     }
 
     if (parser.isSet(p.protocol)) {
+        // Read by the mode: a name may be one of the engineer's descriptions.
         options.protocol = parser.value(p.protocol);
-        const QStringList names = BuiltinProtocols::Names();
-        if (!names.contains(options.protocol))
-            return refuse(QStringLiteral("no protocol is called \"%1\"; the names are: %2")
-                              .arg(options.protocol, names.join(QStringLiteral(", "))));
         // The protocol's frames carry their own check value; a round of sends counts bursts.
         if (parser.isSet(p.checksum))
             return refuse(QStringLiteral("--checksum is not for --protocol: the protocol has its "
@@ -301,6 +324,7 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
     options.commandsFile = parser.value(p.commands);
     options.answersFile = parser.value(p.answers);
     options.hex = parser.isSet(p.hex);
+    options.trace = parser.value(p.trace);
     options.expect = parser.values(p.expect);
     for (const QString& pattern : std::as_const(options.expect)) {
         QString why;

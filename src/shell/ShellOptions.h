@@ -5,9 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+struct Description;
+
 // What a shell mode was asked to do, read from the command line.
 struct ShellOptions {
-    enum class Mode { Help, Version, Send, Listen, Check, Answer, Checksum, Protocol };
+    enum class Mode { Help, Version, Send, Listen, Check, Answer, Checksum, Protocol, Decode };
     Mode mode = Mode::Help;
 
     // The link: a TCP peer when host is set (for answer, the address to listen on), otherwise a
@@ -44,12 +48,20 @@ struct ShellOptions {
     QString answersFile; // answer: the rules (default: Answers.TXT beside the command list)
     int gapMs = 30;      // answer: the silence that ends a burst
 
-    QString protocol; // send, listen, check, answer: a built-in protocol's name; empty for none
+    QString protocolAction; // protocol: list, show or check
+    QString protocol;       // send, listen, check, answer, decode: a name or a description
+                            // file, empty for none; protocol show and check: the one named
+    // send, listen, check, answer: the protocol named, read once it is known to be readable
+    std::shared_ptr<const Description> description;
+    QString input;        // decode: the session's file; empty for standard input
+    bool raw = false;     // decode: the input is the bytes themselves
+    bool osdpcap = false; // decode: the input is an OSDP trace
+    QString trace;        // listen: the OSDP trace to write
 };
 
 // Whether these arguments ask for a shell mode rather than the window: a first argument of
-// "send", "listen", "check", "answer", "checksum", "protocol", or a request for help or the
-// version.
+// "send", "listen", "check", "answer", "checksum", "protocol", "decode", or a request for help or
+// the version.
 bool IsShellCommand(int argc, char* argv[]);
 
 // Reads arguments (the program's name first). false with a one-line reason in error when they

@@ -36,6 +36,9 @@ public:
     }
     // suffix: what follows the reply on its line (a datagram's sender).
     bool Reply(const QString& prefix, QByteArrayView reply, bool hex, const QString& suffix);
+    // Lines, each with its "\n", written as they are: text already made fit for a terminal (see
+    // ShellText.h) that keeps a tab of its own, as before a frame's summary.
+    bool Lines(std::string_view text) { return out(text); }
     // A command's "[Output]" line.
     bool Command(const QString& shown, const QByteArray& bytes) override;
 

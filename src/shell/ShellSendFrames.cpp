@@ -3,14 +3,12 @@
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
-#include "terminal/BuiltinProtocols.h"
 #include "terminal/TrafficLines.h"
 
 ShellSendFrames::ShellSendFrames(const ShellOptions& options, ShellLink& link, ShellOutput& output,
                                  QObject* parent)
     : QObject(parent), m_options(options), m_link(link), m_output(output),
-      m_frames(BuiltinProtocols::Find(options.protocol), Direction::Reply, output, options.hex,
-               false)
+      m_frames(options.description, Direction::Reply, output, options.hex, false)
 {
     m_frames.reader().SetLongestPiece(ShellLink::kLineBytes);
     m_wait.setSingleShot(true);

@@ -44,3 +44,8 @@ QString CommandListFile()
 {
     return QDir(TerminalFolder()).filePath(QStringLiteral("Commands.TXT"));
 }
+
+QString ProtocolFolder()
+{
+    return QDir(TerminalFolder()).filePath(QStringLiteral("Protocols"));
+}

@@ -17,3 +17,5 @@ QString ProgramCaptureFile();
 QString FallbackCaptureFile();
 // The command list the engineer keeps, in the same folder as the captures.
 QString CommandListFile();
+// The engineer's own protocol descriptions, one file a protocol, beside the command list.
+QString ProtocolFolder();

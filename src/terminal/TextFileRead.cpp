@@ -36,9 +36,13 @@ TextFileRead ReadTextFile(const QString& path, qint64 atMost)
     if (!S_ISREG(status.st_mode))
         read.failure = NotRegular(status.st_mode);
     else if (status.st_size > atMost)
-        read.failure = QStringLiteral("%1 bytes, more than the %2 MiB read at most")
-                           .arg(status.st_size)
-                           .arg(atMost >> 20);
+        read.failure = atMost >= (qint64(1) << 20)
+                           ? QStringLiteral("%1 bytes, more than the %2 MiB read at most")
+                                 .arg(status.st_size)
+                                 .arg(atMost >> 20)
+                           : QStringLiteral("%1 bytes, more than the %2 KiB read at most")
+                                 .arg(status.st_size)
+                                 .arg(atMost >> 10);
     else if (read.content = file.readAll(); file.error() != QFileDevice::NoError)
         read.failure = file.errorString();
     return read;

@@ -133,7 +133,8 @@ void tst_Shell::refusals_data()
         << QStringList{"listen", "--tcp", closed} << 2 << "Socket Error:10061 Connection refused\n";
     row("unknown option", "send --tcp h:1 --bogus X", 2, "Unknown option 'bogus'");
     row("missing value", "send --tcp", 2, "Missing value after '--tcp'");
-    row("two links", "send --tcp h:1 --serial 1 X", 2, "give one of --tcp, --tcp-listen, --udp and --serial");
+    row("two links", "send --tcp h:1 --serial 1 X", 2,
+        "give one of --tcp, --tcp-listen, --udp and --serial");
     row("a port without its host", "send --tcp 4001 X", 2, "--tcp wants HOST:PORT");
     row("port 16 is a port", "send --serial 16 X", 2, "Comport 16");
     row("seconds are for listen", "send --tcp h:1 --for 5 X", 2, "--for is not for send");
@@ -144,12 +145,13 @@ void tst_Shell::refusals_data()
     row("no check file", "check --tcp h:1 /nonexistent/c", 2, "/nonexistent/c: No such file");
     row("not a command", "frobnicate", 2,
         "\"frobnicate\" is not a command: the commands are send, listen, check, answer, "
-        "checksum and protocol\n");
+        "checksum, protocol and decode\n");
     row("Qt's -platform is the window's", "-platform offscreen", 0, "shown_ns: ");
-    QTest::newRow("no display") << QStringList() << 2
-                                << "no display to open the window on; without one use "
-                                   "accessterm send, listen, check, answer, checksum or protocol, "
-                                   "or start the window with xvfb-run\n";
+    QTest::newRow("no display")
+        << QStringList() << 2
+        << "no display to open the window on; without one use "
+           "accessterm send, listen, check, answer, checksum, protocol or decode, "
+           "or start the window with xvfb-run\n";
     row("a display that does not answer", "-platform xcb -display :4093", 2,
         "accessterm: the display cannot be opened (");
     row("baud read as the box reads it", "send --serial 1 --baud fast X", 2, "Wrong Boad Rate");
@@ -158,8 +160,9 @@ void tst_Shell::refusals_data()
     row("help", "--help", 0, "Nothing is written to SaveFile.TXT");
     row("version", "--version", 0, "accessterm 1.0\n");
     row("the protocols built in", "protocol list", 0,
-        "osdp         OSDP (Open Supervised Device Protocol)\nmodbus-rtu   Modbus RTU\n"
-        "stx-etx-bcc  STX ... ETX + BCC, ASCII text\n");
+        "osdp         OSDP (Open Supervised Device Protocol), built in\n"
+        "modbus-rtu   Modbus RTU, built in\nstx-etx-bcc  STX ... ETX + BCC, ASCII text, built "
+        "in\n");
 }
 
 void tst_Shell::refusals()

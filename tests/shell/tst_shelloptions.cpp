@@ -40,9 +40,16 @@ private slots:
         row("listen --tcp h:1 --for -1", "--for wants");
         row("listen --tcp h:1 A", "listen takes no COMMAND");
         row("send --tcp h:1", "send wants at least one COMMAND");
-        row("--tcp h:1 A", "send, listen, check, answer, checksum or protocol comes first");
-        row("protocol", "protocol wants \"list\"");
-        row("protocol list --hex", "protocol list takes no options");
+        row("--tcp h:1 A", "send, listen, check, answer, checksum, protocol or decode comes first");
+        row("protocol", "protocol wants \"list\", \"show NAME\" or \"check FILE\"");
+        row("protocol show", "protocol wants \"list\", \"show NAME\" or \"check FILE\"");
+        row("protocol list --hex", "protocol takes no options");
+        row("decode", "decode wants --protocol NAME or FILE");
+        row("decode --osdpcap --raw", "give one of --raw and --osdpcap");
+        row("decode --protocol osdp --for 1", "--for is not for decode");
+        row("decode --protocol osdp a b", "decode reads one FILE");
+        row("listen --serial 1 --raw", "--raw is not for listen");
+        row("send --serial 1 --trace t A", "--trace is not for send");
         row("send A", "give one of --tcp, --tcp-listen, --udp and --serial");
     }
 

@@ -76,7 +76,9 @@ private slots:
         ShellProcess reader(
             {"answer", "--protocol", "osdp", "--serial", wire.b(), "--answers", rules});
         QVERIFY2(reader.outputHas(" rules from "), qPrintable(reader.err()));
-        ShellProcess tap({"listen", "--protocol", "osdp", "--serial", wire.tap()});
+        const QString trace = m_dir.filePath("tap.osdpcap");
+        ShellProcess tap(
+            {"listen", "--protocol", "osdp", "--serial", wire.tap(), "--trace", trace});
         QVERIFY(tap.process.waitForStarted());
         ShellProcess panel({"send", "--protocol", "osdp", "--serial", wire.a(), "<01><61><00>",
                             "<01><60>", "<01><62><00>"});
@@ -94,6 +96,14 @@ private slots:
         QCOMPARE(tap.status(), 0);
         QStringList heard = Summaries(tap.output + tap.out());
         QCOMPARE(heard, exchange);
+        // The trace holds a record a packet, each as heard.
+        QFile records(trace);
+        QVERIFY(records.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = records.readAll().split('\n');
+        QCOMPARE(lines.size(), exchange.size() + 1);
+        QVERIFY2(lines[1].contains("\"io\":\"trace\"") &&
+                     lines[1].contains("\"data\":\"ff 53 81 14 00 04 45 0a 0b 0c"),
+                 lines[1].constData());
         QVERIFY(reader.outputHas("osdp_PDCAP  PD 01  SQN 2  3 functions: 1 4 8  (line 3)"));
 
         // check: an expectation finds a frame's summary or, separately, its bytes.
@@ -123,7 +133,11 @@ private slots:
         ShellProcess slave(
             {"answer", "--protocol", "modbus-rtu", "--serial", wire.b(), "--answers", rules});
         QVERIFY2(slave.outputHas(" rules from "), qPrintable(slave.err()));
-        ShellProcess master({"send", "--protocol", "modbus-rtu", "--serial", wire.a(), "--hex",
+        // The engineer's own description, here the built-in's text, named by its file.
+        ShellProcess show({"protocol", "show", "modbus-rtu"});
+        QCOMPARE(show.status(), 0);
+        const QString mine = Write(m_dir, "mine.txt", show.out().toUtf8());
+        ShellProcess master({"send", "--protocol", mine, "--serial", wire.a(), "--hex",
                              "<11><03><00><6B><00><03>"});
         QCOMPARE(master.status(), 0);
         QCOMPARE(master.out(),
@@ -138,9 +152,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("why");
-        QTest::newRow("unknown")
-            << QStringList{"listen", "--protocol", "osdq", "--serial", "1"}
-            << "no protocol is called \"osdq\"; the names are: osdp, modbus-rtu";
+        QTest::newRow("unknown") << QStringList{"listen", "--protocol", "osdq", "--serial", "1"}
+                                 << "\"osdq\" is neither a protocol's name nor a description file";
         QTest::newRow("checksum") << QStringList{"send", "--protocol", "osdp", "--checksum",
                                                  "bcc",  "--serial",   "1",    "<01><60>"}
                                   << "--checksum is not for --protocol";

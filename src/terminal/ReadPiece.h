@@ -1,0 +1,39 @@
+#pragma once
+
+#include "protocol/FrameCutter.h"
+#include "protocol/ProtocolMessage.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// A piece of a line's traffic cut by a protocol: a frame (its check value right or failed),
+// decoded, or bytes that no frame takes. The window shows each as a line of its own and the
+// shell prints each on a line of its own.
+struct ReadPiece {
+    using Kind = CutPiece::Kind;
+
+    Kind kind = Kind::NotAFrame;
+    QByteArray bytes;
+    // A frame's message, decoded; for bytes that no frame takes, no type and the summary
+    // "not a frame of osdp".
+    Message message;
+    // A frame's time from the last byte of the line's previous frame, received or sent, to its
+    // own first byte; -1 for the first frame, and for bytes that no frame takes.
+    qint64 gapMs = -1;
+    // From the link's last timed write to the piece's first byte; -1 when nothing was written.
+    qint64 answerMs = -1;
+    QDateTime firstAt; // when its first byte came (or, for a frame sent, went)
+    QDateTime lastAt;  // and its last
+    // Bytes that no frame takes, going on from the piece before, which held as many as a piece
+    // holds.
+    bool continued = false;
+
+    bool isFrame() const { return kind != Kind::NotAFrame; }
+    bool failed() const { return kind == Kind::FailedFrame; }
+    QString summary() const { return QString::fromStdString(message.summary); }
+    // The fields one a line, indented, the notes, then the gap to the previous frame; for bytes
+    // that no frame takes, the one line that says so.
+    QStringList tooltipLines() const;
+};

@@ -67,8 +67,7 @@ struct ProtocolControl::Reading {
 };
 
 ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, RepeatControl& repeats)
-    : QObject(&window), m_window(window), m_log(window.LB()), m_commandLine(commandLine),
-      m_repeats(repeats)
+    : QObject(&window), m_window(window), m_log(window.LB()), m_commandLine(commandLine)
 {
     m_menu = new QMenu(tr("Protocol"), &m_log);
     m_choices = new QActionGroup(m_menu);

@@ -57,7 +57,6 @@ private:
     frmMain& m_window;
     EventLog& m_log;
     CommandLine& m_commandLine;
-    RepeatControl& m_repeats;
     QMenu* m_menu = nullptr;
     QActionGroup* m_choices = nullptr;
     QAction* m_hidePolls = nullptr;

@@ -102,6 +102,7 @@ void RepeatControl::offer(bool running)
     m_repeatAction->setEnabled(!running);
     m_checkFileAction->setEnabled(!running);
     m_stopAction->setEnabled(running);
+    emit RunningChanged(running);
 }
 
 void RepeatControl::AskCheckFile()

@@ -52,6 +52,10 @@ public:
     // For tests: the clock a repeat started from now on reads.
     void SetClock(RepeatClock* clock) { m_clock = clock; }
 
+signals:
+    // A repeat or a check file starts (before it reads the link) or has ended.
+    void RunningChanged(bool running);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,6 +1,7 @@
 #include "app/TerminalWindow.h"
 
 #include "app/AutoAnswer.h"
+#include "app/ProtocolControl.h"
 #include "app/RepeatControl.h"
 
 #include "commandline/CommandLine.h"
@@ -54,6 +55,7 @@ void TerminalWindow::attach()
     m_repeatControl = new RepeatControl(*this);
     m_commandLine->AddMenuActions({&m_repeatControl->repeatAction(), &m_repeatControl->stopAction(),
                                    &m_repeatControl->checkFileAction()});
+    m_protocolControl = new ProtocolControl(*this, *m_commandLine, *m_repeatControl);
     new FailureSteps(*log);
     m_logFind = new LogFind(*log, *this);
 }

@@ -5,6 +5,7 @@
 class AutoAnswer;
 class CommandLine;
 class LogActions;
+class ProtocolControl;
 class RepeatControl;
 class LogFind;
 
@@ -23,6 +24,7 @@ public:
     AutoAnswer& autoAnswer() const { return *m_autoAnswer; }
     RepeatControl& repeatControl() const { return *m_repeatControl; }
     LogFind& logFind() const { return *m_logFind; }
+    ProtocolControl& protocolControl() const { return *m_protocolControl; }
 
 private:
     void attach();
@@ -32,4 +34,5 @@ private:
     AutoAnswer* m_autoAnswer = nullptr;
     RepeatControl* m_repeatControl = nullptr;
     LogFind* m_logFind = nullptr;
+    ProtocolControl* m_protocolControl = nullptr;
 };

@@ -170,8 +170,15 @@ QMenu* CommandLine::ContextMenu()
         commands->addAction(tr("None in %1").arg(m_list.path()))->setEnabled(false);
     QAction* add = menu->addAction(tr("Add to Commands…"), this, &CommandLine::addToCommands);
     add->setEnabled(!m_edit.text().trimmed().isEmpty());
-    if (m_checks)
+    if (!m_checkShown.isEmpty()) {
+        QMenu* checksum = menu->addMenu(tr("Checksum"));
+        QAction* shown = checksum->addAction(m_checkShown);
+        shown->setCheckable(true);
+        shown->setChecked(true);
+        checksum->setEnabled(false);
+    } else if (m_checks) {
         AddChecksumMenu(*menu, *m_checks);
+    }
     if (!m_moreActions.isEmpty()) {
         menu->addSeparator();
         menu->addActions(m_moreActions);

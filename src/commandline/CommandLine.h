@@ -30,6 +30,9 @@ public:
     QCompleter* completer() const { return m_completer; }
 
     void SetCheckChoice(CheckChoice* choice) { m_checks = choice; }
+    // While not empty, the check value that is added otherwise than by the choice (by a
+    // protocol): "Checksum" shows it, greyed, in place of the choice.
+    void SetCheckShown(const QString& text) { m_checkShown = text; }
     // A command was sent: it can be recalled.
     void Remember(const QString& command);
     // Puts the command of an "[Output]" log line in the command line; other lines do nothing.
@@ -57,5 +60,6 @@ private:
     CommandList m_list;
     QCompleter* m_completer = nullptr;
     CheckChoice* m_checks = nullptr;
+    QString m_checkShown;
     QList<QAction*> m_moreActions;
 };

@@ -39,6 +39,15 @@ void EventLog::AddMarkedLine(const QString& text, const LineMarks& marks)
     m_model.append(LogLine::Status(text, QDateTime::currentMSecsSinceEpoch(), marks));
 }
 
+void EventLog::UpdateLine(qint64& number, const QString& text)
+{
+    LogLine line = LogLine::Status(text, QDateTime::currentMSecsSinceEpoch());
+    if (number >= 0 && m_model.replace(number, std::move(line)))
+        return;
+    AddLine(text);
+    number = m_model.lastNumber();
+}
+
 void EventLog::AddCommand(const QString& text, const QByteArray& bytes, const QString& typed,
                           const QString& note, const LineMarks& marks)
 {

@@ -22,6 +22,10 @@ public:
     void AddLine(const QString& text) override;
     // A status line with what an addition marks it with.
     void AddMarkedLine(const QString& text, const LineMarks& marks);
+    // A status line that says what keeps changing (a count): the first call adds it, the next
+    // ones put their text in its place, until it has left the log or the log was cleared, when
+    // the text comes as a new line. number keeps which line it is (-1: none yet).
+    void UpdateLine(qint64& number, const QString& text);
     // A command's line, with the bytes it encodes to (none when it could not be encoded); when
     // the line shows more than was typed, the line as typed; and when the operator did not send
     // it, a note of what did, shown in the line's tooltip.

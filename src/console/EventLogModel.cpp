@@ -50,6 +50,18 @@ void EventLogModel::append(LogLine line)
         m_showTimer.start(int(qMax<qint64>(0, m_nextShowMs - m_clock.elapsed())));
 }
 
+bool EventLogModel::replace(qint64 number, LogLine line)
+{
+    const qint64 row = number - m_goneEver + noticeRows();
+    if (number < m_goneEver || row >= qint64(m_lines.size()))
+        return false;
+    m_keptMemory += line.footprint() - m_lines[size_t(row)].footprint();
+    m_lines[size_t(row)] = std::move(line);
+    if (row < m_shown)
+        emit dataChanged(index(int(row)), index(int(row)));
+    return true;
+}
+
 void EventLogModel::keepWithinBudget()
 {
     if (m_keptMemory <= m_keptMemoryAtMost)

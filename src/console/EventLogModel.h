@@ -33,6 +33,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
     void append(LogLine line);
+    // Puts line in place of the one numbered number (see firstNumber); false when that one has
+    // left or was cleared.
+    bool replace(qint64 number, LogLine line);
+    // The number of the newest line; -1 before any.
+    qint64 lastNumber() const { return m_goneEver + qint64(m_lines.size()) - noticeRows() - 1; }
     void clear();
     // Every line, those not yet announced to the view included.
     const std::deque<LogLine>& lines() const { return m_lines; }

@@ -195,10 +195,12 @@ void TerminalController::Command3_Click()
 {
     const QString text = TrimBlanks(m_window.CommandText());
     QString shown;
-    const CommandBytes command = m_checks.encode(text, shown);
+    LineMarks marks;
+    const CommandBytes command =
+        m_composer ? m_composer(text, shown, marks) : m_checks.encode(text, shown);
     // The command's line keeps the bytes it stands for, and the command as typed.
     m_log.AddCommand(kOutputMarker + shown, command.bytes,
-                     shown == text ? QString() : kOutputMarker + text);
+                     shown == text ? QString() : kOutputMarker + text, {}, marks);
     emit CommandOutput(text);
     if (!command.ok()) {
         m_log.AddLine(command.refusal);
@@ -250,6 +252,12 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64
 {
     m_log.AddReply(reply, answerMs, false, m_checks.verify(reply));
     // The capture file takes the reply whole, however many lines the log gives it.
+    CaptureReply(reply);
+    ReturnFreedMemoryAfter(reply);
+}
+
+void TerminalController::CaptureReply(const QByteArray& reply)
+{
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
@@ -261,7 +269,6 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64
         m_log.AddLine(QStringLiteral("Capture file: ") + path +
                       QStringLiteral(" (the program's directory is not writable)"));
     }
-    ReturnFreedMemoryAfter(reply);
 }
 
 void TerminalController::TcpLink_Connected()

@@ -8,7 +8,11 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class ConsoleFields;
+struct CommandBytes;
+struct LineMarks;
 class EventLog;
 class SerialLink;
 class TcpLink;
@@ -47,6 +51,16 @@ public:
     // A paste into txtChar longer than the room it had: kept of offered characters went in.
     void txtChar_PasteCut(qsizetype kept, qsizetype offered);
 
+    // Turns what "Output Command" sends from the trimmed text typed into bytes: the bytes, or the
+    // refusal; shown, the command's line; marks, what the line is marked with.
+    using Composer =
+        std::function<CommandBytes(const QString& text, QString& shown, LineMarks& marks)>;
+    // Another way to compose commands than the chosen check value's (none: that one again).
+    void SetComposer(Composer composer) { m_composer = std::move(composer); }
+    // A serial reply, or a piece of one, appended to the capture file as one line; a failure,
+    // and a capture file not beside the program the first time, are logged.
+    void CaptureReply(const QByteArray& reply);
+
     qint32 transportMode() const { return m_transportMode; }
     QString firstDigit() const { return m_firstDigit; }
     QString secondDigit() const { return m_secondDigit; }
@@ -77,6 +91,7 @@ private:
     TcpLink& m_tcp;
 
     CheckChoice m_checks;
+    Composer m_composer;
     SerialFrame m_frame;
     qint32 m_transportMode = kNoMode;
     QString m_firstDigit;

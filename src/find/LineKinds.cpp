@@ -2,6 +2,13 @@
 
 #include "console/LogLine.h"
 
+namespace
+{
+
+const QString kNotAFrameOf = QStringLiteral("not a frame of ");
+
+} // namespace
+
 std::span<const LineKind> LineKinds()
 {
     using Kind = LogLine::Kind;
@@ -14,6 +21,11 @@ std::span<const LineKind> LineKinds()
          [](const LogLine& line) { return line.kind() == Kind::Status; }},
         {QStringLiteral("failed check values"),
          [](const LogLine& line) { return line.checkFailed(); }},
+        // Bytes that the protocol read by cuts into no frame say so in their tooltip.
+        {QStringLiteral("not a frame"),
+         [](const LogLine& line) {
+             return line.kind() == Kind::Input && line.details().startsWith(kNotAFrameOf);
+         }},
     };
     return kinds;
 }

@@ -252,6 +252,27 @@ private slots:
                                   .arg(model.leftLines())
                                   .arg(model.leftBytes()));
     }
+    void aLineThatUpdatesStaysInPlaceUntilItLeaves()
+    {
+        EventLog log;
+        log.setLimits(64 << 10, 1 << 10);
+        qint64 counted = -1;
+        log.AddLine("before");
+        log.UpdateLine(counted, "1 counted");
+        log.AddLine("after");
+        log.UpdateLine(counted, "2 counted");
+        QCOMPARE(log.lines(), QStringList({"before", "2 counted", "after"}));
+        // Once it has left (the oldest lines go to keep the memory), the count comes anew.
+        for (int i = 0; i < 200; ++i)
+            log.AddReply(QByteArray(1 << 10, 'x'), -1);
+        log.UpdateLine(counted, "3 counted");
+        QVERIFY(!log.lines().contains("2 counted"));
+        QCOMPARE(log.line(log.count() - 1), "3 counted");
+        QVERIFY(log.logModel().noticeRows() == 1);
+        log.UpdateLine(counted, "4 counted");
+        QCOMPARE(log.line(log.count() - 1), "4 counted");
+        QCOMPARE(log.lines().filter("counted").size(), 1);
+    }
 };
 
 QTEST_MAIN(TestEventLog)

@@ -28,6 +28,9 @@ LogLine Line(const QString& kind, const QString& text)
         return Reply(bytes);
     if (kind == QLatin1String("failed"))
         return Reply(bytes, true);
+    if (kind.startsWith(QLatin1String("not a frame")))
+        return LogLine::Input(InputLine(bytes), kInputMarker.size(), bytes, -1, 0, {},
+                              {{}, kind, false});
     if (kind == QLatin1String("command"))
         return Command(QString::fromLatin1(bytes), bytes);
     return LogLine::Status(text, 0);
@@ -117,6 +120,12 @@ private slots:
         QTest::newRow("failed check values") << "text"
                                              << "" << false << 4 << "61"
                                              << "failed" << true;
+        QTest::newRow("not a frame") << "text"
+                                     << "" << false << 5 << "61"
+                                     << "not a frame of osdp" << true;
+        QTest::newRow("a frame") << "text"
+                                 << "" << false << 5 << "61"
+                                 << "reply" << false;
         QTest::newRow("passed check values") << "text"
                                              << "" << false << 4 << "61"
                                              << "reply" << false;

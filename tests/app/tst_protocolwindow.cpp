@@ -1,0 +1,219 @@
+// The window reading OSDP on a pseudo-terminal: a line a packet whatever pieces the bytes come in,
+// summaries, bytes that are no frame, a failed CRC, commands completed and numbered, Send As
+// Typed, Hide Polls, and the window as it always was with None.
+#include "app/ProtocolControl.h"
+#include "app/RepeatControl.h"
+#include "app/TerminalWindow.h"
+#include "commandline/CommandLine.h"
+#include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "support/PtyPair.h"
+#include "support/Terminal.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <random>
+
+namespace
+{
+
+const QByteArray kPoll = QByteArray::fromHex("FF530108000460BA00");
+const QByteArray kAck = QByteArray::fromHex("5381080004400806");
+const QByteArray kBadPoll = QByteArray::fromHex("FF530108000460BA01");
+
+} // namespace
+
+class tst_ProtocolWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TerminalWindow> w;
+    std::unique_ptr<PtyPair> pty;
+    int from = 0; // the first line of a case
+
+    EventLog& log() { return w->LB(); }
+    ProtocolControl& protocol() { return w->protocolControl(); }
+    // The reply lines since the case began.
+    QList<const LogLine*> replies()
+    {
+        QList<const LogLine*> lines;
+        for (int row = from; row < log().count(); ++row)
+            if (log().record(row).kind() == LogLine::Kind::Input)
+                lines << &log().record(row);
+        return lines;
+    }
+    const LogLine& lastOutput()
+    {
+        int row = log().count() - 1;
+        while (row > 0 && log().record(row).kind() != LogLine::Kind::Output)
+            --row;
+        return log().record(row);
+    }
+    void send(const QString& typed)
+    {
+        w->SetCommandText(typed);
+        w->findChild<QPushButton*>("Command3")->click();
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(CaptureFile());
+        w = std::make_unique<TerminalWindow>();
+        pty = std::make_unique<PtyPair>();
+        SetPortDevice(5, pty->slavePath());
+        w->findChild<QComboBox*>("CmbComPort")->setCurrentIndex(4);
+        w->findChild<QRadioButton*>("Option2")->click();
+        QVERIFY(w->serialLink().IsOpen());
+        protocol().Choose("osdp");
+        QCOMPARE(log().line(log().count() - 1), "Protocol: osdp");
+        from = log().count();
+    }
+
+    void aLineAPacketWhateverThePieces()
+    {
+        QByteArray stream;
+        for (int i = 0; i < 20; ++i)
+            stream += kPoll + kAck;
+        std::mt19937 random(7);
+        for (qsizetype at = 0; at < stream.size();) {
+            const qsizetype size = qMin<qsizetype>(1 + random() % 12, stream.size() - at);
+            QVERIFY(pty->write(stream.sliced(at, size)));
+            at += size;
+        }
+        QTRY_COMPARE(replies().size(), 40);
+        QByteArray joined;
+        for (int n = 0; n < 40; ++n) {
+            const LogLine& line = *replies().at(n);
+            joined += line.bytes();
+            QCOMPARE(line.aside(), n % 2 ? "osdp_ACK  PD 01  SQN 0" : "osdp_POLL  PD 01  SQN 0");
+            QVERIFY(!line.flagged() && !line.checkFailed());
+        }
+        QCOMPARE(joined, stream);
+        QVERIFY(
+            replies().at(1)->details().contains(QRegularExpression("\\d+ ms after the previous")));
+        // The capture file: a line a packet, as the log renders it, no summary.
+        QFile capture(CaptureFile());
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        const QList<QByteArray> captured = capture.readAll().split('\n');
+        QCOMPARE(captured.size(), 41);
+        QVERIFY(!captured.first().contains("osdp"));
+    }
+
+    void bytesNoFrameTakesAndAFailedCheckValue()
+    {
+        QVERIFY(pty->write(QByteArray::fromHex("0102") + kBadPoll + kAck));
+        QTRY_COMPARE(replies().size(), 3);
+        QCOMPARE(replies().at(0)->bytes(), QByteArray::fromHex("0102"));
+        QCOMPARE(replies().at(0)->details(), "not a frame of osdp");
+        QVERIFY(replies().at(0)->aside().isEmpty());
+        const LogLine& bad = *replies().at(1);
+        QCOMPARE(bad.bytes(), kBadPoll);
+        QVERIFY(bad.flagged() && bad.checkFailed());
+        QVERIFY2(bad.aside().contains("expected"), qPrintable(bad.aside()));
+        QCOMPARE(replies().at(2)->bytes(), kAck);
+        // Bytes with no frame after them wait 300 ms for more, then are a line.
+        QVERIFY(pty->write("zz"));
+        QTRY_COMPARE(replies().size(), 4);
+        QCOMPARE(replies().at(3)->bytes(), "zz");
+    }
+
+    void commandsCompletedAndNumbered()
+    {
+        send("<01><60>");
+        QCOMPARE(pty->readExactly(9), kPoll);
+        QCOMPARE(lastOutput().bytes(), kPoll);
+        QCOMPARE(lastOutput().asTyped(), "[Output]------<01><60>");
+        QCOMPARE(lastOutput().aside(), "osdp_POLL  PD 01  SQN 0");
+        QCOMPARE(w->commandLine().history().commands().last(), "<01><60>");
+        // No reply yet: sent again, it keeps its number; once answered, the next one moves on.
+        send("<01><60>");
+        QCOMPARE(pty->readExactly(9), kPoll);
+        QVERIFY(pty->write(kAck));
+        QTRY_COMPARE(replies().size(), 1);
+        send("<01><60>");
+        const QByteArray next = pty->readExactly(9);
+        QCOMPARE(next.first(6), QByteArray::fromHex("FF5301080005"));
+        QCOMPARE(lastOutput().aside(), "osdp_POLL  PD 01  SQN 1");
+        send("<01>");
+        QVERIFY(log().line(log().count() - 1).startsWith("Nothing sent: "));
+        // The Checksum menu names the protocol's value, greyed.
+        std::unique_ptr<QMenu> menu(w->commandLine().ContextMenu());
+        QMenu* checksum = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->menu() && action->text() == "Checksum")
+                checksum = action->menu();
+        QVERIFY(checksum && !checksum->isEnabled());
+        QCOMPARE(checksum->actions().first()->text(), "crc16-osdp or lrc, by osdp");
+    }
+
+    void sendAsTypedSendsTheBytesTyped()
+    {
+        w->SetCommandText("<01><60>");
+        protocol().sendAsTypedAction().trigger();
+        QCOMPARE(pty->readExactly(2), QByteArray::fromHex("0160"));
+        QCOMPARE(lastOutput().text(), "[Output]------<01><60>");
+        QCOMPARE(lastOutput().details(), "not a frame of osdp");
+        // Send As Typed of a whole frame is shown decoded.
+        w->SetCommandText("<FF>S<01><08><00><04>`<BA><00>");
+        protocol().sendAsTypedAction().trigger();
+        QCOMPARE(pty->readExactly(9), kPoll);
+        QCOMPARE(lastOutput().aside(), "osdp_POLL  PD 01  SQN 0");
+    }
+
+    void hidePollsCountsThePairs()
+    {
+        protocol().hidePollsAction().setChecked(true);
+        QVERIFY(pty->write(kPoll + kAck + kPoll + kAck + kPoll + kAck));
+        QTRY_COMPARE(log().line(log().count() - 1), "3 polls answered ACK hidden");
+        QCOMPARE(log().lines().filter("answered ACK hidden").size(), 1);
+        // A poll that nothing answers is shown, as is what carries news.
+        QVERIFY(pty->write(kPoll + kBadPoll));
+        QTRY_COMPARE(replies().size(), 2);
+        QVERIFY(replies().at(1)->flagged());
+        QVERIFY(pty->write(kPoll + kAck));
+        QTRY_COMPARE(log().line(from), "4 polls answered ACK hidden");
+        // Once cleared, the count comes on a line of its own again.
+        w->findChild<QPushButton*>("cmdClear")->click();
+        QVERIFY(pty->write(kPoll + kAck));
+        QTRY_COMPARE(log().lines(), QStringList{"5 polls answered ACK hidden"});
+    }
+
+    void aRepeatReadsTheLinkItsOwnWay()
+    {
+        w->SetCommandText("<01><60>");
+        RepeatPlan plan;
+        plan.everyMs = 100;
+        plan.sends = 2;
+        w->repeatControl().StartRepeat(plan);
+        QCOMPARE(pty->readExactly(2), QByteArray::fromHex("0160"));
+        QVERIFY(pty->write(kAck));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->repeatControl().isRunning(), 10000);
+        // Logged once, by the repeat; then read by the protocol again.
+        int acks = 0;
+        for (const LogLine* line : replies())
+            acks += line->bytes() == kAck;
+        QCOMPARE(acks, 1);
+        QVERIFY(w->serialLink().HandsOnAsRead());
+        QVERIFY(pty->write(kPoll));
+        QTRY_COMPARE(replies().last()->aside(), "osdp_POLL  PD 01  SQN 0");
+    }
+
+    void noneIsTheWindowAsBefore()
+    {
+        protocol().Choose("");
+        QCOMPARE(log().line(log().count() - 1), "Protocol: none");
+        QVERIFY(!w->serialLink().HandsOnAsRead());
+        QVERIFY(pty->write(kPoll + kAck));
+        QTRY_COMPARE(replies().size(), 1);
+        QCOMPARE(replies().at(0)->bytes(), kPoll + kAck);
+        QVERIFY(replies().at(0)->aside().isEmpty());
+        send("<01><60>");
+        QCOMPARE(pty->readExactly(2), QByteArray::fromHex("0160"));
+        QVERIFY(!protocol().sendAsTypedAction().isEnabled());
+    }
+};
+
+QTEST_MAIN(tst_ProtocolWindow)
+#include "tst_protocolwindow.moc"

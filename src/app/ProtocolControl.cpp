@@ -198,7 +198,7 @@ void ProtocolControl::show(const ReadPiece& piece, bool serial)
     }
     m_log.AddReply(piece.bytes, piece.answerMs, piece.continued, check, PieceMarks(piece));
     if (serial)
-        m_window.controller().CaptureReply(piece.bytes);
+        m_window.controller().CaptureSoon(piece.bytes);
 }
 
 void ProtocolControl::handOn()

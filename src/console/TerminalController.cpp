@@ -51,6 +51,9 @@ TerminalController::TerminalController(ConsoleFields& window, EventLog& LB, Seri
                                        TcpLink& tcp, QObject* parent)
     : QObject(parent), m_window(window), m_log(LB), m_serial(serial), m_tcp(tcp)
 {
+    m_captureTimer.setSingleShot(true);
+    m_captureTimer.setInterval(250);
+    connect(&m_captureTimer, &QTimer::timeout, this, &TerminalController::flushCaptures);
     connect(&m_serial, &SerialLink::ReplyArrived, this,
             &TerminalController::SerialLink_ReplyArrived);
     connect(&m_tcp, &TcpLink::Connected, this, &TerminalController::TcpLink_Connected);
@@ -256,12 +259,46 @@ void TerminalController::SerialLink_ReplyArrived(const QByteArray& reply, qint64
     ReturnFreedMemoryAfter(reply);
 }
 
+TerminalController::~TerminalController()
+{
+    // The lines still kept go to the file; with the window gone, a failure can only be lost.
+    QString path;
+    AppendCaptureReplies(path, m_captureSoon);
+}
+
 void TerminalController::CaptureReply(const QByteArray& reply)
+{
+    flushCaptures();
+    writeCaptures(std::span(&reply, 1));
+}
+
+void TerminalController::CaptureSoon(const QByteArray& reply)
+{
+    m_captureSoon.append(reply);
+    m_captureSoonBytes += reply.size();
+    // A quarter of a second's lines at most, and never much memory.
+    if (m_captureSoonBytes >= EventLog::kLineBytes)
+        flushCaptures();
+    else if (!m_captureTimer.isActive())
+        m_captureTimer.start();
+}
+
+void TerminalController::flushCaptures()
+{
+    m_captureTimer.stop();
+    if (m_captureSoon.isEmpty())
+        return;
+    const QList<QByteArray> replies = std::exchange(m_captureSoon, {});
+    m_captureSoonBytes = 0;
+    writeCaptures(replies);
+}
+
+void TerminalController::writeCaptures(std::span<const QByteArray> replies)
 {
     QString path;
     QString why;
     // The reply is in the log either way; the operator is told the file lacks it.
-    if (!AppendCaptureReply(path, reply, &why)) {
+    if (!AppendCaptureReplies(path, replies, &why)) {
         m_log.AddLine(QStringLiteral("Not saved to ") + path + QStringLiteral(": ") + why);
     } else if (!m_toldCaptureFile && path != ProgramCaptureFile()) {
         // Once a run, so the operator can find captures that are not beside the program.

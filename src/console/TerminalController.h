@@ -7,8 +7,10 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
+#include <span>
 
 class ConsoleFields;
 struct CommandBytes;
@@ -30,6 +32,7 @@ public:
 
     TerminalController(ConsoleFields& window, EventLog& LB, SerialLink& serial, TcpLink& tcp,
                        QObject* parent = nullptr);
+    ~TerminalController() override;
 
     void Option2_Click(); // "Comport": choose serial
     void Option1_Click(); // "TCP/IP": choose TCP
@@ -60,6 +63,9 @@ public:
     // A serial reply, or a piece of one, appended to the capture file as one line; a failure,
     // and a capture file not beside the program the first time, are logged.
     void CaptureReply(const QByteArray& reply);
+    // The same for a line of many a second (a protocol's frames): the lines are kept a moment
+    // and written together, the file opened once for them, in their order before any later one.
+    void CaptureSoon(const QByteArray& reply);
 
     qint32 transportMode() const { return m_transportMode; }
     QString firstDigit() const { return m_firstDigit; }
@@ -84,6 +90,8 @@ private:
     void openChosenSerialPort();
     void applySettings(qint32 baud, const SerialFrame& frame);
     void applyBaudRate();
+    void writeCaptures(std::span<const QByteArray> replies);
+    void flushCaptures();
 
     ConsoleFields& m_window;
     EventLog& m_log;
@@ -96,6 +104,9 @@ private:
     qint32 m_transportMode = kNoMode;
     QString m_firstDigit;
     QString m_secondDigit;
-    bool m_toldCaptureFile = false; // the log has named a capture file not beside the program
+    bool m_toldCaptureFile = false;  // the log has named a capture file not beside the program
+    QList<QByteArray> m_captureSoon; // lines for the capture file, not yet written
+    qsizetype m_captureSoonBytes = 0;
+    QTimer m_captureTimer;
     LinkChoice m_links{m_log};
 };

@@ -19,13 +19,14 @@ private slots:
         QString path;
         QVERIFY(AppendCaptureReply(path, "\2AB\3\r\n"));
         QCOMPARE(path, beside);
-        // Raw bytes of the code page, the file closed in between; a reply longer than a slice
+        // Raw bytes of the code page, two lines written together; a reply longer than a slice
         // of rendering is one line all the same.
         QByteArray high;
         for (int c = 128; c < 256; ++c)
             high += char(c);
         const QByteArray zeros(kRenderSliceBytes + 1, '\0');
-        QVERIFY(AppendCaptureReply(path, high) && AppendCaptureReply(path, zeros));
+        const QByteArray lines[] = {high, zeros};
+        QVERIFY(AppendCaptureReplies(path, lines));
         QCOMPARE(contents(path), "<02>AB<03><0D><0A>\r\n" + high + "\r\n" +
                                      QByteArray("<00>").repeated(zeros.size()) + "\r\n");
         // A directory where the file was: the line is lost, and the caller is told why.

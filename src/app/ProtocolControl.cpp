@@ -67,7 +67,8 @@ struct ProtocolControl::Reading {
 };
 
 ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, RepeatControl& repeats)
-    : QObject(&window), m_window(window), m_log(window.LB()), m_commandLine(commandLine)
+    : QObject(&window), m_window(window), m_log(window.LB()), m_commandLine(commandLine),
+      m_repeats(repeats)
 {
     m_menu = new QMenu(tr("Protocol"), &m_log);
     m_choices = new QActionGroup(m_menu);
@@ -145,6 +146,7 @@ void ProtocolControl::Choose(const QString& name)
     m_log.AddLine(QStringLiteral("Protocol: ") +
                   (chosen.isEmpty() ? QStringLiteral("none") : chosen));
     const bool on = bool(description);
+    m_repeats.SetProtocol(description);
     m_hidePolls->setEnabled(on);
     m_sendAsTyped->setEnabled(on);
     m_commandLine.SetCheckShown(on ? CheckShown(*description) : QString());
@@ -191,12 +193,8 @@ void ProtocolControl::read(Reading& reading, bool serial)
 void ProtocolControl::show(const ReadPiece& piece, bool serial)
 {
     // A frame's own check value, found in its place by the frame's length.
-    ReplyCheck check;
-    if (piece.isFrame() && piece.message.check.outcome != CheckVerdict::Outcome::NotChecked) {
-        check.verdict = QString::fromLatin1(piece.message.check.Describe());
-        check.failed = piece.failed();
-    }
-    m_log.AddReply(piece.bytes, piece.answerMs, piece.continued, check, PieceMarks(piece));
+    m_log.AddReply(piece.bytes, piece.answerMs, piece.continued, PieceCheck(piece),
+                   PieceMarks(piece));
     if (serial)
         m_window.controller().CaptureSoon(piece.bytes);
 }

@@ -27,7 +27,7 @@ struct ReadPiece;
 // takes are one line 300 ms after the first. "Output Command" completes what is typed into the
 // protocol's frame (the reader's sequence numbers, reset as the link opens again); the
 // Checksum menu shows the protocol's check value instead of the choice. While a repeat or a check
-// file runs, it reads the link its own way, and the protocol waits.
+// file runs, it reads the link its own way, by the same protocol's frames, and the protocol waits.
 class ProtocolControl : public QObject
 {
     Q_OBJECT
@@ -57,6 +57,7 @@ private:
     frmMain& m_window;
     EventLog& m_log;
     CommandLine& m_commandLine;
+    RepeatControl& m_repeats;
     QMenu* m_menu = nullptr;
     QActionGroup* m_choices = nullptr;
     QAction* m_hidePolls = nullptr;

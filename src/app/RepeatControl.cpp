@@ -122,9 +122,17 @@ void RepeatControl::RunCheckFile(const QString& path, int runs)
         return;
     m_checkPath = path;
     m_checkRuns = runs;
+    // A protocol's frames carry their own check value.
     const CheckRunOptions options{
-        path, {}, runs, false, CheckName(m_window.controller().checkChoice()), {}};
+        path,
+        {},
+        runs,
+        false,
+        m_protocol ? QString() : CheckName(m_window.controller().checkChoice()),
+        {}};
     m_check = new CheckRun(options, m_link, m_output, this);
+    if (m_protocol)
+        m_check->SetProtocol(m_protocol);
     connect(m_check, &CheckRun::Finished, this, [this] {
         m_check->deleteLater();
         m_check = nullptr;
@@ -157,11 +165,16 @@ void RepeatControl::StartRepeat(const RepeatPlan& asked)
     const CheckChoice& checks = m_window.controller().checkChoice();
     QString why;
     QString shown;
-    if (const CommandBytes command = checks.encode(text, shown); !command.ok())
-        why = command.refusal;
-    else if (command.bytes.isEmpty())
-        why = QStringLiteral("Nothing sent: the command line is empty");
+    // With a protocol, the repeat completes the command into a frame, or refuses it, itself.
+    if (!m_protocol) {
+        if (const CommandBytes command = checks.encode(text, shown); !command.ok())
+            why = command.refusal;
+        else if (command.bytes.isEmpty())
+            why = QStringLiteral("Nothing sent: the command line is empty");
+    }
     m_repeat = new RepeatRun(plan, m_link, checks, *m_clock, this);
+    if (m_protocol)
+        m_repeat->SetProtocol(m_protocol);
     if (why.isEmpty())
         m_repeat->Prepare(why);
     if (!why.isEmpty()) {

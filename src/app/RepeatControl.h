@@ -9,7 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class CheckRun;
+struct Description;
 class EventLog;
 class QAction;
 class RepeatRun;
@@ -47,6 +50,12 @@ public:
     // Stops the repeat or the check file that runs.
     void Stop(const QString& reason);
     bool isRunning() const;
+    // Repeats and check files started from now on read replies by this protocol's frames and
+    // complete their commands into them (none: bursts, and the check value chosen).
+    void SetProtocol(std::shared_ptr<const Description> description)
+    {
+        m_protocol = std::move(description);
+    }
     RepeatRun* repeat() const { return m_repeat; }
     CheckRun* checkRun() const { return m_check; }
     // For tests: the clock a repeat started from now on reads.
@@ -76,6 +85,7 @@ private:
     RepeatClock* m_clock = &m_ownClock;
     RepeatRun* m_repeat = nullptr;
     CheckRun* m_check = nullptr;
+    std::shared_ptr<const Description> m_protocol;
     QString m_checkPath; // what the check file dialog offers next, in this run
     int m_checkRuns = 1;
     RepeatPlan m_lastPlan;   // what the dialog offers next, in this run

@@ -20,15 +20,6 @@ WindowLink::WindowLink(frmMain& window, QObject* parent) : RunLink(parent), m_wi
 {
     SerialLink& serialLink = window.serialLink();
     TcpLink& tcp = window.tcpLink();
-    // Only the chosen link's traffic is the run's.
-    connect(&serialLink, &SerialLink::BytesRead, this, [this](const QByteArray& bytes) {
-        if (serial())
-            emit BytesRead(bytes);
-    });
-    connect(&tcp, &TcpLink::BytesRead, this, [this](const QByteArray& bytes) {
-        if (!serial())
-            emit BytesRead(bytes);
-    });
     connect(&serialLink, &SerialLink::ReplyArrived, this,
             [this](const QByteArray& reply, qint64, bool continued) {
                 ++m_handedOn;
@@ -116,6 +107,23 @@ void WindowLink::whenIdle(const std::function<void()>& then, quint64 handedOn)
 
 void WindowLink::SetHandOnAsRead(bool on)
 {
+    // Connected anew as a run starts to hand on, so that the window's own reader of a link hears
+    // a read first: a run that ends on a read has taken it, and the window reads from the next.
+    for (const QMetaObject::Connection& read : std::exchange(m_reads, {}))
+        disconnect(read);
+    if (on) {
+        // Only the chosen link's traffic is the run's.
+        m_reads << connect(&m_window.serialLink(), &SerialLink::BytesRead, this,
+                           [this](const QByteArray& bytes) {
+                               if (serial())
+                                   emit BytesRead(bytes);
+                           });
+        m_reads << connect(&m_window.tcpLink(), &TcpLink::BytesRead, this,
+                           [this](const QByteArray& bytes) {
+                               if (!serial())
+                                   emit BytesRead(bytes);
+                           });
+    }
     // Both, so that a change of transport meanwhile leaves neither handing on.
     m_window.serialLink().SetHandOnAsRead(on && serial());
     m_window.tcpLink().SetHandOnAsRead(on && !serial());

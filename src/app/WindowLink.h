@@ -2,6 +2,8 @@
 
 #include "repeat/RunLink.h"
 
+#include <QList>
+
 class frmMain;
 
 // The window's link as a repeat or a check file runs on it: the open serial port or the TCP
@@ -28,5 +30,6 @@ private:
     void whenIdle(const std::function<void()>& then, quint64 handedOn);
 
     frmMain& m_window;
-    quint64 m_handedOn = 0; // counts the replies handed on
+    quint64 m_handedOn = 0;                 // counts the replies handed on
+    QList<QMetaObject::Connection> m_reads; // the links' reads, while they are handed on
 };

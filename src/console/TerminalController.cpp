@@ -263,7 +263,8 @@ TerminalController::~TerminalController()
 {
     // The lines still kept go to the file; with the window gone, a failure can only be lost.
     QString path;
-    AppendCaptureReplies(path, m_captureSoon);
+    if (!m_captureSoon.isEmpty())
+        AppendCaptureReplies(path, m_captureSoon);
 }
 
 void TerminalController::CaptureReply(const QByteArray& reply)

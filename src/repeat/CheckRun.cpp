@@ -294,6 +294,8 @@ void CheckRun::finish(int status)
         m_flushing = true;
         m_frames->Flush();
         m_flushing = false;
+        // The link hands on as before: a window's own reader takes it up again.
+        m_link.SetHandOnAsRead(false);
     }
     m_link.Close();
     emit Finished(status);

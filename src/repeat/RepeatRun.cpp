@@ -1,8 +1,10 @@
 #include "repeat/RepeatRun.h"
 
+#include "repeat/FrameReplyCutter.h"
 #include "repeat/RepeatClock.h"
 #include "repeat/RunLink.h"
 #include "terminal/CheckChoice.h"
+#include "terminal/FrameReader.h"
 #include "terminal/TrafficLines.h"
 
 #include <QPointer>
@@ -37,6 +39,15 @@ RepeatRun::RepeatRun(const RepeatPlan& plan, RunLink& link, const CheckChoice& c
     });
 }
 
+RepeatRun::~RepeatRun() = default;
+
+void RepeatRun::SetProtocol(std::shared_ptr<const Description> description)
+{
+    m_frames = new FrameReader(std::move(description), Direction::Reply, this);
+    m_cutter = std::make_unique<FrameReplyCutter>(*m_frames);
+    m_gatherer.SetCutter(m_cutter.get());
+}
+
 bool RepeatRun::Prepare(QString& why)
 {
     const CheckChoice& checks = m_gatherer.checks();
@@ -45,10 +56,21 @@ bool RepeatRun::Prepare(QString& why)
     m_patterns.clear();
     for (qsizetype n = 0; n < m_plan.commands.size(); ++n) {
         QString shown;
-        const CommandBytes command = checks.encode(TrimBlanks(m_plan.commands.at(n)), shown);
-        const QString refusal = command.ok() && command.bytes.isEmpty()
-                                    ? QStringLiteral("Nothing sent: the command is empty")
-                                    : command.refusal;
+        const QString text = TrimBlanks(m_plan.commands.at(n));
+        const CommandBytes command = m_frames ? EncodeForSending(text) : checks.encode(text, shown);
+        QString refusal = command.ok() && command.bytes.isEmpty()
+                              ? QStringLiteral("Nothing sent: the command is empty")
+                              : command.refusal;
+        if (refusal.isEmpty() && m_frames) {
+            // Tried on a session of its own: the one that counts advances only as they go.
+            ProtocolSession tried(m_frames->shared());
+            const Composed composed = ComposeCommand(
+                m_frames->description(), tried,
+                std::string_view(command.bytes.constData(), size_t(command.bytes.size())));
+            if (!composed.ok())
+                refusal =
+                    QStringLiteral("Nothing sent: ") + QString::fromStdString(composed.refusal);
+        }
         if (!refusal.isEmpty()) {
             why = QStringLiteral("Command %1: ").arg(n + 1) + refusal;
             return false;
@@ -139,14 +161,22 @@ void RepeatRun::nextSlot()
 void RepeatRun::send(qint64 slot)
 {
     const qsizetype which = qsizetype(slot % m_bytes.size());
+    QByteArray bytes = m_bytes.at(which);
+    QString shown = m_shown.at(which);
+    if (m_frames) {
+        // Completed now, with the sequence number the replies so far give.
+        bytes = QByteArray::fromStdString(m_frames->Compose(bytes).bytes);
+        shown = InputLine(bytes, QString());
+        m_frames->Sent(bytes);
+    }
     m_awaited = slot + 1;
     m_firstByteAt = -1;
     ++m_done;
-    emit Sending(m_awaited, m_shown.at(which), m_bytes.at(which));
+    emit Sending(m_awaited, shown, bytes);
     m_sentAt = m_clock.MonotonicMs();
     if (!m_running)
         return;
-    if (!m_link.Send(m_bytes.at(which))) {
+    if (!m_link.Send(bytes)) {
         m_awaited = 0;
         --m_done;
         Stop(QStringLiteral("a command could not be sent"));

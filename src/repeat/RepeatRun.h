@@ -13,9 +13,13 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class CheckChoice;
+class FrameReader;
+class FrameReplyCutter;
+struct Description;
 class RepeatClock;
 class RunLink;
 
@@ -26,7 +30,8 @@ class RunLink;
 // - While it runs the link hands on what it reads as it reads it, and the repeat gathers each
 //   send's reply itself: what arrives after the send and before the next one. A reply is
 //   complete 300 ms after its first byte (a timer, so nothing waits nested) or, with a frame
-//   cutter, with its first frame; a send that comes first ends it sooner.
+//   cutter, with its first frame; a send that comes first ends it sooner. With a protocol, its
+//   reader is the cutter, and each command is completed as the protocol says when it is sent.
 // - A reply is judged once complete, or once the wait has passed without a byte: no reply, a
 //   check value that fails, a pattern that does not find it, or answered. What comes after a
 //   reply was judged and before the next send is handed on as bytes that answer no send.
@@ -44,6 +49,11 @@ public:
     RepeatRun(const RepeatPlan& plan, RunLink& link, const CheckChoice& checks, RepeatClock& clock,
               QObject* parent = nullptr);
 
+    ~RepeatRun() override;
+
+    // Reads the replies by a protocol's frames and completes every command sent into one of them
+    // (no check value of the choice then: the frame has its own); before Prepare.
+    void SetProtocol(std::shared_ptr<const Description> description);
     // Encodes the commands and compiles the patterns; false with why when one is refused, and
     // then nothing may be sent.
     bool Prepare(QString& why);
@@ -100,6 +110,8 @@ private:
     QList<QByteArray> m_bytes; // of each command
     QStringList m_shown;       // each command as the log shows it
     QList<Pattern> m_patterns;
+    FrameReader* m_frames = nullptr;            // with a protocol
+    std::unique_ptr<FrameReplyCutter> m_cutter; // m_frames' frames, for the gatherer
 
     bool m_running = false;
     qint64 m_done = 0;    // slots sent or skipped

@@ -19,3 +19,13 @@ QString ReadPiece::tabbedSummary() const
         text += QStringLiteral("  ") + QString::fromLatin1(message.check.Describe());
     return text;
 }
+
+ReplyCheck PieceCheck(const ReadPiece& piece)
+{
+    ReplyCheck check;
+    if (piece.isFrame() && piece.message.check.outcome != CheckVerdict::Outcome::NotChecked) {
+        check.verdict = QString::fromLatin1(piece.message.check.Describe());
+        check.failed = piece.failed();
+    }
+    return check;
+}

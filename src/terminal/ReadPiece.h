@@ -2,6 +2,7 @@
 
 #include "protocol/FrameCutter.h"
 #include "protocol/ProtocolMessage.h"
+#include "terminal/ReplyCheck.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -40,3 +41,7 @@ struct ReadPiece {
     // that no frame takes, the one line that says so.
     QStringList tooltipLines() const;
 };
+
+// A frame's own check value as a reply line shows it; nothing for bytes no frame takes, or a
+// protocol without one.
+ReplyCheck PieceCheck(const ReadPiece& piece);

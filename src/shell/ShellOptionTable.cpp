@@ -20,8 +20,7 @@ const char kSynopsis[] =
     "  accessterm protocol (list | show NAME | check FILE)\n"
     "  accessterm decode (--protocol NAME|FILE [--raw] | --osdpcap) [--hex] [FILE]\n"
     "  accessterm                 (no arguments) opens the window\n"
-    "  send, listen, check and answer also take --protocol NAME (not with --checksum or\n"
-    "  send --repeat).\n"
+    "  send, listen, check and answer also take --protocol NAME|FILE (not with --checksum).\n"
     "  For --tcp HOST:PORT: --tcp-listen [HOST:]PORT [--accept-wait MS] (the controller calls)\n"
     "  or --udp HOST:PORT [--local-port PORT]; answer also takes --udp [HOST:]PORT.\n";
 

@@ -190,8 +190,6 @@ bool ParseShellOptions(const QStringList& arguments, ShellOptions& options, QStr
         if (parser.isSet(p.checksum))
             return refuse(QStringLiteral("--checksum is not for --protocol: the protocol has its "
                                          "own check value"));
-        if (parser.isSet(p.every))
-            return refuse(QStringLiteral("--repeat is not for send --protocol"));
     }
     if (parser.isSet(p.checksum)) {
         options.check = parser.value(p.checksum);

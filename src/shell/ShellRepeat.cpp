@@ -1,6 +1,7 @@
 #include "shell/ShellRepeat.h"
 
 #include "checks/CheckCatalogue.h"
+#include "shell/ShellFrames.h"
 #include "shell/ShellLink.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellOutput.h"
@@ -34,12 +35,29 @@ ShellRepeat::ShellRepeat(const ShellOptions& options, ShellLink& link, ShellOutp
 {
     m_checks.choose(FindCheck(options.check.toStdString()));
     m_run = new RepeatRun(PlanOf(options), m_link, m_checks, m_clock, this);
+    if (options.description) {
+        m_run->SetProtocol(options.description);
+        // Printed a frame a line with its summary, as the protocol's other modes print them.
+        m_frames = new ShellFrames(options.description, Direction::Reply, output, options.hex,
+                                   false, this);
+    }
     connect(m_run, &RepeatRun::Sending, this,
-            [this](qint64, const QString& shown) { m_output.Line(kOutputMarker + shown); });
+            [this](qint64, const QString& shown, const QByteArray& bytes) {
+                if (m_frames)
+                    m_frames->PrintSent(bytes);
+                else
+                    m_output.Line(kOutputMarker + shown);
+            });
     connect(
         m_run, &RepeatRun::Reply, this,
         [this](qint64, const QByteArray& reply, qint64, const ReplyCheck&, const QString& failure) {
-            if (m_output.Reply(kInputMarker, reply, m_options.hex) && !failure.isEmpty())
+            if (m_frames) {
+                m_frames->Feed(reply);
+                m_frames->Flush();
+            } else if (!m_output.Reply(kInputMarker, reply, m_options.hex)) {
+                return;
+            }
+            if (!failure.isEmpty())
                 m_output.Error(Capitalised(failure));
         });
     connect(m_run, &RepeatRun::NoReply, this,

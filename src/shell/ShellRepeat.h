@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class ShellFrames;
 class ShellLink;
 class ShellOutput;
 struct ShellOptions;
@@ -41,6 +42,7 @@ private:
     CheckChoice m_checks;
     RepeatClock m_clock;
     RepeatRun* m_run = nullptr;
-    int m_status = -1; // the status once the repeat has ended, or -1
+    ShellFrames* m_frames = nullptr; // with a protocol: what is sent and read, decoded
+    int m_status = -1;               // the status once the repeat has ended, or -1
     bool m_finished = false;
 };

@@ -146,6 +146,18 @@ private slots:
                  "[Input]------11 03 06 02 2B 00 00 00 64 C8 BA\tread_holding_registers_reply  "
                  "unit 17  values 555 0 100\n");
         QVERIFY(slave.outputHas("[Input]------<11><03><00>k<00><03>v<87>\tread_holding_registers"));
+
+        // A repeat counts frames: each reply complete with its frame, the next sent at once.
+        ShellProcess rounds({"send", "--protocol", "modbus-rtu", "--serial", wire.a(), "--repeat",
+                             "3", "--every", "reply", "<11><03><00><6B><00><03>"});
+        QCOMPARE(rounds.status(), 0);
+        const QStringList lines = rounds.out().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(Summaries(lines.mid(0, 2).join('\n')),
+                 (QStringList{"read_holding_registers  unit 17  from 107 count 3",
+                              "read_holding_registers_reply  unit 17  values 555 0 100"}));
+        QVERIFY2(lines.last().startsWith("Repeat done: 3 sent, 3 answered, 0 without"),
+                 qPrintable(lines.last()));
     }
 
     void refusedOptions_data()

@@ -18,32 +18,58 @@ constexpr int kIdlePollMs = 20;
 
 WindowLink::WindowLink(frmMain& window, QObject* parent) : RunLink(parent), m_window(window)
 {
-    SerialLink& serialLink = window.serialLink();
-    TcpLink& tcp = window.tcpLink();
-    connect(&serialLink, &SerialLink::ReplyArrived, this,
+    // A controller that calls is talked to as the client's peer is: its link is a TCP link too.
+    TcpServerLink& server = window.controller().links().server();
+    for (TcpLink* link : {&window.tcpLink(), &server.link()})
+        watch(*link);
+    connect(&window.serialLink(), &SerialLink::ReplyArrived, this,
             [this](const QByteArray& reply, qint64, bool continued) {
                 ++m_handedOn;
                 if (serial())
                     emit ReplyArrived(reply, continued);
             });
-    connect(&tcp, &TcpLink::ReplyArrived, this,
-            [this](const QByteArray& reply, qint64, bool continued) {
-                ++m_handedOn;
-                if (!serial())
-                    emit ReplyArrived(reply, continued);
-            });
-    connect(&serialLink, &SerialLink::PortLost, this, [this](const QString& description) {
+    connect(&window.serialLink(), &SerialLink::PortLost, this, [this](const QString& description) {
         if (serial())
             emit Failed(description);
     });
-    connect(&tcp, &TcpLink::SocketError, this, [this](int number, const QString& description) {
-        if (!serial())
-            emit Failed(QStringLiteral("Socket Error:%1 %2").arg(number).arg(description));
+}
+
+void WindowLink::watch(TcpLink& link)
+{
+    connect(&link, &TcpLink::ReplyArrived, this,
+            [this, &link](const QByteArray& reply, qint64, bool continued) {
+                ++m_handedOn;
+                if (isChosen(link))
+                    emit ReplyArrived(reply, continued);
+            });
+    connect(&link, &TcpLink::SocketError, this,
+            [this, &link](int number, const QString& description) {
+                if (isChosen(link))
+                    emit Failed(QStringLiteral("Socket Error:%1 %2").arg(number).arg(description));
+            });
+    connect(&link, &TcpLink::PeerClosed, this, [this, &link] {
+        if (isChosen(link))
+            emit PeerClosed(link.Winsock1().PeerReset());
     });
-    connect(&tcp, &TcpLink::PeerClosed, this, [this, &tcp] {
-        if (!serial())
-            emit PeerClosed(tcp.Winsock1().PeerReset());
-    });
+}
+
+TcpLink& WindowLink::tcp() const
+{
+    LinkChoice& links = m_window.controller().links();
+    return links.kind() == LinkChoice::Kind::TcpServer ? links.server().link() : m_window.tcpLink();
+}
+
+int WindowLink::tcpState() const
+{
+    // A server with no peer is listening, as its "Connect State" says.
+    LinkChoice& links = m_window.controller().links();
+    return links.kind() == LinkChoice::Kind::TcpServer ? links.server().GetState()
+                                                       : m_window.tcpLink().GetState();
+}
+
+bool WindowLink::isChosen(const TcpLink& link) const
+{
+    return !serial() && &link == &tcp();
 }
 
 bool WindowLink::serial() const
@@ -54,10 +80,13 @@ bool WindowLink::serial() const
 void WindowLink::Open()
 {
     QString why;
+    const LinkChoice& links = m_window.controller().links();
     if (serial() && !m_window.serialLink().IsOpen())
         why = QStringLiteral("Nothing sent: port is not open");
-    else if (!serial() && m_window.tcpLink().GetState() != Winsock::sckConnected)
-        why = QStringLiteral("Connect State:") + TcpLink::StateName(m_window.tcpLink().GetState());
+    else if (!serial() && links.kind() == LinkChoice::Kind::Udp)
+        why = QStringLiteral("not over UDP, where every datagram is a reply of its own");
+    else if (!serial() && tcpState() != Winsock::sckConnected)
+        why = QStringLiteral("Connect State:") + TcpLink::StateName(tcpState());
     // From the event loop, as a link that opens answers.
     QTimer::singleShot(0, this, [this, why] {
         if (why.isEmpty())
@@ -74,10 +103,13 @@ bool WindowLink::Send(const QByteArray& bytes)
         // A byte the frame's data bits cannot carry would arrive as another.
         const QString why = m_window.controller().frame().tooWide(bytes);
         sent = why.isEmpty() ? m_window.serialLink().Write(bytes) : LinkResult::Failure(why);
-    } else if (m_window.tcpLink().GetState() == Winsock::sckConnected) {
-        sent = m_window.tcpLink().Send(bytes);
-    } else {
+    } else if (tcpState() == Winsock::sckConnected) {
+        sent = tcp().Send(bytes);
+    } else if (&tcp() == &m_window.tcpLink()) {
         m_window.tcpLink().LogSocketState();
+        return false;
+    } else {
+        m_window.controller().links().server().LogSocketState();
         return false;
     }
     if (!sent.ok())
@@ -87,7 +119,7 @@ bool WindowLink::Send(const QByteArray& bytes)
 
 bool WindowLink::gathering() const
 {
-    return serial() ? m_window.serialLink().Gathering() : m_window.tcpLink().Gathering();
+    return serial() ? m_window.serialLink().Gathering() : tcp().Gathering();
 }
 
 void WindowLink::WhenIdle(const std::function<void()>& then)
@@ -118,15 +150,16 @@ void WindowLink::SetHandOnAsRead(bool on)
                                if (serial())
                                    emit BytesRead(bytes);
                            });
-        m_reads << connect(&m_window.tcpLink(), &TcpLink::BytesRead, this,
-                           [this](const QByteArray& bytes) {
-                               if (!serial())
-                                   emit BytesRead(bytes);
-                           });
+        TcpLink* link = &tcp();
+        m_reads << connect(link, &TcpLink::BytesRead, this, [this, link](const QByteArray& bytes) {
+            if (isChosen(*link))
+                emit BytesRead(bytes);
+        });
     }
     // Both, so that a change of transport meanwhile leaves neither handing on.
     m_window.serialLink().SetHandOnAsRead(on && serial());
-    m_window.tcpLink().SetHandOnAsRead(on && !serial());
+    for (TcpLink* link : {&m_window.tcpLink(), &m_window.controller().links().server().link()})
+        link->SetHandOnAsRead(on && isChosen(*link));
 }
 
 bool WindowLink::Sending() const

@@ -4,10 +4,12 @@
 
 #include <QList>
 
+class TcpLink;
 class frmMain;
 
 // The window's link as a repeat or a check file runs on it: the open serial port or the TCP
-// connection, whichever the transport chosen is. It is the operator's: opening only asks whether
+// connection (the client's, or the controller's that called the server), whichever the transport
+// chosen is; not UDP. It is the operator's: opening only asks whether
 // it is up, and closing leaves it as it is. Sends that cannot go out are logged as Output Command
 // logs them.
 class WindowLink : public RunLink
@@ -26,6 +28,11 @@ public:
 
 private:
     bool serial() const;
+    // The TCP link "TCP/IP" stands for: the client's, or the peer of the server's.
+    TcpLink& tcp() const;
+    int tcpState() const;
+    bool isChosen(const TcpLink& link) const;
+    void watch(TcpLink& link);
     bool gathering() const;
     void whenIdle(const std::function<void()>& then, quint64 handedOn);
 

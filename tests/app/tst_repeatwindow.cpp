@@ -264,6 +264,36 @@ private slots:
         QCOMPARE(peer->commands, 0);
     }
 
+    void toAControllerThatCallsNotOverUdp()
+    {
+        w->controller().Link_Click(LinkChoice::Kind::TcpServer);
+        quint16 port = 0;
+        {
+            QTcpServer probe; // a port free a moment ago
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        w->findChild<QLineEdit*>("txtIP")->setText("127.0.0.1");
+        w->findChild<QLineEdit*>("txtPortNo")->setText(QString::number(port));
+        w->findChild<QPushButton*>("CmdConnect")->click();
+        control().StartRepeat(Every(0, 4));
+        QTRY_COMPARE(lastLine(), "Repeat not started: Connect State:Listening....");
+        QTcpSocket controller;
+        connect(&controller, &QTcpSocket::readyRead, this,
+                [&controller] { controller.write(QByteArray(controller.readAll().size(), 'k')); });
+        controller.connectToHost(QHostAddress::LocalHost, port);
+        QTRY_VERIFY(log().lines().contains("Connect Succeed"));
+        control().StartRepeat(Every(0, 4));
+        QTRY_VERIFY_WITH_TIMEOUT(!verdict().isEmpty(), 10000);
+        QVERIFY2(verdict().startsWith("Repeat done: 4 sent, 4 answered"), qPrintable(verdict()));
+        QCOMPARE(log().lines().filter("[Input]------k").size(), 4);
+
+        w->controller().Link_Click(LinkChoice::Kind::Udp);
+        control().StartRepeat(Every(0, 4));
+        QTRY_COMPARE(lastLine(), "Repeat not started: not over UDP, where every datagram is a "
+                                 "reply of its own");
+    }
+
     void slotsSkippedWhileTheLastCommandLeavesTheLine()
     {
         // A far device that stops reading: the line fills, later sends are skipped and counted.

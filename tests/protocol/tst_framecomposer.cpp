@@ -19,7 +19,8 @@ Message Reply(MessageDecoder& decoder, int address, int sequence, const char* co
     command.fields.resize(1);
     command.fields[0].fieldDef = decoder.description().sequence.field;
     command.fields[0].number = sequence;
-    const std::string typed = std::string(1, char(address)) + Bytes(codeAndData);
+    std::string typed = Bytes(codeAndData);
+    typed.insert(typed.begin(), char(address));
     return decoder.Decode(ComposeReply(decoder.description(), command, typed).bytes);
 }
 

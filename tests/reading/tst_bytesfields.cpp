@@ -62,6 +62,8 @@ private slots:
         QTest::addColumn<QString>("protocol");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("clicked"); // a byte clicked in the dump selects the innermost field
+        QTest::addColumn<QString>("field");
         // Bits name their byte, one deeper; the mark and the start byte are no field.
         QTest::newRow("osdp poll")
             << "osdp" << QByteArray::fromHex("FF530108000460BA00")
@@ -69,7 +71,8 @@ private slots:
                            "  REPLY|2|01|0",         "LEN|3|08 00|8",
                            "CTRL|5|04|04",           "  SQN|5|04|0",
                            "  CRC|5|04|1 CRC-16",    "  SCB|5|04|0",
-                           "CODE|6|60|60 osdp_POLL", "crc16-osdp|7|BA 00|BA00 ok"};
+                           "CODE|6|60|60 osdp_POLL", "crc16-osdp|7|BA 00|BA00 ok"}
+            << 5 << QString("  SQN");
         // A stuffed byte counts as sent: the clock takes seven bytes.
         QTest::newRow("kestrel, stuffed")
             << "kestrel" << kStatus
@@ -78,7 +81,8 @@ private slots:
                            "CODE|3|31|31 status",
                            "DOOR|4|00|0 closed",
                            "CLOCK|5|26 12 10 30 09 15 30|261210091530",
-                           "crc16-xmodem|12|F0 66|F066 ok"};
+                           "crc16-xmodem|12|F0 66|F066 ok"}
+            << 9 << QString("CLOCK");
         QTest::newRow("kestrel, failed crc")
             << "kestrel" << kFailed
             << QStringList{"ADDR|1|01|01",
@@ -88,7 +92,8 @@ private slots:
                            "CARD|6|05 39 7F B1|87654321",
                            "RESULT|10|01|01 unknown card",
                            "CLOCK|11|26 12 10 30 09 16 10 22|261210091602",
-                           "crc16-xmodem|19|9C F8|9CF8 expected 9CF9"};
+                           "crc16-xmodem|19|9C F8|9CF8 expected 9CF9"}
+            << 20 << QString("crc16-xmodem");
     }
 
     void listsTheFrameFields()
@@ -102,6 +107,10 @@ private slots:
         for (int row = 0; row < table->rowCount(); ++row)
             rows << Row(*table, row);
         QTEST(rows, "rows");
+        QFETCH(int, clicked);
+        QTest::mouseClick(dump->view()->viewport(), Qt::LeftButton, {},
+                          table->byteRect(clicked).center());
+        QTEST(table->selectedItems().value(0)->text(), "field");
     }
 
     void fieldAndBytesSelectEachOther()

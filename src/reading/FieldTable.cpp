@@ -21,7 +21,12 @@ FieldTable::FieldTable(FrameFields fields, QListView& dump, QWidget* parent)
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
     setWordWrap(false);
-    const auto text = [](const std::string& s) { return QString::fromLatin1(s); };
+    // A long field's cell shows its beginning: its bytes are all there in the dump.
+    const auto text = [](const std::string& s) {
+        constexpr std::size_t kShown = 200;
+        return s.size() <= kShown ? QString::fromLatin1(s)
+                                  : QString::fromLatin1(s.substr(0, kShown)) + QChar(0x2026);
+    };
     for (int row = 0; row < rowCount(); ++row) {
         const MessageField& field = shown[std::size_t(row)];
         QString value = text(field.value);
@@ -31,7 +36,7 @@ FieldTable::FieldTable(FrameFields fields, QListView& dump, QWidget* parent)
             m_fields.bytes().mid(qsizetype(field.offset), qsizetype(field.size));
         const QStringList cells = {QString(2 * field.depth, QLatin1Char(' ')) + text(field.name),
                                    QString::number(field.offset),
-                                   QString::fromLatin1(bytes.toHex(' ').toUpper()), value};
+                                   text(bytes.toHex(' ').toUpper().toStdString()), value};
         for (int column = 0; column < columnCount(); ++column)
             setItem(row, column, new QTableWidgetItem(cells[column]));
     }

@@ -9,8 +9,8 @@ std::optional<FrameFields> FrameFields::Read(const std::shared_ptr<const Descrip
                                              const QByteArray& bytes)
 {
     // No frame is longer than the longest with every byte stuffed, after a mark: a 16 MiB line
-    // costs nothing here.
-    const qsizetype longest = 2 * qsizetype(description->longest) + 3;
+    // costs nothing here. Nor is a table of fields much use past a few pages of them.
+    const qsizetype longest = qMin(2 * qsizetype(description->longest) + 3, kLongestFrame);
     if (bytes.isEmpty() || bytes.size() > longest)
         return std::nullopt;
     const std::string_view view(bytes.constData(), std::size_t(bytes.size()));

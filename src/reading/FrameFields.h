@@ -16,6 +16,7 @@ class FrameFields
 {
 public:
     enum class Tint : quint8 { None, First, Second, Failed };
+    static constexpr qsizetype kLongestFrame = 64 << 10;
 
     // The bytes decoded as the window reads them, or none when they are not exactly one frame of
     // the protocol. A line longer than any frame of it is not looked at.

@@ -139,6 +139,8 @@ private slots:
         QTest::mouseMove(bytes, table.byteRect(3).center());
         QTest::mouseRelease(bytes, Qt::LeftButton, {}, table.byteRect(3).center());
         QCOMPARE(selected(), "3+15 CODE");
+        QTest::mouseMove(bytes, table.byteRect(10).center()); // no button held: no drag
+        QCOMPARE(selected(), "3+15 CODE");
         QTest::mouseClick(bytes, Qt::LeftButton, {}, table.byteRect(0).center()); // STX
         QCOMPARE(selected(), "0+1 -");
         QTest::mouseClick(bytes, Qt::LeftButton, {}, table.byteRect(0).topLeft() - QPoint(9, 0));
@@ -153,6 +155,13 @@ private slots:
         QVERIFY(tint(1) != tint(2) && tint(2) != tint(0) && tint(1) != tint(0));
         QCOMPARE(tint(4), tint(5));
         QCOMPARE(tint(6), tint(3));
+        // The blank between two bytes of one field is tinted, between two fields not.
+        const auto blank = [&](int offset) {
+            const QRect pair = table.byteRect(offset);
+            return shown.pixelColor(pair.right() + 2, pair.top() + 1).name();
+        };
+        QCOMPARE(blank(4), tint(4));
+        QCOMPARE(blank(5), tint(0));
         QCOMPARE(tint(19), "#ff9e9e");
     }
 

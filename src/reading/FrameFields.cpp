@@ -3,6 +3,7 @@
 #include "protocol/FrameCutter.h"
 #include "protocol/MessageDecoder.h"
 
+#include <algorithm>
 #include <string_view>
 
 std::optional<FrameFields> FrameFields::Read(const std::shared_ptr<const Description>& description,

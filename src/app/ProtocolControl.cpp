@@ -166,6 +166,11 @@ void ProtocolControl::Choose(const QString& name)
     handOn();
 }
 
+std::shared_ptr<const Description> ProtocolControl::description() const
+{
+    return m_serial ? m_serial->reader.shared() : nullptr;
+}
+
 void ProtocolControl::read(Reading& reading, bool serial)
 {
     FrameReader* reader = &reading.reader;

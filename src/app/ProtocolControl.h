@@ -8,6 +8,7 @@
 #include <memory>
 
 class CommandLine;
+struct Description;
 class EventLog;
 class FrameReader;
 class QAction;
@@ -42,6 +43,8 @@ public:
     // A protocol built in by name, or none for any other name ("" included); logged.
     void Choose(const QString& name);
     QString chosen() const { return m_name; }
+    // The chosen protocol's description; null for none.
+    std::shared_ptr<const Description> description() const;
     // "Output Command" with the bytes exactly as typed: no completion, no check value.
     void SendAsTyped();
 

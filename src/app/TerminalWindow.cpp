@@ -56,6 +56,7 @@ void TerminalWindow::attach()
     m_commandLine->AddMenuActions({&m_repeatControl->repeatAction(), &m_repeatControl->stopAction(),
                                    &m_repeatControl->checkFileAction()});
     m_protocolControl = new ProtocolControl(*this, *m_commandLine, *m_repeatControl);
+    m_logActions->setProtocol([this] { return m_protocolControl->description(); });
     new FailureSteps(*log);
     m_logFind = new LogFind(*log, *this);
 }

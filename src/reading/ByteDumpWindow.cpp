@@ -2,21 +2,17 @@
 
 #include "console/LogLine.h"
 #include "console/SelectedRows.h"
+#include "reading/FieldTable.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
+#include <QSplitter>
 #include <QVBoxLayout>
-
-namespace
-{
-
-constexpr int kRowBytes = 16;
-
-} // namespace
 
 ByteDumpModel::ByteDumpModel(const QByteArray& bytes, QObject* parent)
     : QAbstractListModel(parent), m_bytes(bytes)
@@ -26,6 +22,16 @@ ByteDumpModel::ByteDumpModel(const QByteArray& bytes, QObject* parent)
 int ByteDumpModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int((m_bytes.size() + kRowBytes - 1) / kRowBytes);
+}
+
+int ByteDumpModel::ByteOfColumn(int column)
+{
+    if (column >= CharColumn(0) && column < CharColumn(kRowBytes))
+        return column - CharColumn(0);
+    // The blank after a pair goes with it.
+    if (column >= HexColumn(0) && column < HexColumn(kRowBytes))
+        return (column - HexColumn(0)) / 3;
+    return -1;
 }
 
 QVariant ByteDumpModel::data(const QModelIndex& index, int role) const
@@ -58,7 +64,8 @@ QString ByteDumpModel::rowText(int row) const
     return text;
 }
 
-ByteDumpWindow::ByteDumpWindow(const LogLine& line, QWidget* parent)
+ByteDumpWindow::ByteDumpWindow(const LogLine& line, QWidget* parent,
+                               const std::shared_ptr<const Description>& protocol)
     : QWidget(parent, Qt::Window), m_model(line.bytes()), m_note(new QLabel(this)),
       m_view(new QListView(this))
 {
@@ -84,10 +91,26 @@ ByteDumpWindow::ByteDumpWindow(const LogLine& line, QWidget* parent)
     m_note->setContentsMargins(4, 2, 4, 2);
     m_note->hide();
     layout->addWidget(m_note);
-    layout->addWidget(m_view);
     // Wide enough for a whole row, tall enough for a screenful of them.
     const QFontMetrics metrics(m_view->font());
-    resize(metrics.horizontalAdvance(m_model.rowText(0)) + 40, 24 * metrics.height());
+    const int dumpWidth = metrics.horizontalAdvance(m_model.rowText(0)) + 40;
+    std::optional<FrameFields> frame;
+    if (protocol)
+        frame = FrameFields::Read(protocol, m_model.bytes());
+    if (!frame) {
+        layout->addWidget(m_view);
+        resize(dumpWidth, 24 * metrics.height());
+        return;
+    }
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    m_fields = new FieldTable(std::move(*frame), *m_view, split);
+    split->addWidget(m_view);
+    split->addWidget(m_fields);
+    layout->addWidget(split);
+    // The dump whole, the table beside it.
+    const int tableWidth = m_fields->horizontalHeader()->length() + 20;
+    split->setSizes({dumpWidth, tableWidth});
+    resize(dumpWidth + tableWidth + split->handleWidth(), 24 * metrics.height());
 }
 
 void ByteDumpWindow::setNote(const QString& text)

@@ -116,7 +116,8 @@ ByteDumpWindow* LogActions::showBytes()
     if (!current.isValid() || !m_log.shownRecord(current.row()).hasBytes())
         return nullptr;
     // A window of the terminal's own, so that it closes with it.
-    auto* dump = new ByteDumpWindow(m_log.shownRecord(current.row()), m_log.window());
+    auto* dump = new ByteDumpWindow(m_log.shownRecord(current.row()), m_log.window(),
+                                    m_protocol ? m_protocol() : nullptr);
     QList<QByteArray> replies;
     for (int row : SelectedRows(*m_log.selectionModel())) {
         if (m_log.shownRecord(row).kind() == LogLine::Kind::Input)

@@ -4,7 +4,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+struct Description;
 class ByteDumpWindow;
 class QAction;
 class EventLog;
@@ -32,7 +34,13 @@ public:
     void setCopiedAtMost(qint64 characters) { m_copiedAtMost = characters; }
     // Opens a window on the current line's bytes; none when the line stands for no bytes. With
     // replies selected (or a reply current), the window names the check values that fit them.
+    // A line that is one frame of the protocol the window reads by lists its fields too.
     ByteDumpWindow* showBytes();
+    // Gives the protocol the window reads by, null for none.
+    void setProtocol(std::function<std::shared_ptr<const Description>()> protocol)
+    {
+        m_protocol = std::move(protocol);
+    }
     // Asks where to save the log, proposing a new file in the folder last used, then saves.
     void saveLogAs();
     // Writes every line to path, between the window's other events; a log line tells how it went.
@@ -49,5 +57,6 @@ private:
     qint64 m_copiedAtMost = kCopiedAtMost;
     QString m_saveFolder; // where the last save went, for this run only
     std::function<QString(const QString&)> m_askPath;
+    std::function<std::shared_ptr<const Description>()> m_protocol;
     QAction* m_answerAutomatically = nullptr;
 };

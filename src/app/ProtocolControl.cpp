@@ -160,6 +160,7 @@ void ProtocolControl::Choose(const QString& name)
     m_tcp.reset();
     m_name = chosen;
     m_description = description;
+    m_text = entry.text;
     m_file = BuiltinProtocols::Names().contains(chosen) ? QString() : entry.origin;
     watch();
     m_log.AddLine(QStringLiteral("Protocol: ") +
@@ -190,7 +191,12 @@ void ProtocolControl::readAgain()
         if (m_name.isEmpty() || entry.name != m_name || !entry.ok() ||
             entry.description == m_description)
             continue;
+        // The same text again (after a mistake mended) goes on with the reading as it is.
+        const bool same = entry.text == m_text;
         m_description = entry.description;
+        m_text = entry.text;
+        if (same)
+            continue;
         m_serial->reader.SetDescription(m_description);
         m_tcp->reader.SetDescription(m_description);
         m_commandLine.SetCheckShown(CheckShown(*m_description));

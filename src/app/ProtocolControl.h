@@ -78,6 +78,7 @@ private:
     QString m_name;
     QString m_file; // the chosen description's, when the engineer's
     std::shared_ptr<const Description> m_description;
+    QString m_text; // its text as read
     std::unique_ptr<Reading> m_serial, m_tcp;
     bool m_asTyped = false;
     bool m_running = false;   // a repeat or a check file

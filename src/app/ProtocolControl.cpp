@@ -77,7 +77,9 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
     m_protocols = new ProtocolMenu(&m_log);
     m_catalogue = new ProtocolCatalogue(ProtocolFolder(), this);
     connect(m_catalogue, &ProtocolCatalogue::Problem, &m_log, &EventLog::AddLine);
-    m_protocols->List(m_catalogue->Entries(), QString());
+    // The folder is first read as the menu first shows: a full one takes a while to read, and
+    // the window starts as quickly with it as without.
+    m_protocols->List(m_catalogue->known(), QString());
     connect(m_protocols, &ProtocolMenu::Chosen, this, &ProtocolControl::Choose);
     connect(&menu(), &QMenu::aboutToShow, this, [this] {
         readAgain();

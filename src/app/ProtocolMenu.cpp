@@ -1,5 +1,6 @@
 #include "app/ProtocolMenu.h"
 
+#include "terminal/BuiltinProtocols.h"
 #include "terminal/ProtocolCatalogue.h"
 
 #include <QAction>
@@ -36,7 +37,9 @@ void ProtocolMenu::List(const QList<ProtocolEntry>& entries, const QString& chos
                                       : entry.name + QStringLiteral(" \u2014 ") + entry.title,
                 entry.name);
         action->setEnabled(entry.ok());
-        action->setToolTip(entry.ok() ? entry.origin : entry.refusal);
+        // The engineer's name their file, or why it was refused; the built-ins stay as they were.
+        if (!BuiltinProtocols::Names().contains(entry.name))
+            action->setToolTip(entry.ok() ? entry.origin : entry.refusal);
         listed = listed || entry.name == chosen;
     }
     if (!listed)

@@ -227,6 +227,7 @@ private slots:
         describe("bad.txt", "start 02\ndata\nend 03\nmessage m\nfield X u17\n");
         QAction* gate = protocolMenu().actions().value(5);
         QCOMPARE(gate->text(), QString::fromUtf8("gate — Gate 3"));
+        QCOMPARE(gate->toolTip(), QDir(ProtocolFolder()).filePath("gate.txt"));
         QAction* bad = protocol().protocolMenu().choice("bad");
         QVERIFY(bad && !bad->isEnabled());
         const QString refusal = "Protocols/bad.txt line 5: \"u17\" is not a field type";

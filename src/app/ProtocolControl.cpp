@@ -1,5 +1,6 @@
 #include "app/ProtocolControl.h"
 
+#include "app/ProtocolMenu.h"
 #include "app/RepeatControl.h"
 #include "commandline/CommandLine.h"
 #include "console/EventLog.h"
@@ -10,14 +11,18 @@
 #include "protocol/ProtocolDescription.h"
 #include "terminal/BuiltinProtocols.h"
 #include "terminal/FrameReader.h"
+#include "terminal/ProtocolCatalogue.h"
+#include "terminal/TerminalFolders.h"
 #include "terminal/TrafficLines.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QActionGroup>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTimer>
 
 namespace
 {
@@ -70,21 +75,24 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
     : QObject(&window), m_window(window), m_log(window.LB()), m_commandLine(commandLine),
       m_repeats(repeats)
 {
-    m_menu = new QMenu(tr("Protocol"), &m_log);
-    m_choices = new QActionGroup(m_menu);
-    const auto add = [this](const QString& text, const QString& name) {
-        QAction* action = m_menu->addAction(text);
-        action->setCheckable(true);
-        action->setChecked(name.isEmpty());
-        action->setData(name);
-        m_choices->addAction(action);
-        connect(action, &QAction::triggered, this, [this, name] { Choose(name); });
-    };
-    add(tr("None"), QString());
-    for (const QString& name : BuiltinProtocols::Names())
-        add(name + QStringLiteral(" \u2014 ") + BuiltinProtocols::Title(name), name);
-    m_menu->addSeparator();
-    m_hidePolls = m_menu->addAction(tr("Hide Polls"));
+    m_protocols = new ProtocolMenu(&m_log);
+    m_catalogue = new ProtocolCatalogue(ProtocolFolder(), this);
+    connect(m_catalogue, &ProtocolCatalogue::Problem, &m_log, &EventLog::AddLine);
+    // The folder is first read as the menu first shows: a full one takes a while to read, and
+    // the window starts as quickly with it as without.
+    m_protocols->List(m_catalogue->known(), QString());
+    connect(m_protocols, &ProtocolMenu::Chosen, this, &ProtocolControl::Choose);
+    connect(&menu(), &QMenu::aboutToShow, this, [this] {
+        readAgain();
+        m_protocols->List(m_catalogue->Entries(), m_name);
+    });
+    m_watcher = new QFileSystemWatcher(this);
+    m_settle = new QTimer(this);
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(50);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, m_settle, qOverload<>(&QTimer::start));
+    connect(m_settle, &QTimer::timeout, this, &ProtocolControl::readAgain);
+    m_hidePolls = menu().addAction(tr("Hide Polls"));
     m_hidePolls->setCheckable(true);
     m_hidePolls->setEnabled(false);
     connect(m_hidePolls, &QAction::toggled, this, [this](bool on) {
@@ -92,7 +100,7 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
             if (reading)
                 reading->hider.SetOn(on);
     });
-    m_log.addAction(m_menu->menuAction());
+    m_log.addAction(menu().menuAction());
 
     m_sendAsTyped = new QAction(tr("Send As Typed"), this);
     m_sendAsTyped->setEnabled(false);
@@ -130,12 +138,23 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
 
 ProtocolControl::~ProtocolControl() = default;
 
+QMenu& ProtocolControl::menu() const
+{
+    return m_protocols->menu();
+}
+
 void ProtocolControl::Choose(const QString& name)
 {
-    const std::shared_ptr<const Description> description = BuiltinProtocols::Find(name);
+    // The one in use stays so, even when its file now has a mistake.
+    if (name == m_name)
+        return m_protocols->Check(m_name);
+    ProtocolEntry entry;
+    for (const ProtocolEntry& listed : m_catalogue->Entries())
+        if (listed.name == name && listed.ok())
+            entry = listed;
+    const std::shared_ptr<const Description> description = entry.description;
     const QString chosen = description ? name : QString();
-    for (QAction* action : m_choices->actions())
-        action->setChecked(action->data().toString() == chosen);
+    m_protocols->Check(chosen);
     if (chosen == m_name)
         return;
     flush(m_serial.get());
@@ -143,6 +162,10 @@ void ProtocolControl::Choose(const QString& name)
     m_serial.reset();
     m_tcp.reset();
     m_name = chosen;
+    m_description = description;
+    m_text = entry.text;
+    m_file = BuiltinProtocols::Names().contains(chosen) ? QString() : entry.origin;
+    watch();
     m_log.AddLine(QStringLiteral("Protocol: ") +
                   (chosen.isEmpty() ? QStringLiteral("none") : chosen));
     const bool on = bool(description);
@@ -169,6 +192,36 @@ void ProtocolControl::Choose(const QString& name)
 std::shared_ptr<const Description> ProtocolControl::description() const
 {
     return m_serial ? m_serial->reader.shared() : nullptr;
+}
+
+void ProtocolControl::readAgain()
+{
+    for (const ProtocolEntry& entry : m_catalogue->Entries()) {
+        if (m_name.isEmpty() || entry.name != m_name || !entry.ok() ||
+            entry.description == m_description)
+            continue;
+        // The same text again (after a mistake mended) goes on with the reading as it is.
+        const bool same = entry.text == m_text;
+        m_description = entry.description;
+        m_text = entry.text;
+        if (same)
+            continue;
+        m_serial->reader.SetDescription(m_description);
+        m_tcp->reader.SetDescription(m_description);
+        m_repeats.SetProtocol(m_description);
+        m_commandLine.SetCheckShown(CheckShown(*m_description));
+    }
+    watch();
+}
+
+void ProtocolControl::watch()
+{
+    // An editor may save by replacing the file, which ends the watch on it: it is watched anew.
+    const QStringList watched = m_watcher->files();
+    if (!watched.isEmpty() && watched != QStringList{m_file})
+        m_watcher->removePaths(watched);
+    if (!m_file.isEmpty() && QFileInfo::exists(m_file) && !m_watcher->files().contains(m_file))
+        m_watcher->addPath(m_file);
 }
 
 void ProtocolControl::read(Reading& reading, bool serial)

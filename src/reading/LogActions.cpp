@@ -13,11 +13,34 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 
+namespace
+{
+
+const QString kTraceSuffix = QStringLiteral(".osdpcap");
+
+bool IsTrace(const QString& path)
+{
+    return path.endsWith(kTraceSuffix, Qt::CaseInsensitive);
+}
+
+} // namespace
+
 LogActions::LogActions(EventLog& log)
     : QObject(&log), m_log(log), m_saveFolder(QDir::homePath()),
       m_askPath([this](const QString& proposed) {
-          return QFileDialog::getSaveFileName(&m_log, tr("Save Log As"), proposed,
-                                              tr("Log files (*.log);;All files (*)"));
+          const QString trace = tr("OSDP trace (*.osdpcap)");
+          QString filter;
+          QString path = QFileDialog::getSaveFileName(
+              &m_log, tr("Save Log As"), proposed,
+              tr("Log files (*.log)") + QStringLiteral(";;") + trace + tr(";;All files (*)"),
+              &filter);
+          // The trace's file type chosen: the name says it, as saveLog reads it.
+          if (filter == trace && !path.isEmpty() && !IsTrace(path)) {
+              if (path.endsWith(QLatin1String(".log"), Qt::CaseInsensitive))
+                  path.chop(4);
+              path += kTraceSuffix;
+          }
+          return path;
       })
 {
     const auto addAction = [this](const QString& text, const QKeySequence& key, auto slot) {
@@ -150,14 +173,18 @@ void LogActions::saveLog(const QString& path)
     for (int row = 0; only && row < only->rowCount(); ++row)
         shown << only->lineOf(row);
     const QString which = only ? QStringLiteral(", ") + only->description() : QString();
-    auto* saver = only ? new LogSaver(path, m_log.logModel(), shown, this)
-                       : new LogSaver(path, m_log.logModel(), this);
+    // A file named as a trace gets the lines of traffic as its records.
+    const bool trace = IsTrace(path);
+    const LogSaver::Form form = trace ? LogSaver::Form::OsdpTrace : LogSaver::Form::Text;
+    const QString type = trace ? QStringLiteral(", OSDP trace") : QString();
+    auto* saver = only ? new LogSaver(path, m_log.logModel(), shown, this, form)
+                       : new LogSaver(path, m_log.logModel(), this, form);
     connect(saver, &LogSaver::finished, this,
-            [this, saver, which](const QString& file, qsizetype lines, const QString& error) {
+            [this, saver, which, type](const QString& file, qsizetype lines, const QString& error) {
                 saver->deleteLater();
                 if (error.isEmpty())
-                    m_log.AddLine(QStringLiteral("Log saved: %1 (%2 lines%3)")
-                                      .arg(file, QString::number(lines), which));
+                    m_log.AddLine(QStringLiteral("Log saved: %1 (%2 lines%3%4)")
+                                      .arg(file, QString::number(lines), type, which));
                 else
                     m_log.AddLine(QStringLiteral("Log not saved: %1 \u2014 %2").arg(file, error));
             });

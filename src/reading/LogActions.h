@@ -41,9 +41,11 @@ public:
     {
         m_protocol = std::move(protocol);
     }
-    // Asks where to save the log, proposing a new file in the folder last used, then saves.
+    // Asks where to save the log, proposing a new file in the folder last used, then saves; the
+    // dialog's "OSDP trace (*.osdpcap)" names the file so.
     void saveLogAs();
     // Writes every line to path, between the window's other events; a log line tells how it went.
+    // A path ending ".osdpcap" gets an OSDP trace: a record for each line of traffic.
     void saveLog(const QString& path);
     // Replaces the save dialog: given the proposed path, returns the chosen one (empty: none).
     void setSavePathAsker(std::function<QString(const QString&)> ask) { m_askPath = ask; }

@@ -1,14 +1,15 @@
 #include "reading/LogSaver.h"
 
 #include "console/EventLogModel.h"
+#include "terminal/OsdpCap.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QThread>
 
-LogSaver::LogSaver(const QString& path, const EventLogModel& log, QObject* parent)
-    : QObject(parent), m_log(log), m_file(path), m_count(qsizetype(log.lines().size())),
-      m_leftBefore(log.leftEver())
+LogSaver::LogSaver(const QString& path, const EventLogModel& log, QObject* parent, Form form)
+    : QObject(parent), m_log(log), m_file(path), m_form(form),
+      m_count(qsizetype(log.lines().size())), m_leftBefore(log.leftEver())
 {
     connect(&log, &QAbstractItemModel::modelReset, this, [this] { m_cleared = true; });
     connect(&m_slices, &QTimer::timeout, this, &LogSaver::writeSlice);
@@ -16,12 +17,34 @@ LogSaver::LogSaver(const QString& path, const EventLogModel& log, QObject* paren
 }
 
 LogSaver::LogSaver(const QString& path, const EventLogModel& log, const QList<qsizetype>& only,
-                   QObject* parent)
-    : LogSaver(path, log, parent)
+                   QObject* parent, Form form)
+    : LogSaver(path, log, parent, form)
 {
     m_only = only;
     m_some = true;
     m_count = only.size();
+}
+
+void LogSaver::writeText(const LogLine& line)
+{
+    // Lines come many to a second: the local date and time is worked out once a second.
+    if (line.timeMs() / 1000 != m_second) {
+        m_second = line.timeMs() / 1000;
+        m_stamp = QDateTime::fromMSecsSinceEpoch(m_second * 1000)
+                      .toString(u"yyyy-MM-dd hh:mm:ss.")
+                      .toLatin1();
+    }
+    const int ms = int(line.timeMs() % 1000);
+    m_chunk += m_stamp;
+    m_chunk += char('0' + ms / 100);
+    m_chunk += char('0' + ms / 10 % 10);
+    m_chunk += char('0' + ms % 10);
+    m_chunk += "  ";
+    m_chunk += line.text().toUtf8();
+    // What an addition shows after the line (a frame's summary) follows it after a tab.
+    if (const QString aside = line.aside(); !aside.isEmpty())
+        m_chunk += '\t' + aside.toUtf8();
+    m_chunk += '\n';
 }
 
 void LogSaver::writeSlice()
@@ -39,24 +62,19 @@ void LogSaver::writeSlice()
     const auto& lines = m_log.lines();
     for (; m_next < m_count && (m_next % 1024 != 0 || slice.elapsed() < 8); ++m_next) {
         const LogLine& line = lines[size_t(m_some ? m_only[m_next] : m_next)];
-        // Lines come many to a second: the local date and time is worked out once a second.
-        if (line.timeMs() / 1000 != m_second) {
-            m_second = line.timeMs() / 1000;
-            m_stamp = QDateTime::fromMSecsSinceEpoch(m_second * 1000)
-                          .toString(u"yyyy-MM-dd hh:mm:ss.")
-                          .toLatin1();
+        if (m_form == Form::Text) {
+            writeText(line);
+            ++m_written;
+        } else if (line.kind() != LogLine::Kind::Status && line.hasBytes()) {
+            // The line's own time, to the millisecond it holds; its bytes exactly.
+            const qint64 ms = line.timeMs();
+            m_chunk += OsdpCapLine({ms / 1000, qint32(ms % 1000) * 1000000,
+                                    line.kind() == LogLine::Kind::Output ? SessionStream::Output
+                                                                         : SessionStream::Input,
+                                    line.bytes(), QStringLiteral("1"),
+                                    QStringLiteral("accessterm " ACCESSTERM_VERSION)});
+            ++m_written;
         }
-        const int ms = int(line.timeMs() % 1000);
-        m_chunk += m_stamp;
-        m_chunk += char('0' + ms / 100);
-        m_chunk += char('0' + ms / 10 % 10);
-        m_chunk += char('0' + ms % 10);
-        m_chunk += "  ";
-        m_chunk += line.text().toUtf8();
-        // What an addition shows after the line (a frame's summary) follows it after a tab.
-        if (const QString aside = line.aside(); !aside.isEmpty())
-            m_chunk += '\t' + aside.toUtf8();
-        m_chunk += '\n';
         if (m_chunk.size() >= (1 << 20) && !flush())
             return finish(m_file.errorString());
     }
@@ -97,5 +115,5 @@ void LogSaver::finish(const QString& error)
     m_slices.stop();
     if (!error.isEmpty())
         m_file.cancelWriting();
-    emit finished(m_file.fileName(), m_count, error);
+    emit finished(m_file.fileName(), m_written, error);
 }

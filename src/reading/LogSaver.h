@@ -8,36 +8,45 @@
 #include <QTimer>
 
 class EventLogModel;
+class LogLine;
 class QThread;
 
 // Writes the event log to a file, each line as its local time "yyyy-MM-dd hh:mm:ss.zzz", two
-// blanks and its text, in UTF-8 with LF ends. A log of a million lines takes a good part of a
-// second to write, so it is written a slice at a time between the window's other events. The
-// file is written whole or not at all: an existing file is replaced only once every line is in,
-// and stays as it was otherwise, as when the log is cleared or its oldest lines leave it before.
+// blanks and its text, in UTF-8 with LF ends; or as an OSDP trace, a record for each line of
+// traffic (its time, sent or received, its bytes), status lines left out. A log of a million lines
+// takes a good part of a second to write, so it is written a slice at a time between the window's
+// other events. The file is written whole or not at all: an existing file is replaced only once
+// every line is in, and stays as it was otherwise, as when the log is cleared or its oldest lines
+// leave it before.
 class LogSaver : public QObject
 {
     Q_OBJECT
 public:
+    enum class Form { Text, OsdpTrace };
+
     // Starts saving the lines log holds now; lines added meanwhile are left for another save.
-    LogSaver(const QString& path, const EventLogModel& log, QObject* parent = nullptr);
+    LogSaver(const QString& path, const EventLogModel& log, QObject* parent = nullptr,
+             Form form = Form::Text);
     // Starts saving only the lines at those indices of the log, in that order.
     LogSaver(const QString& path, const EventLogModel& log, const QList<qsizetype>& only,
-             QObject* parent = nullptr);
+             QObject* parent = nullptr, Form form = Form::Text);
     // Waits for the file to be replaced, if that has begun.
     ~LogSaver() override;
 
 signals:
-    // error is empty when every line was written.
+    // error is empty when every line was written; lines: those written, records of a trace.
     void finished(const QString& path, qsizetype lines, const QString& error);
 
 private:
     void writeSlice();
+    void writeText(const LogLine& line);
     bool flush();
     void finish(const QString& error);
 
     const EventLogModel& m_log;
     QSaveFile m_file;
+    Form m_form;
+    qsizetype m_written = 0;
     QTimer m_slices;
     qsizetype m_count;       // the lines to save
     QList<qsizetype> m_only; // their indices, when not all

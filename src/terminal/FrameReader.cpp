@@ -54,6 +54,7 @@ void FrameReader::Feed(const QByteArray& bytes, qint64 sinceWriteMs, qint64 atMs
         m_reads.push_back({m_fed, atMs - sinceWriteMs, sinceWriteMs >= 0});
         m_cutter.Feed(View(bytes), atMs, m_cut);
         TakeCut();
+        TakeUp();
     }
     Arm();
 }
@@ -68,6 +69,7 @@ void FrameReader::Flush()
     m_anyFrame = false;
     m_session.Reset();
     m_timer.stop();
+    TakeUp();
 }
 
 qsizetype FrameReader::waiting() const
@@ -102,6 +104,22 @@ ReadPiece FrameReader::Sent(const QByteArray& bytes, qint64 atMs)
     return piece;
 }
 
+void FrameReader::SetDescription(std::shared_ptr<const Description> description)
+{
+    m_next = std::move(description);
+    TakeUp();
+}
+
+void FrameReader::TakeUp()
+{
+    if (!m_next || m_cutter.waiting() != 0)
+        return;
+    m_description = std::move(m_next);
+    m_cutter = FrameCutter(m_description, m_direction);
+    m_decoder = MessageDecoder(m_description);
+    m_session = ProtocolSession(m_description);
+}
+
 void FrameReader::OnTimer()
 {
     Expire(Now());
@@ -112,6 +130,7 @@ void FrameReader::Expire(qint64 nowMs)
 {
     m_cutter.Expire(nowMs, m_cut);
     TakeCut();
+    TakeUp();
     if (!m_notAFrame.isEmpty() && nowMs >= m_notAFrameFirst + kNotAFrameMs)
         HandOnNotAFrame();
 }

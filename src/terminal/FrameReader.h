@@ -62,6 +62,10 @@ public:
     // not one whole frame of the protocol come as bytes that no frame takes.
     ReadPiece Sent(const QByteArray& bytes, qint64 atMs = Now());
 
+    // A description read again, taken up at the next frame: at once when no bytes wait to be
+    // cut, else once those have been cut by the one before. Every address starts afresh.
+    void SetDescription(std::shared_ptr<const Description> description);
+
     const Description& description() const { return *m_description; }
     std::shared_ptr<const Description> shared() const { return m_description; }
     Direction direction() const { return m_direction; }
@@ -78,10 +82,12 @@ private:
     void HandOnNotAFrame();
     void HandOnFrame(const CutPiece& cut);
     void Arm();
+    void TakeUp();
     qint64 AnswerMs(qint64 firstMs);
     QDateTime At(qint64 ms) const;
 
     std::shared_ptr<const Description> m_description;
+    std::shared_ptr<const Description> m_next; // to take up once nothing waits to be cut
     Direction m_direction;
     FrameCutter m_cutter;
     MessageDecoder m_decoder;

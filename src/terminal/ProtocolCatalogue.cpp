@@ -78,13 +78,14 @@ bool ProtocolCatalogue::Refresh()
     const QStringList builtins = BuiltinProtocols::Names();
     QList<Read> read;
     bool changed = false;
+    QString folderFailure;
     for (const QFileInfo& file : files) {
         if (!IsDescriptionFile(file.fileName()))
             continue;
         if (read.size() == kFilesAtMost) {
-            emit Problem(QStringLiteral("%1: only the first %2 descriptions read")
-                             .arg(shownFolder)
-                             .arg(kFilesAtMost));
+            folderFailure = QStringLiteral("%1: only the first %2 descriptions read")
+                                .arg(shownFolder)
+                                .arg(kFilesAtMost);
             break;
         }
         const QString shown = shownFolder + QLatin1Char('/') + file.fileName();
@@ -116,6 +117,10 @@ bool ProtocolCatalogue::Refresh()
             emit Problem(entry.refusal);
         read.append({content, failure, entry});
     }
+    // Told once, as a file's mistake is, not each time the folder is read.
+    if (folderFailure != m_folderFailure && !folderFailure.isEmpty())
+        emit Problem(folderFailure);
+    m_folderFailure = folderFailure;
     changed = changed || read.size() != m_read.size();
     if (!changed)
         return false;

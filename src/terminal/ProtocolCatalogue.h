@@ -39,6 +39,8 @@ public:
     const QString& folder() const { return m_folder; }
     // The protocols, the folder read again first; true from Refresh when anything changed.
     const QList<ProtocolEntry>& Entries();
+    // The protocols as last read, the folder not read again: the built-ins before a first reading.
+    const QList<ProtocolEntry>& known() const { return m_entries; }
     bool Refresh();
     // A protocol by its name, or else a description file by its path: a refused entry saying
     // why when there is neither, or the description has a mistake.

@@ -92,6 +92,20 @@ private slots:
                               "osdp!", "pipe!"}));
     }
 
+    void tooManyFilesToldOnce()
+    {
+        QTemporaryDir dir;
+        for (int n = 0; n <= ProtocolCatalogue::kFilesAtMost; ++n)
+            Write(dir.filePath(QStringLiteral("p%1.txt").arg(n, 3, 10, QLatin1Char('0'))), Gate);
+        ProtocolCatalogue catalogue(dir.path());
+        QSignalSpy problems(&catalogue, &ProtocolCatalogue::Problem);
+        QCOMPARE(catalogue.Entries().size(), 3 + ProtocolCatalogue::kFilesAtMost);
+        QCOMPARE(catalogue.Entries().last().name, QStringLiteral("p255"));
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(problems[0][0].toString(),
+                 dir.path().section('/', -1) + ": only the first 256 descriptions read");
+    }
+
     void findByNameOrPath()
     {
         QTemporaryDir dir;

@@ -43,7 +43,8 @@ FieldTable::FieldTable(FrameFields fields, QListView& dump, QWidget* parent)
     resizeColumnsToContents();
     horizontalHeader()->setStretchLastSection(true);
     m_dump.setItemDelegate(m_tint);
-    m_dump.viewport()->installEventFilter(this);
+    m_viewport = m_dump.viewport();
+    m_viewport->installEventFilter(this);
     connect(this, &QTableWidget::itemSelectionChanged, this, [this] {
         const QList<QTableWidgetItem*> chosen = selectedItems();
         if (m_fromDump || chosen.isEmpty())
@@ -107,7 +108,8 @@ bool FieldTable::eventFilter(QObject* watched, QEvent* event)
 {
     // Watched only, not taken: the dump still selects its rows as the mouse goes.
     const bool press = event->type() == QEvent::MouseButtonPress;
-    if (watched != m_dump.viewport() || (!press && event->type() != QEvent::MouseMove))
+    // The viewport kept, not asked of the dump: it still sends events as the dump goes.
+    if (watched != m_viewport || (!press && event->type() != QEvent::MouseMove))
         return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (!(mouse->buttons() & Qt::LeftButton))

@@ -37,6 +37,7 @@ private:
 
     FrameFields m_fields;
     QListView& m_dump;
+    QObject* m_viewport = nullptr; // the dump's, whose mouse is watched
     FieldTintDelegate* m_tint;
     qsizetype m_first = 0, m_count = 0;
     qsizetype m_anchor = -1; // where a drag in the dump began

@@ -189,11 +189,6 @@ void ProtocolControl::Choose(const QString& name)
     handOn();
 }
 
-std::shared_ptr<const Description> ProtocolControl::description() const
-{
-    return m_serial ? m_serial->reader.shared() : nullptr;
-}
-
 void ProtocolControl::readAgain()
 {
     for (const ProtocolEntry& entry : m_catalogue->Entries()) {

@@ -53,7 +53,7 @@ public:
     void Choose(const QString& name);
     QString chosen() const { return m_name; }
     // The chosen protocol's description; null for none.
-    std::shared_ptr<const Description> description() const;
+    std::shared_ptr<const Description> description() const { return m_description; }
     // "Output Command" with the bytes exactly as typed: no completion, no check value.
     void SendAsTyped();
 

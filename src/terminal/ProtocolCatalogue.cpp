@@ -133,6 +133,12 @@ bool ProtocolCatalogue::Refresh()
 
 ProtocolEntry ProtocolCatalogue::Find(const QString& nameOrPath)
 {
+    // A built-in's name needs no reading of the folder, whose names never hide a built-in's.
+    const qsizetype builtins = BuiltinProtocols::Names().size();
+    for (qsizetype n = 0; n < builtins; ++n) {
+        if (m_entries.at(n).name == nameOrPath)
+            return m_entries.at(n);
+    }
     for (const ProtocolEntry& entry : Entries()) {
         if (entry.name == nameOrPath)
             return entry;

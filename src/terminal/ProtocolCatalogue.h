@@ -43,7 +43,8 @@ public:
     const QList<ProtocolEntry>& known() const { return m_entries; }
     bool Refresh();
     // A protocol by its name, or else a description file by its path: a refused entry saying
-    // why when there is neither, or the description has a mistake.
+    // why when there is neither, or the description has a mistake. A built-in's name is found
+    // without reading the folder.
     ProtocolEntry Find(const QString& nameOrPath);
 
     // Reads one description file, shown in refusals as shownAs.

@@ -26,6 +26,8 @@ public:
     virtual void SetHandOnAsRead(bool on) = 0;
     // Whether the last command has not all left the line yet (a slow serial port).
     virtual bool Sending() const = 0;
+    // What a mode says when the peer ended the connection: closed, or reset.
+    static QString ClosedReason(bool reset);
 
 signals:
     void Opened();

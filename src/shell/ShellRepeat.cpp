@@ -72,11 +72,8 @@ ShellRepeat::ShellRepeat(const ShellOptions& options, ShellLink& link, ShellOutp
         m_output.Error(reason);
         end(reason, 2);
     });
-    connect(&m_link, &ShellLink::PeerClosed, this, [this](bool reset) {
-        end(reset ? QStringLiteral("Connection reset by the peer")
-                  : QStringLiteral("Connection closed by the peer"),
-            2);
-    });
+    connect(&m_link, &ShellLink::PeerClosed, this,
+            [this](bool reset) { end(RunLink::ClosedReason(reset), 2); });
     connect(&m_output, &ShellOutput::Broken, this, &ShellRepeat::finish);
 }
 

@@ -150,8 +150,7 @@ void ShellSendFrames::peerClosed(bool reset)
         finish(m_status);
         return;
     }
-    m_output.Error(reset ? QStringLiteral("Connection reset by the peer")
-                         : QStringLiteral("Connection closed by the peer"));
+    m_output.Error(RunLink::ClosedReason(reset));
     finish(2);
 }
 

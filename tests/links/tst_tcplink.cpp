@@ -76,6 +76,17 @@ private slots:
         QCOMPARE(lines().count("Connect Succeed"), 0);
     }
 
+    void aConnectionMadeIsNotGivenUpLater()
+    {
+        t->tcp.Winsock1().SetConnectTimeout(300);
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QSignalSpy error(&t->tcp, &TcpLink::SocketError);
+        QVERIFY(!error.wait(700));
+        QCOMPARE(t->tcp.GetState(), int(Winsock::sckConnected));
+        QCOMPARE(peer->state(), QAbstractSocket::ConnectedState);
+    }
+
     void choosingTheSerialPortClosesTheConnection()
     {
         QTcpSocket* peer = connectPeer();

@@ -7,6 +7,8 @@
 #include <QListView>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 FieldTable::FieldTable(FrameFields fields, QListView& dump, QWidget* parent)
     : QTableWidget(parent), m_fields(std::move(fields)), m_dump(dump),
       m_tint(new FieldTintDelegate(m_fields, this))
@@ -45,6 +47,20 @@ FieldTable::FieldTable(FrameFields fields, QListView& dump, QWidget* parent)
     m_dump.setItemDelegate(m_tint);
     m_viewport = m_dump.viewport();
     m_viewport->installEventFilter(this);
+    // Rows the keys select (Shift+arrows, Ctrl+A) select their bytes; the mouse selects bytes
+    // itself, and the rows showBytes selects are its own.
+    connect(m_dump.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_showing || m_pressed)
+            return;
+        const QModelIndexList rows = m_dump.selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            return selectBytes(0, 0);
+        const auto [low, high] = std::minmax_element(
+            rows.begin(), rows.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+        const qsizetype first = qsizetype(low->row()) * ByteDumpModel::kRowBytes;
+        selectBytes(first, qsizetype(high->row() + 1) * ByteDumpModel::kRowBytes - first);
+    });
     connect(this, &QTableWidget::itemSelectionChanged, this, [this] {
         const QList<QTableWidgetItem*> chosen = selectedItems();
         if (m_fromDump || chosen.isEmpty())
@@ -82,7 +98,9 @@ void FieldTable::showBytes(qsizetype first, qsizetype count)
         rows.select(model->index(int(first / ByteDumpModel::kRowBytes), 0),
                     model->index(int((first + m_count - 1) / ByteDumpModel::kRowBytes), 0));
     }
+    m_showing = true;
     m_dump.selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    m_showing = false;
     m_dump.viewport()->update();
 }
 
@@ -108,6 +126,8 @@ bool FieldTable::eventFilter(QObject* watched, QEvent* event)
 {
     // Watched only, not taken: the dump still selects its rows as the mouse goes.
     const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonRelease)
+        m_pressed = false;
     // The viewport kept, not asked of the dump: it still sends events as the dump goes.
     if (watched != m_viewport || (!press && event->type() != QEvent::MouseMove))
         return false;
@@ -116,6 +136,7 @@ bool FieldTable::eventFilter(QObject* watched, QEvent* event)
         return false;
     const qsizetype at = byteAt(mouse->position().toPoint());
     if (press) {
+        m_pressed = true;
         m_anchor = at;
         if (at < 0) // a click beside the bytes selects none
             selectBytes(0, 0);

@@ -10,7 +10,7 @@ class QListView;
 // A frame's fields beside its hex dump, one row each as the decoder gives them (nested ones
 // indented): name, offset, bytes as hex pairs, value. The dump's bytes are tinted by field. A row
 // selects its field's bytes in the dump; bytes selected in the dump, by a click or a drag,
-// select the field that holds the first of them.
+// select the field that holds the first of them; rows selected by the keys select their bytes.
 class FieldTable : public QTableWidget
 {
     Q_OBJECT
@@ -41,5 +41,7 @@ private:
     FieldTintDelegate* m_tint;
     qsizetype m_first = 0, m_count = 0;
     qsizetype m_anchor = -1; // where a drag in the dump began
+    bool m_pressed = false;  // the button held in the dump: the mouse selects the bytes
     bool m_fromDump = false;
+    bool m_showing = false; // selecting the dump's rows for the bytes shown
 };

@@ -163,6 +163,19 @@ private slots:
         QCOMPARE(blank(4), tint(4));
         QCOMPARE(blank(5), tint(0));
         QCOMPARE(tint(19), "#ff9e9e");
+
+        // Rows the keys select select their bytes, drawn as selected, and the first one's field.
+        dump->view()->setFocus();
+        QTest::keyClick(dump->view(), Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(selected(), "0+22 -");
+        QTest::keyClick(dump->view(), Qt::Key_Up);
+        QCOMPARE(selected(), "0+16 -");
+        QTest::keyClick(dump->view(), Qt::Key_Down);
+        QCOMPARE(selected(), "16+6 CLOCK");
+        const QImage keyed = bytes->grab().toImage();
+        const QString highlight = dump->palette().highlight().color().name();
+        QCOMPARE(keyed.pixelColor(table.byteRect(17).topLeft() + QPoint(1, 1)).name(), highlight);
+        QVERIFY(keyed.pixelColor(table.byteRect(15).topLeft() + QPoint(1, 1)).name() != highlight);
     }
 
     void noTableForNoFrame_data()

@@ -4,6 +4,7 @@
 #include "app/RepeatControl.h"
 #include "commandline/CommandLine.h"
 #include "console/EventLog.h"
+#include "console/LinkChoice.h"
 #include "console/TerminalController.h"
 #include "console/frmMain.h"
 #include "links/SerialLink.h"
@@ -123,6 +124,7 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
     connect(button("Command2"), &QAbstractButton::clicked, this, bothAgain);
     connect(button("CmdConnect"), &QAbstractButton::clicked, this, bothAgain);
     connect(&window.tcpLink(), &TcpLink::Connected, this, [this] { flush(m_tcp.get()); });
+    connect(&links().server(), &TcpServerLink::Connected, this, [this] { flush(m_tcp.get()); });
     connect(&repeats, &RepeatControl::RunningChanged, this, [this](bool running) {
         if (running) {
             flush(m_serial.get());
@@ -130,6 +132,7 @@ ProtocolControl::ProtocolControl(frmMain& window, CommandLine& commandLine, Repe
             // Handed to the run as it would be without a protocol.
             m_window.serialLink().SetHandOnAsRead(false);
             m_window.tcpLink().SetHandOnAsRead(false);
+            links().SetHandOnAsRead(false);
         }
         m_running = running;
         handOn();
@@ -226,10 +229,22 @@ void ProtocolControl::read(Reading& reading, bool serial)
         if (!m_running)
             reader->Feed(bytes, sinceWriteMs);
     };
-    if (serial)
+    if (serial) {
         connect(&m_window.serialLink(), &SerialLink::BytesRead, reader, feed);
-    else
+    } else {
+        // The TCP client, the server's peer and UDP are one choice at a time: one reading.
         connect(&m_window.tcpLink(), &TcpLink::BytesRead, reader, feed);
+        connect(&links().server().link(), &TcpLink::BytesRead, reader, feed);
+        connect(&links(), &LinkChoice::DatagramRead, reader,
+                [this, reader](const QByteArray& datagram, qint64 ms, const LineMarks& from) {
+                    if (datagram.isEmpty())
+                        return m_log.AddReply(datagram, ms, false, {}, from);
+                    // Its frames end with it, each line naming its sender as the datagram's.
+                    m_from = from;
+                    reader->FeedWhole(datagram, ms);
+                    m_from = {};
+                });
+    }
     reading.hider.SetOn(m_hidePolls->isChecked());
     connect(reader, &FrameReader::PieceRead, &reading.hider, &PollHider::Take);
     connect(&reading.hider, &PollHider::Show, this,
@@ -246,8 +261,15 @@ void ProtocolControl::read(Reading& reading, bool serial)
 void ProtocolControl::show(const ReadPiece& piece, bool serial)
 {
     // A frame's own check value, found in its place by the frame's length.
-    m_log.AddReply(piece.bytes, piece.answerMs, piece.continued, PieceCheck(piece),
-                   PieceMarks(piece));
+    LineMarks marks = PieceMarks(piece);
+    if (!m_from.details.isEmpty()) {
+        marks.details =
+            m_from.details + (marks.details.isEmpty() ? QString() : "\n" + marks.details);
+        if (!m_from.aside.isEmpty())
+            marks.aside +=
+                (marks.aside.isEmpty() ? QString() : QStringLiteral("  ")) + m_from.aside;
+    }
+    m_log.AddReply(piece.bytes, piece.answerMs, piece.continued, PieceCheck(piece), marks);
     if (serial)
         m_window.controller().CaptureSoon(piece.bytes);
 }
@@ -262,6 +284,12 @@ void ProtocolControl::handOn()
         return;
     m_window.serialLink().SetHandOnAsRead(on);
     m_window.tcpLink().SetHandOnAsRead(on);
+    links().SetHandOnAsRead(on);
+}
+
+LinkChoice& ProtocolControl::links() const
+{
+    return m_window.controller().links();
 }
 
 void ProtocolControl::flush(Reading* reading)

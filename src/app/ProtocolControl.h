@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PollHider.h"
+#include "console/LineMarks.h"
 
 #include <QObject>
 #include <QString>
@@ -11,6 +12,7 @@ class CommandLine;
 struct Description;
 class EventLog;
 class FrameReader;
+class LinkChoice;
 class ProtocolCatalogue;
 class ProtocolMenu;
 class QAction;
@@ -21,7 +23,6 @@ class RepeatControl;
 class frmMain;
 struct CommandBytes;
 struct Description;
-struct LineMarks;
 struct ReadPiece;
 
 // The protocol the window reads its links by: "Protocol" in the log's menu (None, the protocols
@@ -67,6 +68,7 @@ private:
     CommandBytes compose(const QString& text, QString& shown, LineMarks& marks);
     // Hands on as read while a protocol is chosen and nothing runs that reads otherwise.
     void handOn();
+    LinkChoice& links() const;
     void flush(Reading* reading);
 
     frmMain& m_window;
@@ -85,6 +87,7 @@ private:
     QString m_text; // its text as read
     std::unique_ptr<Reading> m_serial, m_tcp;
     bool m_asTyped = false;
+    LineMarks m_from;         // the sender of the datagram being read
     bool m_running = false;   // a repeat or a check file
     qint64 m_hidden = 0;      // polls hidden, all links
     qint64 m_hiddenLine = -1; // the line that counts them

@@ -57,6 +57,12 @@ void LinkChoice::Connect(const QString& host, qint64 port)
         m_log.AddLine(opened.description());
 }
 
+void LinkChoice::SetHandOnAsRead(bool on)
+{
+    m_handOn = on;
+    m_server.link().SetHandOnAsRead(on);
+}
+
 void LinkChoice::Close()
 {
     m_server.Close();
@@ -87,5 +93,8 @@ void LinkChoice::datagram(const QByteArray& bytes, const QHostAddress& from, qui
     marks.details = QStringLiteral("from ") + PeerName(from, port);
     if (!m_udp.IsController(from, port))
         marks.aside = marks.details;
-    emit ReplyArrived(bytes, ms, false, marks);
+    if (m_handOn)
+        emit DatagramRead(bytes, ms, marks);
+    else
+        emit ReplyArrived(bytes, ms, false, marks);
 }

@@ -36,6 +36,10 @@ public:
     // One command over the link chosen, or the line that says why it cannot go.
     void Send(const QByteArray& bytes);
 
+    // While set, what the server's peer sends is handed on as read (its link's BytesRead), and
+    // each datagram as DatagramRead rather than as a reply: a protocol's reader takes them.
+    void SetHandOnAsRead(bool on);
+
     TcpServerLink& server() { return m_server; }
     UdpLink& udp() { return m_udp; }
 
@@ -43,6 +47,8 @@ signals:
     // A reply gathered from the server's peer, or one datagram, marked with its sender.
     void ReplyArrived(const QByteArray& reply, qint64 answerMs, bool continued,
                       const LineMarks& marks);
+    // One datagram, marked with its sender, while handing on as read.
+    void DatagramRead(const QByteArray& datagram, qint64 answerMs, const LineMarks& marks);
 
 private:
     void datagram(const QByteArray& bytes, const QHostAddress& from, quint16 port, qint64 ms);
@@ -52,4 +58,5 @@ private:
     UdpLink m_udp;
     Kind m_kind = Kind::TcpClient;
     quint16 m_localPort = 0;
+    bool m_handOn = false;
 };

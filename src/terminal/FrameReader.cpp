@@ -59,17 +59,29 @@ void FrameReader::Feed(const QByteArray& bytes, qint64 sinceWriteMs, qint64 atMs
     Arm();
 }
 
+void FrameReader::FeedWhole(const QByteArray& bytes, qint64 sinceWriteMs, qint64 atMs)
+{
+    Feed(bytes, sinceWriteMs, atMs);
+    HandOnWaiting();
+    TakeUp();
+}
+
 void FrameReader::Flush()
+{
+    HandOnWaiting();
+    m_continues = false;
+    m_anyFrame = false;
+    m_session.Reset();
+    TakeUp();
+}
+
+void FrameReader::HandOnWaiting()
 {
     m_cutter.Flush(m_cut);
     TakeCut();
     if (!m_notAFrame.isEmpty())
         HandOnNotAFrame();
-    m_continues = false;
-    m_anyFrame = false;
-    m_session.Reset();
     m_timer.stop();
-    TakeUp();
 }
 
 qsizetype FrameReader::waiting() const

@@ -47,6 +47,9 @@ public:
 
     // Bytes read at atMs, as the link hands them on with BytesRead; sinceWriteMs as it gives it.
     void Feed(const QByteArray& bytes, qint64 sinceWriteMs = -1, qint64 atMs = Now());
+    // Bytes that are one whole read of their own (a datagram): no frame goes on past them, so
+    // what no frame takes is handed on at once; the sequences go on.
+    void FeedWhole(const QByteArray& bytes, qint64 sinceWriteMs = -1, qint64 atMs = Now());
     // The link closed: what waits is handed on now, and the next command to each address
     // starts its sequence afresh.
     void Flush();
@@ -79,6 +82,7 @@ private:
     // Gives up what is due at nowMs and hands on what the cutter cut.
     void Expire(qint64 nowMs);
     void TakeCut();
+    void HandOnWaiting();
     void HandOnNotAFrame();
     void HandOnFrame(const CutPiece& cut);
     void Arm();

@@ -8,6 +8,7 @@
 #include "app/TerminalWindow.h"
 #include "commandline/CommandLine.h"
 #include "console/EventLog.h"
+#include "console/LinkChoice.h"
 #include "console/TerminalController.h"
 #include "reading/LogActions.h"
 #include "support/PtyPair.h"
@@ -144,6 +145,48 @@ private slots:
         QVERIFY(pty->write("zz"));
         QTRY_COMPARE(replies().size(), 4);
         QCOMPARE(replies().at(3)->bytes(), "zz");
+    }
+
+    void overAControllerThatCallsAndOverUdp()
+    {
+        // The TCP server's peer: a line a frame.
+        w->findChild<QRadioButton*>("Option1")->click();
+        w->controller().Link_Click(LinkChoice::Kind::TcpServer);
+        w->findChild<QLineEdit*>("txtIP")->setText("127.0.0.1");
+        w->findChild<QLineEdit*>("txtPortNo")->setText("0");
+        w->findChild<QPushButton*>("CmdConnect")->click();
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost,
+                           w->controller().links().server().listener().Port());
+        QTRY_VERIFY(log().lines().contains("Connect Succeed"));
+        from = log().count();
+        peer.write(kPoll + kAck);
+        QTRY_COMPARE(replies().size(), 2);
+        QCOMPARE(replies().at(0)->bytes(), kPoll);
+        QCOMPARE(replies().at(1)->aside(), "osdp_ACK  PD 01  SQN 0");
+
+        // UDP: a frame never goes on into the next datagram; each line names its sender.
+        w->controller().Link_Click(LinkChoice::Kind::Udp);
+        QUdpSocket controller;
+        QVERIFY(controller.bind(QHostAddress::LocalHost));
+        w->findChild<QLineEdit*>("txtPortNo")->setText(QString::number(controller.localPort()));
+        w->findChild<QPushButton*>("CmdConnect")->click();
+        const quint16 local = w->controller().links().udp().LocalPort();
+        QVERIFY(local != 0);
+        from = log().count();
+        controller.writeDatagram(kAck + kPoll.left(4), QHostAddress::LocalHost, local);
+        controller.writeDatagram(kPoll.mid(4), QHostAddress::LocalHost, local);
+        controller.writeDatagram(kAck, QHostAddress::LocalHost, local);
+        QTRY_COMPARE(replies().size(), 4);
+        QCOMPARE(replies().at(0)->bytes(), kAck);
+        QCOMPARE(replies().at(1)->bytes(), kPoll.left(4));
+        QCOMPARE(replies().at(1)->aside(), QString());
+        QCOMPARE(replies().at(2)->bytes(), kPoll.mid(4));
+        QCOMPARE(replies().at(3)->aside(), "osdp_ACK  PD 01  SQN 0");
+        const QString sender = QStringLiteral("from 127.0.0.1:%1").arg(controller.localPort());
+        QVERIFY2(replies().at(3)->details().startsWith(sender + '\n'),
+                 qPrintable(replies().at(3)->details()));
+        QCOMPARE(replies().at(1)->details(), sender + "\nnot a frame of osdp");
     }
 
     void commandsCompletedAndNumbered()

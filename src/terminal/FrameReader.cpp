@@ -242,5 +242,6 @@ void FrameReader::Arm()
 
 QDateTime FrameReader::At(qint64 ms) const
 {
-    return QDateTime::fromMSecsSinceEpoch(ms + m_wallOffset);
+    // In UTC: a local time reads the system's time zone again for every frame.
+    return QDateTime::fromMSecsSinceEpoch(ms + m_wallOffset, Qt::UTC);
 }

@@ -25,7 +25,7 @@ struct ReadPiece {
     qint64 gapMs = -1;
     // From the link's last timed write to the piece's first byte; -1 when nothing was written.
     qint64 answerMs = -1;
-    QDateTime firstAt; // when its first byte came (or, for a frame sent, went)
+    QDateTime firstAt; // when its first byte came (or, for a frame sent, went), in UTC
     QDateTime lastAt;  // and its last
     // Bytes that no frame takes, going on from the piece before, which held as many as a piece
     // holds.

@@ -35,7 +35,7 @@ constexpr int kLogEveryMs = 250;
 LineMarks PieceMarks(const ReadPiece& piece)
 {
     LineMarks marks;
-    marks.details = piece.tooltipLines().join(QLatin1Char('\n'));
+    marks.details = piece.tooltip();
     if (piece.isFrame()) {
         marks.aside = piece.summary();
         if (piece.failed())

@@ -68,7 +68,12 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyle* style = widget ? widget->style() : QApplication::style();
     const Advances& advances = advancesFor(item.font);
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const QVariant aside = index.data(AsideRole);
+    // Where the aside goes: measured by the advances, as the whole line before it is cut.
+    qint64 textWidth = -1;
     if (SizedByAdvances(item, advances)) {
+        if (aside.isValid())
+            textWidth = Width(item.text, advances);
         CutToView(item, advances, margin);
     } else {
         // Only the part left of the view's right edge can be seen, scrolled or not; one
@@ -80,24 +85,28 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
             VisibleLength(item.text, qMax(0, seen) + advances.narrowest, advances.narrowest));
     }
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-    if (index.data(AsideRole).isValid())
-        paintAside(painter, option, index, margin);
+    if (aside.isValid())
+        paintAside(painter, option, index, aside.toString(), textWidth, margin);
 }
 
 void EventLogDelegate::paintAside(QPainter* painter, const QStyleOptionViewItem& option,
-                                  const QModelIndex& index, int margin) const
+                                  const QModelIndex& index, const QString& aside, qint64 textWidth,
+                                  int margin) const
 {
-    // Lines with an aside are short (a frame, a datagram): a long one shows none rather than
-    // be measured whole at every paint.
-    constexpr qsizetype kLongest = 1 << 16;
-    const QString text = index.data(Qt::DisplayRole).toString();
-    if (text.size() > kLongest)
-        return;
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     const QFontMetrics metrics(item.font);
-    const int x = option.rect.left() + margin + metrics.horizontalAdvance(text) +
-                  metrics.horizontalAdvance(QStringLiteral("  "));
+    if (textWidth < 0) {
+        // Lines with an aside are short (a frame, a datagram): a long one shows none rather
+        // than be measured whole at every paint.
+        constexpr qsizetype kLongest = 1 << 16;
+        if (item.text.size() > kLongest)
+            return;
+        textWidth = metrics.horizontalAdvance(item.text);
+    }
+    const Advances& advances = advancesFor(item.font);
+    const int x = int(qMin<qint64>(option.rect.right(), option.rect.left() + margin + textWidth +
+                                                            metrics.horizontalAdvance(u' ') * 2));
     const QRect room(x, option.rect.top(), option.rect.right() - margin - x, option.rect.height());
     if (room.width() <= 0)
         return;
@@ -106,10 +115,20 @@ void EventLogDelegate::paintAside(QPainter* painter, const QStyleOptionViewItem&
     const bool selected = option.state & QStyle::State_Selected;
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
                              : QColor(Qt::darkBlue));
-    painter->drawText(
-        room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-        metrics.elidedText(index.data(AsideRole).toString(), Qt::ElideRight, room.width()));
+    // Measured by the advances where they add up: laid out only when it must be cut.
+    const bool fits = advances.additive && LogLine::AllInCodePage(aside) &&
+                      Width(aside, advances) <= room.width();
+    painter->drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      fits ? aside : metrics.elidedText(aside, Qt::ElideRight, room.width()));
     painter->restore();
+}
+
+qint64 EventLogDelegate::Width(const QString& text, const Advances& advances)
+{
+    qint64 width = 0;
+    for (const QChar c : text)
+        width += advances.inside[c.unicode()];
+    return width;
 }
 
 QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -55,8 +55,11 @@ private:
     static bool SizedByAdvances(const QStyleOptionViewItem& item, const Advances& advances);
     static void CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin);
     // The row's aside, after its text when the text ends within the row.
+    // textWidth: the whole text's, -1 when not measured yet.
     void paintAside(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
-                    int margin) const;
+                    const QString& aside, qint64 textWidth, int margin) const;
+    // The width of text all of whose characters are the code page's printable ones.
+    static qint64 Width(const QString& text, const Advances& advances);
 
     mutable Advances m_advances;
     // While a row known to be all in the code page is looked at: its text holds no line break

@@ -1,15 +1,25 @@
 #include "terminal/ReadPiece.h"
 
-QStringList ReadPiece::tooltipLines() const
+QString ReadPiece::tooltip() const
 {
     if (!isFrame())
-        return {summary()};
-    QStringList lines;
-    for (const std::string& line : message.TooltipLines())
-        lines << QString::fromStdString(line);
+        return summary();
+    // Put together first and made a QString once: it is built for every frame read.
+    std::string text;
+    for (const std::string& line : message.TooltipLines()) {
+        text += line;
+        text += '\n';
+    }
     if (gapMs >= 0)
-        lines << QStringLiteral("%1 ms after the previous frame").arg(gapMs);
-    return lines;
+        text += std::to_string(gapMs) + " ms after the previous frame";
+    else if (!text.empty())
+        text.pop_back();
+    return QString::fromStdString(text);
+}
+
+QStringList ReadPiece::tooltipLines() const
+{
+    return tooltip().split(QLatin1Char('\n'));
 }
 
 QString ReadPiece::tabbedSummary() const

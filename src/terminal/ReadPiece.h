@@ -38,7 +38,8 @@ struct ReadPiece {
     // value fails the value found and the one expected.
     QString tabbedSummary() const;
     // The fields one a line, indented, the notes, then the gap to the previous frame; for bytes
-    // that no frame takes, the one line that says so.
+    // that no frame takes, the one line that says so. As one text, and as its lines.
+    QString tooltip() const;
     QStringList tooltipLines() const;
 };
 

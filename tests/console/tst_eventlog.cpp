@@ -96,20 +96,26 @@ private slots:
                      row == 1 || row == 3);
         QCOMPARE(role(2, Qt::AccessibleDescriptionRole).toString(), "osdp_ACK");
         QVERIFY(!role(0, Qt::AccessibleDescriptionRole).isValid());
-        // The aside is drawn in its own colour after the reply's text, on that row alone.
+        // The aside is drawn in its own colour two spaces after the reply's text, on that row
+        // alone.
         const QImage shot = log.viewport()->grab().toImage();
-        const auto asideIn = [&](int row) {
+        const auto asideAt = [&](int row) { // from the row's left, -1 for none
             const QRect rect = log.visualRect(model->index(row, 0));
+            int left = -1;
             for (int y = rect.top(); y <= rect.bottom(); ++y)
                 for (int x = rect.left(); x < shot.width(); ++x) {
                     const QColor c = shot.pixelColor(x, y);
-                    if (c.blue() - c.green() > 40)
-                        return true;
+                    if (c.blue() - c.green() > 40 && (left < 0 || x < left))
+                        left = x;
                 }
-            return false;
+            return left < 0 ? -1 : left - rect.left();
         };
-        QVERIFY(asideIn(2));
-        QVERIFY(!asideIn(0) && !asideIn(3));
+        const QFontMetrics metrics(log.font());
+        const int at = asideAt(2);
+        QVERIFY2(at > metrics.horizontalAdvance(log.line(2) + "  ") &&
+                     at < metrics.horizontalAdvance(log.line(2) + "   ") + 4,
+                 qPrintable(QString::number(at)));
+        QVERIFY(asideAt(0) < 0 && asideAt(3) < 0);
     }
 
     void longLinesLookAsIfDrawnWhole()

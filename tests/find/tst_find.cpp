@@ -228,6 +228,17 @@ private slots:
             if (matching.startsGroup(row))
                 groups << row;
         QCOMPARE(groups, QList<int>({2, 5}));
+        // A dotted grey rule over a group's first row, none over the others.
+        const QImage shown = w.log->viewport()->grab().toImage();
+        const auto ruled = [&](int row) {
+            const QRect rect = w.log->visualRect(w.log->model()->index(row, 0));
+            int grey = 0;
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                grey += shown.pixelColor(x, rect.top()) == QColor(160, 160, 160);
+            return grey > rect.width() / 4 && grey < rect.width() * 3 / 4;
+        };
+        QVERIFY(ruled(2) && ruled(5));
+        QVERIFY(!ruled(1) && !ruled(3));
         w.key(Qt::Key_F3);
         QCOMPARE(w.current(), QStringLiteral("m4"));
         // New lines come in as they are shown, with the context after a match.

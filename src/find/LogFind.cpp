@@ -25,7 +25,6 @@ LogFind::LogFind(EventLog& log, QWidget& window)
     QAbstractItemDelegate* plain = log.itemDelegate();
     log.setItemDelegate(m_highlight);
     delete plain;
-    m_log.installEventFilter(this);
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(100);
     connect(&m_refresh, &QTimer::timeout, this, &LogFind::showStatus);
@@ -103,7 +102,8 @@ void LogFind::close()
 
 bool LogFind::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_log && event->type() == QEvent::Resize)
+    // The viewport's own resize, heard while open: by then the log has laid it out anew.
+    if (watched == m_log.viewport() && event->type() == QEvent::Resize)
         placeBar();
     // While open, the bar takes Escape from wherever the focus is in the window, before any
     // shortcut; a popup (a list, a menu) takes it first.

@@ -73,6 +73,15 @@ private slots:
         w.search("alpha");
         QVERIFY(w.find->isOpen());
         QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 3"));
+        // Over the log's last rows, there still when the log is made smaller.
+        const auto atTheFoot = [&] {
+            const QRect bar = w.bar.geometry();
+            return w.log->rect().contains(bar) && w.log->height() - bar.bottom() < 8 &&
+                   bar.width() > w.log->width() - 20;
+        };
+        QVERIFY(atTheFoot());
+        w.log->setGeometry(0, 30, 400, 200);
+        QTRY_VERIFY(atTheFoot());
         QCOMPARE(w.current(), QStringLiteral("alpha"));
         const QStringList steps{"2 of 3 alpha 2", "3 of 3 ALPHA 3", "1 of 3, wrapped alpha"};
         for (const QString& step : steps) {

@@ -223,6 +223,14 @@ private slots:
                                      << "ab"
                                      << "status"
                                      << "xabyab" << 3 << "1+2";
+        QTest::newRow("text within, one at the edge") << "text"
+                                                      << "ab"
+                                                      << "status"
+                                                      << "xabyab" << 4 << "1+2 4+2";
+        QTest::newRow("text, one letter") << "text"
+                                          << "a"
+                                          << "status"
+                                          << "aaa" << 9 << "0+1 1+1 2+1";
         QTest::newRow("text, no overlap") << "text"
                                           << "aa"
                                           << "status"

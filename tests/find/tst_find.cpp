@@ -304,6 +304,20 @@ private slots:
         QVERIFY(!search.complete());
         QTRY_VERIFY(search.complete());
         QCOMPARE(search.found().size(), size_t(10));
+
+        // The bar counts on the way, a few times a second, then says it is done.
+        QStringList lines;
+        for (int i = 0; i < 2000; ++i)
+            lines << QString(24, 'a') + (i % 10 ? "!" : "");
+        Window w(lines);
+        w.search("(a|aa)+$", 1);
+        const auto soFar = [&] {
+            const QRegularExpressionMatch said =
+                QRegularExpression("^(\\d+) so far, searching").match(w.bar.status());
+            return said.hasMatch() ? said.captured(1).toInt() : -1;
+        };
+        QTRY_VERIFY(soFar() >= 50);
+        QTRY_VERIFY_WITH_TIMEOUT(w.bar.status().endsWith(" of 200"), 30000);
     }
 
     void goToTime()

@@ -10,12 +10,14 @@
 
 #include "app/ProtocolControl.h"
 #include "app/TerminalWindow.h"
+#include "console/EventLogModel.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace
 {
@@ -50,6 +52,22 @@ int main(int argc, char* argv[])
     }
     window.protocolControl().Choose(QStringLiteral("osdp"));
     EventLog& log = window.LB();
+    // Warmed up on a few packets first, until they are painted: the window's first paint, the
+    // fonts it loads and the log's measures of them are what it costs to start (bench_startup),
+    // not what reading the line costs.
+    const int warmUp = log.count() + 10;
+    for (int n = 0; n < 5; ++n)
+        WriteAll(pty.masterFd(), kPair.data(), kPair.size());
+    QEventLoop settle;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &settle, [&] {
+        if (log.count() >= warmUp && log.logModel().rowCount() == log.count())
+            settle.quit();
+    });
+    look.start(10);
+    settle.exec();
+    look.stop();
+    window.repaint();
     const int first = log.count();
     const int pairs = seconds * 100;
 

@@ -2,6 +2,7 @@
 // (POLL and its ACK, both heard, as on a tap), written from a thread of its own into a
 // pseudo-terminal, the window with OSDP chosen, every packet on a line of its own:
 //   osdp_line_cpu_percent   the window thread's processor time over the stream's wall time;
+//   osdp_line_cpu_kernel_percent  the part of it spent in the kernel, on its reads and waits;
 //   osdp_line_stall_ms      the window thread's longest stall meanwhile;
 //   osdp_line_lost_packets  packets that did not come as a line of their own with a summary.
 // Run headless (QT_QPA_PLATFORM=offscreen).
@@ -82,6 +83,7 @@ int main(int argc, char* argv[])
     });
     const auto done = [&] { return log.count() - first >= 2 * pairs; };
     const double cpuBefore = CpuMs(RUSAGE_THREAD);
+    const double kernelBefore = SystemMs(RUSAGE_THREAD);
     const auto wallBefore = Clock::now();
     stall.start();
     QEventLoop loop;
@@ -93,6 +95,7 @@ int main(int argc, char* argv[])
     tick.start(100);
     loop.exec();
     const double cpu = CpuMs(RUSAGE_THREAD) - cpuBefore;
+    const double kernel = SystemMs(RUSAGE_THREAD) - kernelBefore;
     const double wall = MsBetween(wallBefore, Clock::now());
     const double stallMs = stall.longestMs();
     panel.join();
@@ -109,6 +112,7 @@ int main(int argc, char* argv[])
     std::printf("osdp_line_seconds: %d s\n", seconds);
     std::printf("osdp_line_lost_packets: %d packets\n", 2 * pairs - good);
     std::printf("osdp_line_cpu_percent: %.2f %%\n", 100.0 * cpu / wall);
+    std::printf("osdp_line_cpu_kernel_percent: %.2f %%\n", 100.0 * kernel / wall);
     std::printf("osdp_line_stall_ms: %.1f ms\n", stallMs);
     QFile::remove(CaptureFile());
     return 0;

@@ -4,7 +4,9 @@
 //                            first arrival, then one every 10 ms), median and 99th percentile;
 //   repeat_10ms_skipped      the slots the repeat skipped;
 //   repeat_10ms_stall_ms     the window thread's longest stall while repeating;
-//   repeat_10ms_cpu_percent  the window thread's processor time over the repeat's wall time.
+//   repeat_10ms_cpu_percent  the window thread's processor time over the repeat's wall time;
+//   repeat_10ms_cpu_kernel_percent  the part of it spent in the kernel, on its sends, reads and
+//   waits.
 // Run headless (QT_QPA_PLATFORM=offscreen).
 //   bench_repeat
 #include "ProcessFigures.h"
@@ -118,12 +120,14 @@ int main(int argc, char* argv[])
     };
     stall.start();
     const double cpuBefore = CpuMs(RUSAGE_THREAD);
+    const double kernelBefore = SystemMs(RUSAGE_THREAD);
     const auto wallBefore = Clock::now();
     window.repeatControl().StartRepeat(plan);
     WaitFor([&] { return !verdict().isEmpty(); }, kSends * kEveryMs + 20000);
     const double stallMs = stall.longestMs();
-    const double cpuPercent =
-        100.0 * (CpuMs(RUSAGE_THREAD) - cpuBefore) / MsBetween(wallBefore, Clock::now());
+    const double wallMs = MsBetween(wallBefore, Clock::now());
+    const double cpuPercent = 100.0 * (CpuMs(RUSAGE_THREAD) - cpuBefore) / wallMs;
+    const double kernelPercent = 100.0 * (SystemMs(RUSAGE_THREAD) - kernelBefore) / wallMs;
     ::shutdown(peerFd, SHUT_RDWR); // the peer stops waiting for commands
     peer.join();
 
@@ -148,6 +152,7 @@ int main(int argc, char* argv[])
     std::printf("repeat_10ms_skipped: %s slots\n", qPrintable(skipped.captured(1)));
     std::printf("repeat_10ms_stall_ms: %.1f ms\n", stallMs);
     std::printf("repeat_10ms_cpu_percent: %.2f %%\n", cpuPercent);
+    std::printf("repeat_10ms_cpu_kernel_percent: %.2f %%\n", kernelPercent);
     std::printf("repeat_10ms_verdict: %s\n", qPrintable(verdict()));
     return 0;
 }

@@ -320,6 +320,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.bar.status().endsWith(" of 200"), 30000);
     }
 
+    void theBarsControls()
+    {
+        Window w({"alpha", "beta"});
+        // Each without words of its own says what it does when hovered.
+        for (QWidget* control : w.bar.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!qobject_cast<QLabel*>(control) && !qobject_cast<QCheckBox*>(control))
+                QVERIFY2(!control->toolTip().isEmpty(), control->metaObject()->className());
+        // The words are cleared in one click, and the search with them.
+        w.search("alpha");
+        QTRY_COMPARE(w.bar.status(), QStringLiteral("1 of 1"));
+        auto* clear = w.bar.words().findChild<QToolButton*>();
+        QVERIFY(clear);
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(w.bar.words().text(), QString());
+        QTRY_COMPARE(w.bar.status(), QString());
+    }
+
     void goToTime()
     {
         Window w({"first", "second"});

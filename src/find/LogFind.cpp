@@ -15,7 +15,7 @@
 #include <QShortcut>
 
 LogFind::LogFind(EventLog& log, QWidget& window)
-    : QObject(&log), m_log(log), m_bar(new FindBar(&log)),
+    : QObject(&log), m_log(log), m_viewport(log.viewport()), m_bar(new FindBar(&log)),
       m_search(new LogSearch(log.logModel(), this)),
       m_matching(new MatchingLines(log.logModel(), *m_search, this)),
       m_highlight(new FindHighlight(log, *m_search, *m_matching, &log))
@@ -103,7 +103,7 @@ void LogFind::close()
 bool LogFind::eventFilter(QObject* watched, QEvent* event)
 {
     // The viewport's own resize, heard while open: by then the log has laid it out anew.
-    if (watched == m_log.viewport() && event->type() == QEvent::Resize)
+    if (watched == m_viewport && event->type() == QEvent::Resize)
         placeBar();
     // While open, the bar takes Escape from wherever the focus is in the window, before any
     // shortcut; a popup (a list, a menu) takes it first.

@@ -51,6 +51,9 @@ private:
     void placeBar();
 
     EventLog& m_log;
+    // The log's viewport, kept rather than asked of a log that may be going: the filter hears
+    // every event of the window, its last ones too.
+    const QObject* m_viewport;
     FindBar* m_bar;
     LogSearch* m_search;
     MatchingLines* m_matching;

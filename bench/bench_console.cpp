@@ -2,11 +2,11 @@
 // for saving them, Show Bytes on a 16 MiB reply, and hovering a 16 MiB reply whose check value
 // was checked when it came. Run headless with QT_QPA_PLATFORM=offscreen.
 #include "checks/CheckCatalogue.h"
-#include "terminal/CheckChoice.h"
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
 #include "reading/ByteDumpWindow.h"
 #include "reading/LogActions.h"
+#include "terminal/CheckChoice.h"
 
 #include "ProcessFigures.h"
 #include "StallWatch.h"

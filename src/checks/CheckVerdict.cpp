@@ -98,8 +98,7 @@ std::string CheckVerdict::Describe() const
     return text + " not checked";
 }
 
-CheckVerdict VerifyValue(const CheckEntry& check, std::string_view found,
-                         std::string_view covered)
+CheckVerdict VerifyValue(const CheckEntry& check, std::string_view found, std::string_view covered)
 {
     return Judge(check, found, CheckValue(check, covered));
 }

@@ -26,10 +26,10 @@ struct CheckVerdict {
 
 // Checks the value of check in reply. Bcc: every frame (STX ... ETX) followed by a value is
 // checked, and all must hold. Every other check: the value stands at the very end (a -hex value
-// at the end or before a trailing CR, LF or CR LF) and covers all bytes before it; a reply with room for no covered byte besides
-// the value is not checked. A -hex value is read in upper or lower case.
+// at the end or before a trailing CR, LF or CR LF) and covers all bytes before it; a reply with
+// room for no covered byte besides the value is not checked. A -hex value is read in upper or lower
+// case.
 CheckVerdict VerifyReply(const CheckEntry& check, std::string_view reply);
 
 // The verdict on a value found where a frame's layout puts it, over the bytes it covers.
-CheckVerdict VerifyValue(const CheckEntry& check, std::string_view found,
-                         std::string_view covered);
+CheckVerdict VerifyValue(const CheckEntry& check, std::string_view found, std::string_view covered);

@@ -7,11 +7,11 @@
 #include "support/Terminal.h"
 
 #include <QAction>
+#include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QNetworkDatagram>
-#include <QUdpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <sys/stat.h>

@@ -29,8 +29,8 @@ void tst_ShellChecksum::run_data()
         "<02>OD01<03><09><0D>\n123456789<31>\n", "");
     row("a -hex value in characters", "checksum crc16-modbus-hex 123456789", "", 0,
         "123456789374B\n", "");
-    row("bytes after a last data byte 0D", "checksum crc16-modbus <01><06><00><01><00><0D>", "",
-        0, "<01><06><00><01><00><0D><19><CF>\n", "");
+    row("bytes after a last data byte 0D", "checksum crc16-modbus <01><06><00><01><00><0D>", "", 0,
+        "<01><06><00><01><00><0D><19><CF>\n", "");
     row("every name, fits where carried", "checksum --all <02>A<03><42>", "", 0,
         "\nbcc               42  fits\nbcc-hex           42\n", "");
     row("an unknown name", "checksum nope X", "", 2, "", "no check value is called \"nope\"");

@@ -318,6 +318,18 @@ private slots:
         };
         QTRY_VERIFY(soFar() >= 50);
         QTRY_VERIFY_WITH_TIMEOUT(w.bar.status().endsWith(" of 200"), 30000);
+
+        // Next, asked before the first match is found, goes to that match, not past it.
+        QStringList far;
+        for (int i = 0; i < 2000; ++i)
+            far << QString(24, 'a') + (i >= 1500 && i % 10 == 0 ? "" : "!");
+        Window v(far);
+        v.log->scrollToTop();
+        v.search("(a|aa)+$", 1);
+        v.key(Qt::Key_F3);
+        QTRY_VERIFY_WITH_TIMEOUT(!v.bar.status().contains("searching"), 30000);
+        QCOMPARE(v.bar.status(), QStringLiteral("1 of 50"));
+        QCOMPARE(v.log->currentIndex().row(), 1500);
     }
 
     void theBarsControls()

@@ -15,3 +15,5 @@ set(CMAKE_CXX_FLAGS "${CPPFLAGS} ${CXXFLAGS} -ffile-prefix-map=${CMAKE_BINARY_DI
     CACHE STRING "")
 set(CMAKE_EXE_LINKER_FLAGS "${LDFLAGS}" CACHE STRING "")
 set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/strip CACHE FILEPATH "")
+# The package is linked by Debian's default linker, as Debian's packages are.
+set(ACCESSTERM_LLD OFF CACHE BOOL "")

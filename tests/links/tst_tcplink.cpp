@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -74,6 +75,13 @@ private slots:
         QSignalSpy again(&t->tcp, &TcpLink::SocketError);
         QVERIFY(!again.wait(1000));
         QCOMPARE(lines().count("Connect Succeed"), 0);
+        // Given up for good: once the listener takes connections again, the handshake is not
+        // taken up on its next try (a second after the first, then two more).
+        const int taken = ::accept(listener, nullptr, nullptr);
+        QVERIFY(taken >= 0);
+        const auto closeTaken = qScopeGuard([taken] { ::close(taken); });
+        pollfd next{listener, POLLIN, 0};
+        QCOMPARE(::poll(&next, 1, 2500), 0);
     }
 
     void aConnectionMadeIsNotGivenUpLater()

@@ -81,6 +81,22 @@ private slots:
         QCOMPARE(t->controller.transportMode(), 2);
     }
 
+    void openedAgainDuringTheSettleWait()
+    {
+        PtyPair pty;
+        openSerial(pty, 5);
+        // Opened again while a reply settles, nothing come since: the wait ends without a line,
+        // and the next reply is read as ever.
+        QTimer::singleShot(100, this, [&] { t->controller.CmbComPort_Click(); });
+        QVERIFY(pty.write("old"));
+        // Seen once the reply's handling is over: the wait runs within it.
+        QTRY_COMPARE(lines().filter("Open Comport:Com 5").size(), 2);
+        QVERIFY(!t->serial.Gathering());
+        QCOMPARE(lines().filter("[Input]").size(), 0);
+        QVERIFY(pty.write("new"));
+        QTRY_COMPARE(lines().last(), "[Input]------new");
+    }
+
     void aReplyPastTheLongestReadGoesOnInContinuations()
     {
         PtyPair pty;

@@ -95,6 +95,23 @@ private slots:
         QCOMPARE(peer->state(), QAbstractSocket::ConnectedState);
     }
 
+    void aResetToldFromAClose()
+    {
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        const linger now = {1, 0};
+        ::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        peer->abort();
+        QTRY_VERIFY(t->tcp.Winsock1().PeerReset());
+        // The next connection starts with no reset, and its peer's close is none.
+        QTcpSocket* again = connectPeer();
+        QVERIFY(again);
+        QVERIFY(!t->tcp.Winsock1().PeerReset());
+        again->disconnectFromHost();
+        QTRY_COMPARE(t->tcp.GetState(), int(Winsock::sckClosing));
+        QVERIFY(!t->tcp.Winsock1().PeerReset());
+    }
+
     void choosingTheSerialPortClosesTheConnection()
     {
         QTcpSocket* peer = connectPeer();

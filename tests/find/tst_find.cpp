@@ -1,62 +1,8 @@
 // Finding in the log as the operator does it: the keys and the bar, on a real log view in a
 // window, with lines that come and leave while it searches, and only the matching lines shown.
-#include "console/EventLog.h"
-#include "console/EventLogModel.h"
-#include "find/FindBar.h"
-#include "find/LogFind.h"
+#include "find/FindWindow.h"
 #include "find/LogSearch.h"
 #include "find/MatchingLines.h"
-#include "reading/LogActions.h"
-
-#include <QtTest>
-#include <QtWidgets>
-
-namespace
-{
-
-// A window holding a log with its actions and the find, and a field to give the focus to.
-struct Window {
-    QWidget window;
-    QLineEdit* other = new QLineEdit(&window);
-    EventLog* log = new EventLog(&window);
-    LogActions* actions = new LogActions(*log);
-    LogFind* find = new LogFind(*log, window);
-    FindBar& bar = find->bar();
-
-    explicit Window(const QStringList& lines = {})
-    {
-        window.resize(500, 330);
-        log->setGeometry(0, 30, 500, 300);
-        for (const QString& line : lines)
-            log->AddLine(line);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTRY_COMPARE(log->logModel().rowCount(), log->count());
-    }
-    template <typename T> T* child(const char* name) { return bar.findChild<T*>(name); }
-    void key(int key, Qt::KeyboardModifiers modifiers = {})
-    {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
-    }
-    // Opens the bar with Ctrl+F and types the words.
-    void search(const QString& words, int way = 0)
-    {
-        key(Qt::Key_F, Qt::ControlModifier);
-        child<QComboBox>("findWay")->setCurrentIndex(way);
-        bar.words().clear();
-        QTest::keyClicks(&bar.words(), words);
-    }
-    QString current() const { return log->currentIndex().data().toString(); }
-    QStringList shown() const
-    {
-        QStringList rows;
-        for (int row = 0; row < log->model()->rowCount(); ++row)
-            rows << log->model()->index(row, 0).data().toString();
-        return rows;
-    }
-};
-
-} // namespace
 
 class tst_Find : public QObject
 {
@@ -289,47 +235,6 @@ private slots:
         QCOMPARE(w.shown().mid(5, 4), QStringList({"x8", "m9", "m10", "x11"}));
         w.key(Qt::Key_Escape);
         QCOMPARE(w.log->shownOnly(), nullptr);
-    }
-
-    void aLongSearchLetsTheWindowHaveItsTurn()
-    {
-        // Short lines a pattern is slow on: looked at a slice at a time.
-        EventLogModel log;
-        for (int i = 0; i < 100; ++i)
-            log.append(LogLine::Status(QString(24, 'a') + (i % 10 ? "!" : ""), 0));
-        QTRY_COMPARE(log.rowCount(), 100);
-        LogSearch search(log);
-        QString why;
-        search.start(LineMatcher::Make(LineMatcher::Way::Pattern, "(a|aa)+$", false, 0, why), 0);
-        QVERIFY(!search.complete());
-        QTRY_VERIFY(search.complete());
-        QCOMPARE(search.found().size(), size_t(10));
-
-        // The bar counts on the way, a few times a second, then says it is done.
-        QStringList lines;
-        for (int i = 0; i < 2000; ++i)
-            lines << QString(24, 'a') + (i % 10 ? "!" : "");
-        Window w(lines);
-        w.search("(a|aa)+$", 1);
-        const auto soFar = [&] {
-            const QRegularExpressionMatch said =
-                QRegularExpression("^(\\d+) so far, searching").match(w.bar.status());
-            return said.hasMatch() ? said.captured(1).toInt() : -1;
-        };
-        QTRY_VERIFY(soFar() >= 50);
-        QTRY_VERIFY_WITH_TIMEOUT(w.bar.status().endsWith(" of 200"), 30000);
-
-        // Next, asked before the first match is found, goes to that match, not past it.
-        QStringList far;
-        for (int i = 0; i < 2000; ++i)
-            far << QString(24, 'a') + (i >= 1500 && i % 10 == 0 ? "" : "!");
-        Window v(far);
-        v.log->scrollToTop();
-        v.search("(a|aa)+$", 1);
-        v.key(Qt::Key_F3);
-        QTRY_VERIFY_WITH_TIMEOUT(!v.bar.status().contains("searching"), 30000);
-        QCOMPARE(v.bar.status(), QStringLiteral("1 of 50"));
-        QCOMPARE(v.log->currentIndex().row(), 1500);
     }
 
     void theBarsControls()

@@ -1,101 +1,14 @@
 // The window reading OSDP on a pseudo-terminal: a line a packet, summaries, bytes that are no
-// frame, a failed CRC, commands completed and numbered, Send As Typed, Hide Polls, a repeat that
-// counts frames, and the window as it always was with None; the engineer's own descriptions in the
-// menu, read again as they change; the log saved as an OSDP trace.
-#include "app/ProtocolControl.h"
-#include "app/ProtocolMenu.h"
-#include "app/RepeatControl.h"
-#include "app/TerminalWindow.h"
-#include "commandline/CommandLine.h"
-#include "console/EventLog.h"
-#include "console/LinkChoice.h"
-#include "console/TerminalController.h"
-#include "reading/LogActions.h"
-#include "support/PtyPair.h"
-#include "support/Terminal.h"
-#include "terminal/OsdpCap.h"
-#include "terminal/TerminalFolders.h"
+// frame, a failed CRC, every link, commands completed and numbered, Send As Typed, Hide Polls, a
+// repeat that counts frames, and the window as it always was with None.
+#include "app/ProtocolWindowCase.h"
 
-#include <QtTest>
-#include <QtWidgets>
-
-namespace
-{
-
-const QByteArray kPoll = QByteArray::fromHex("FF530108000460BA00");
-const QByteArray kAck = QByteArray::fromHex("5381080004400806");
-const QByteArray kBadPoll = QByteArray::fromHex("FF530108000460BA01");
-
-} // namespace
-
-class tst_ProtocolWindow : public QObject
+class tst_ProtocolWindow : public QObject, private ProtocolWindowCase
 {
     Q_OBJECT
 
-    std::unique_ptr<TerminalWindow> w;
-    std::unique_ptr<PtyPair> pty;
-    int from = 0; // the first line of a case
-
-    EventLog& log() { return w->LB(); }
-    ProtocolControl& protocol() { return w->protocolControl(); }
-    // The reply lines since the case began.
-    QList<const LogLine*> replies()
-    {
-        QList<const LogLine*> lines;
-        for (int row = from; row < log().count(); ++row)
-            if (log().record(row).kind() == LogLine::Kind::Input)
-                lines << &log().record(row);
-        return lines;
-    }
-    const LogLine& lastOutput()
-    {
-        int row = log().count() - 1;
-        while (row > 0 && log().record(row).kind() != LogLine::Kind::Output)
-            --row;
-        return log().record(row);
-    }
-    // The Protocol menu as it is about to show, the folder read again.
-    QMenu& protocolMenu()
-    {
-        emit protocol().menu().aboutToShow();
-        return protocol().menu();
-    }
-    void describe(const QString& name, const QByteArray& text)
-    {
-        QDir().mkpath(ProtocolFolder());
-        QFile file(QDir(ProtocolFolder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text));
-    }
-    // The Checksum menu's first line, when greyed as a protocol has it.
-    QString checksumShown()
-    {
-        std::unique_ptr<QMenu> menu(w->commandLine().ContextMenu());
-        for (QAction* action : menu->actions())
-            if (action->menu() && action->text() == "Checksum" && !action->menu()->isEnabled())
-                return action->menu()->actions().first()->text();
-        return {};
-    }
-    void send(const QString& typed)
-    {
-        w->SetCommandText(typed);
-        w->findChild<QPushButton*>("Command3")->click();
-    }
-
 private slots:
-    void init()
-    {
-        QDir(ProtocolFolder()).removeRecursively();
-        QFile::remove(CaptureFile());
-        w = std::make_unique<TerminalWindow>();
-        pty = std::make_unique<PtyPair>();
-        SetPortDevice(5, pty->slavePath());
-        w->findChild<QComboBox*>("CmbComPort")->setCurrentIndex(4);
-        w->findChild<QRadioButton*>("Option2")->click();
-        QVERIFY(w->serialLink().IsOpen());
-        protocol().Choose("osdp");
-        QCOMPARE(log().line(log().count() - 1), "Protocol: osdp");
-        from = log().count();
-    }
+    void init() { setUp(); }
 
     // Cut whatever pieces the bytes come in: the reader's own test splits them every way; here a
     // piece could wait past the give-up time on a loaded machine, so the stream goes at once.
@@ -274,80 +187,6 @@ private slots:
         QVERIFY(w->serialLink().HandsOnAsRead());
         QVERIFY(pty->write(kPoll));
         QTRY_COMPARE(replies().last()->aside(), "osdp_POLL  PD 01  SQN 0");
-    }
-
-    void engineersOwnFromTheMenu()
-    {
-        describe("gate.txt", "title Gate 3\nstart 02\ndata\nend 03\ncheck bcc from 1\n");
-        describe("bad.txt", "start 02\ndata\nend 03\nmessage m\nfield X u17\n");
-        QAction* gate = protocolMenu().actions().value(5);
-        QCOMPARE(gate->text(), QString::fromUtf8("gate — Gate 3"));
-        QCOMPARE(gate->toolTip(), QDir(ProtocolFolder()).filePath("gate.txt"));
-        QAction* bad = protocol().protocolMenu().choice("bad");
-        QVERIFY(bad && !bad->isEnabled());
-        const QString refusal = "Protocols/bad.txt line 5: \"u17\" is not a field type";
-        QCOMPARE(bad->toolTip(), refusal);
-        gate->trigger();
-        QCOMPARE(log().line(log().count() - 1), "Protocol: gate");
-        // Frames cut by it, and what is typed completed into one.
-        QVERIFY(pty->write(QByteArray::fromHex("0241034202420341")));
-        QTRY_COMPARE(replies().size(), 2);
-        QCOMPARE(replies().at(1)->bytes(), QByteArray::fromHex("02420341"));
-        QVERIFY(replies().at(1)->details() != "not a frame of gate");
-        send("A");
-        QCOMPARE(pty->readExactly(4), QByteArray::fromHex("02410342"));
-        // Edited on disk: taken up once read again; with a mistake, the one before stays.
-        describe("gate.txt", "start 02\ndata\nend 04\ncheck bcc from 1\n");
-        protocolMenu();
-        QVERIFY(pty->write(QByteArray::fromHex("0241044502420446")));
-        QTRY_COMPARE(replies().size(), 4);
-        QCOMPARE(replies().at(3)->bytes(), QByteArray::fromHex("02420446"));
-        describe("gate.txt", "start 02\nend 04\nnonsense\n");
-        protocolMenu();
-        protocolMenu();
-        QVERIFY(pty->write(QByteArray::fromHex("0241044502420446")));
-        QTRY_COMPARE(replies().size(), 6);
-        QCOMPARE(replies().at(5)->bytes(), QByteArray::fromHex("02420446"));
-        QCOMPARE(log().lines().filter("Protocols/bad.txt").size(), 1);
-        QCOMPARE(log().lines().filter("Protocols/gate.txt").size(), 1);
-        gate = protocol().protocolMenu().choice("gate");
-        QVERIFY(gate->isChecked() && !gate->isEnabled());
-        // A change seen on disk is taken up without the menu.
-        describe("gate.txt", "start 02\ndata\nend 04\ncheck sum8 from 1\n");
-        QTRY_COMPARE(checksumShown(), "sum8, by gate");
-    }
-
-    void savedAsAnOsdpTrace()
-    {
-        send("<01><60>");
-        QCOMPARE(pty->readExactly(9), kPoll);
-        QVERIFY(pty->write(kAck + kPoll));
-        QTRY_COMPARE(replies().size(), 2);
-        const QTemporaryDir dir;
-        const QString path = dir.filePath("session.osdpcap");
-        w->logActions().saveLog(path);
-        QTRY_COMPARE(log().line(log().count() - 1),
-                     "Log saved: " + path + " (3 lines, OSDP trace)");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QList<OsdpCapRecord> read;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (const auto record = ReadOsdpCapLine(line))
-                read << *record;
-        QList<OsdpCapRecord> expected;
-        for (int row = 0; row < log().count() - 1; ++row)
-            if (const LogLine& line = log().record(row); line.hasBytes())
-                expected << OsdpCapRecord{line.timeMs() / 1000,
-                                          int(line.timeMs() % 1000) * 1000000,
-                                          line.kind() == LogLine::Kind::Output
-                                              ? SessionStream::Output
-                                              : SessionStream::Input,
-                                          line.bytes(),
-                                          "1",
-                                          "accessterm 1.0"};
-        QCOMPARE(read, expected);
-        QCOMPARE(read.size(), 3);
-        QCOMPARE(read.at(1).data, kAck);
     }
 
     void noneIsTheWindowAsBefore()

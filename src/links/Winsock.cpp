@@ -184,7 +184,12 @@ bool Winsock::SendData(const QByteArray& bytes)
 {
     if (m_state != sckConnected)
         return false;
-    return m_socket.write(bytes) == bytes.size();
+    if (m_socket.write(bytes) != bytes.size())
+        return false;
+    // Handed to the system now, not when the event loop next hears the socket can take it: the
+    // command leaves when it is sent, and a repeat's send costs the window one wake-up, not two.
+    m_socket.flush();
+    return true;
 }
 
 void Winsock::GetData(QByteArray& data, qint64 maxLen)

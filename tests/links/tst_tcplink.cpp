@@ -95,6 +95,19 @@ private slots:
         QCOMPARE(peer->state(), QAbstractSocket::ConnectedState);
     }
 
+    void aCommandLeavesWhenSent()
+    {
+        QTcpSocket* peer = connectPeer();
+        QVERIFY(peer);
+        QVERIFY(t->tcp.Send("AB\x02", false).ok());
+        // Waited for outside the event loop: the bytes are with the system already.
+        pollfd came{int(peer->socketDescriptor()), POLLIN, 0};
+        QCOMPARE(::poll(&came, 1, 5000), 1);
+        char bytes[8];
+        QCOMPARE(::recv(int(peer->socketDescriptor()), bytes, sizeof bytes, 0), 3);
+        QCOMPARE(QByteArray(bytes, 3), "AB\x02");
+    }
+
     void aResetToldFromAClose()
     {
         QTcpSocket* peer = connectPeer();

@@ -2,7 +2,11 @@
 
 #include "protocol/FrameWalk.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 
 namespace
 {
@@ -11,8 +15,13 @@ std::string NumberText(std::int64_t number, bool hex, int digits)
 {
     if (!hex)
         return std::to_string(number);
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(number));
+    // Made for most fields of every frame read: to_chars, not a formatted print.
+    char digitsRead[16];
+    const char* end =
+        std::to_chars(std::begin(digitsRead), std::end(digitsRead), std::uint64_t(number), 16).ptr;
+    std::string text(std::size_t(std::max<std::ptrdiff_t>(0, digits - (end - digitsRead))), '0');
+    for (const char* c = digitsRead; c != end; ++c)
+        text += char(std::toupper(static_cast<unsigned char>(*c)));
     return text;
 }
 

@@ -9,18 +9,24 @@ const MessageField* Message::Field(std::string_view name) const
     return nullptr;
 }
 
-std::vector<std::string> Message::TooltipLines() const
+std::string Message::Tooltip() const
 {
-    std::vector<std::string> lines;
+    // Put together in one string: it is made for every frame read.
+    std::string text;
     for (const MessageField& field : fields) {
-        std::string line(std::size_t(2 * field.depth), ' ');
-        line += field.name;
-        if (!field.value.empty())
-            line += ' ' + field.value;
-        if (!field.valueName.empty())
-            line += ' ' + field.valueName;
-        lines.push_back(std::move(line));
+        if (!text.empty())
+            text += '\n';
+        text.append(std::size_t(2 * field.depth), ' ');
+        text += field.name;
+        for (const std::string* part : {&field.value, &field.valueName}) {
+            if (!part->empty())
+                text.append(1, ' ').append(*part);
+        }
     }
-    lines.insert(lines.end(), notes.begin(), notes.end());
-    return lines;
+    for (const std::string& note : notes) {
+        if (!text.empty())
+            text += '\n';
+        text += note;
+    }
+    return text;
 }

@@ -41,5 +41,5 @@ struct Message {
     const MessageField* Field(std::string_view name) const;
     // The fields one a line, indented by depth, then the check value's verdict and the notes:
     // for a tooltip.
-    std::vector<std::string> TooltipLines() const;
+    std::string Tooltip() const;
 };

@@ -4,16 +4,11 @@ QString ReadPiece::tooltip() const
 {
     if (!isFrame())
         return summary();
-    // Put together first and made a QString once: it is built for every frame read.
-    std::string text;
-    for (const std::string& line : message.TooltipLines()) {
-        text += line;
-        text += '\n';
-    }
+    std::string text = message.Tooltip();
     if (gapMs >= 0)
-        text += std::to_string(gapMs) + " ms after the previous frame";
-    else if (!text.empty())
-        text.pop_back();
+        text.append(text.empty() ? "" : "\n")
+            .append(std::to_string(gapMs))
+            .append(" ms after the previous frame");
     return QString::fromStdString(text);
 }
 

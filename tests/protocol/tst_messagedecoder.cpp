@@ -103,9 +103,7 @@ private slots:
         MessageDecoder decoder(Builtin(protocol.constData()));
         const Message message = decoder.Decode(frame.toStdString(), direction);
         QTEST(QString::fromStdString(message.summary), "summary");
-        QStringList lines;
-        for (const std::string& line : message.TooltipLines())
-            lines << QString::fromStdString(line);
+        const QStringList lines = QString::fromStdString(message.Tooltip()).split('\n');
         QFETCH(QString, fields);
         qsizetype at = 0;
         for (const QString& field : fields.split(QLatin1Char('|'))) {

@@ -84,9 +84,38 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         item.text.truncate(
             VisibleLength(item.text, qMax(0, seen) + advances.narrowest, advances.narrowest));
     }
-    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    // A line that fits its row whole is drawn here, laid out once; the style lays the text out
+    // three times (to place it, to see whether to elide it, to draw it), every row at every
+    // paint, and a busy line repaints the log several times a second.
+    const bool plain =
+        SizedByAdvances(item, advances) && !(item.state & QStyle::State_HasFocus) &&
+        Width(item.text, advances) + advances.widest <= qint64(item.rect.width()) - 2 * margin;
+    if (plain)
+        paintPlain(painter, item, style, margin);
+    else
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
     if (aside.isValid())
         paintAside(painter, option, index, aside.toString(), textWidth, margin);
+}
+
+void EventLogDelegate::paintPlain(QPainter* painter, const QStyleOptionViewItem& item,
+                                  const QStyle* style, int margin)
+{
+    // As the style draws an item with text alone: its panel, then the text in the colour of its
+    // state, within the same margins.
+    painter->save();
+    painter->setClipRect(item.rect);
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, item.widget);
+    QPalette::ColorGroup group =
+        item.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(item.state & QStyle::State_Active))
+        group = QPalette::Inactive;
+    painter->setPen(item.palette.color(
+        group, item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(item.font);
+    painter->drawText(item.rect.adjusted(margin, 0, -margin, 0),
+                      int(item.displayAlignment) | Qt::TextSingleLine, item.text);
+    painter->restore();
 }
 
 void EventLogDelegate::paintAside(QPainter* painter, const QStyleOptionViewItem& option,

@@ -54,6 +54,9 @@ private:
     const Advances& advancesFor(const QFont& font) const;
     static bool SizedByAdvances(const QStyleOptionViewItem& item, const Advances& advances);
     static void CutToView(QStyleOptionViewItem& item, const Advances& advances, int margin);
+    // A row whose text fits it whole, as the style would paint it.
+    static void paintPlain(QPainter* painter, const QStyleOptionViewItem& item, const QStyle* style,
+                           int margin);
     // The row's aside, after its text when the text ends within the row.
     // textWidth: the whole text's, -1 when not measured yet.
     void paintAside(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,

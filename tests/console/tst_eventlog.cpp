@@ -159,6 +159,37 @@ private slots:
         }
     }
 
+    void shortLinesLookAsTheStyleDrawsThem()
+    {
+        // Lines that fit their rows are drawn by the log itself: as the plain delegate draws them,
+        // selected or not, red or not, in the view and in a window in the background.
+        EventLog log;
+        QListView plain;
+        plain.setModel(log.model());
+        plain.setUniformItemSizes(true);
+        plain.setItemDelegate(new QStyledItemDelegate(&plain));
+        LineMarks red;
+        red.flagged = true;
+        log.AddLine("Connect Succeed");
+        log.AddReply("AB\x02q", 3, false, {}, red);
+        log.AddCommand("<02>S<03>", "\x02S\x03", "<02>S<03>", {}, {});
+        log.AddReply("\xffS\x01", 1, false, {}, {});
+        QTRY_COMPARE(log.model()->rowCount(), 4);
+        for (QListView* view : {static_cast<QListView*>(&log), &plain}) {
+            view->setFont(QFont(QStringLiteral("AR PL UMing TW"), 9, QFont::Bold)); // the log's
+            view->resize(300, 120);
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+            view->selectionModel()->select(view->model()->index(2, 0), QItemSelectionModel::Select);
+        }
+        for (bool disabled : {false, true}) {
+            log.setDisabled(disabled);
+            plain.setDisabled(disabled);
+            QCOMPARE(log.grab().toImage(), plain.grab().toImage());
+        }
+    }
+
     void visibleLengthCountsDrawnCharacters()
     {
         // Soft hyphens and C1 controls take no room; beyond the code page a character may be drawn

@@ -2,6 +2,7 @@
 // frame, a failed CRC, every link, commands completed and numbered, Send As Typed, Hide Polls, a
 // repeat that counts frames, and the window as it always was with None.
 #include "app/ProtocolWindowCase.h"
+#include "terminal/TrafficLines.h"
 
 class tst_ProtocolWindow : public QObject, private ProtocolWindowCase
 {
@@ -169,6 +170,8 @@ private slots:
         // The ACK carried sequence number 0: the next poll carries 1.
         const QByteArray second = pty->readExactly(kPoll.size());
         QCOMPARE(second.left(7), QByteArray::fromHex("FF530108000560"));
+        // Its line shows it as it went, completed.
+        QVERIFY(log().lines().contains("[Output]------" + InputLine(second, QString())));
         QByteArray badAck = kAck;
         badAck[badAck.size() - 1] = char(badAck.back() ^ 1);
         QVERIFY(pty->write(badAck));

@@ -1,10 +1,15 @@
 // The repeat's plain parts against a clock the test moves: when sends go and which are skipped,
-// the counts and the verdict's figures, jumps of the clock, and a reply gathered in frames.
+// the counts and the verdict's figures, jumps of the clock, a reply gathered in frames and what
+// comes after it; and a repeat and a check file on a link that refuses their commands.
 #include "checks/CheckCatalogue.h"
+#include "repeat/CheckRun.h"
 #include "repeat/RepeatClock.h"
+#include "repeat/RepeatRun.h"
 #include "repeat/RepeatSchedule.h"
 #include "repeat/RepeatTally.h"
 #include "repeat/ReplyGatherer.h"
+#include "repeat/RunLink.h"
+#include "repeat/RunOutput.h"
 #include "terminal/CheckChoice.h"
 
 #include <QtTest>
@@ -21,7 +26,8 @@ public:
     qint64 wall = 1'700'000'000'000;
 };
 
-// Frames of the form STX ... ETX, their check failed when they hold an "X".
+// Frames of the form STX ... ETX, their check failed when they hold an "X", its verdict naming
+// what they hold.
 class StxEtxCutter : public ReplyCutter
 {
 public:
@@ -33,7 +39,8 @@ public:
             if (c != '\x03')
                 continue;
             const bool bad = m_frame.contains('X');
-            frames.append({m_frame, {bad ? "bad" : "good", bad}});
+            const QString inside = QString::fromLatin1(m_frame.mid(1, m_frame.size() - 2));
+            frames.append({m_frame, {(bad ? "bad " : "good ") + inside, bad}});
             m_frame.clear();
         }
         return frames;
@@ -42,6 +49,36 @@ public:
 
 private:
     QByteArray m_frame;
+};
+
+// A link that opens at once, and takes commands or not.
+class HeldLink : public RunLink
+{
+public:
+    void Open() override { QTimer::singleShot(0, this, &RunLink::Opened); }
+    bool Send(const QByteArray&) override { return sent += takes, takes; }
+    void Close() override {}
+    void WhenIdle(const std::function<void()>& then) override { then(); }
+    void SetHandOnAsRead(bool) override {}
+    bool Sending() const override { return false; }
+    bool takes = false;
+    int sent = 0;
+};
+
+class NotedOutput : public RunOutput
+{
+public:
+    bool Line(const QString& line) override { return noted.append(line), true; }
+    void Error(const QString& line) override { noted.append(line); }
+    bool Reply(const QString& prefix, QByteArrayView, bool) override
+    {
+        return noted.append(prefix), true;
+    }
+    bool Command(const QString& shown, const QByteArray&) override
+    {
+        return noted.append(shown), true;
+    }
+    QStringList noted;
 };
 
 } // namespace
@@ -120,6 +157,71 @@ private slots:
         QCOMPARE(clock.TakeJump(), -5000);
     }
 
+    void aCheckWhoseCommandCannotGoEndsAsAFailedLink()
+    {
+        QTemporaryFile script;
+        QVERIFY(script.open());
+        script.write("send AB\nexpect OK within 100\nsend CD\n");
+        script.close();
+        CheckRunOptions options;
+        options.script = script.fileName();
+        HeldLink link;
+        NotedOutput output;
+        CheckRun run(options, link, output);
+        QSignalSpy finished(&run, &CheckRun::Finished);
+        run.Start();
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toInt(), 2);
+        QCOMPARE(output.noted, QStringList{"AB"}); // nothing waited for, nothing more sent
+    }
+
+    void whatCameAfterTheReplyIsGivenWhenStopped()
+    {
+        HeldLink link;
+        link.takes = true;
+        CheckChoice checks;
+        MovedClock clock;
+        RepeatPlan plan;
+        plan.commands = QStringList{"S"};
+        RepeatRun run(plan, link, checks, clock);
+        StxEtxCutter cutter;
+        run.gatherer().SetCutter(&cutter);
+        QString why;
+        QVERIFY(run.Prepare(why));
+        QSignalSpy replies(&run, &RepeatRun::Reply);
+        run.Start();
+        QCOMPARE(link.sent, 1);
+        clock.monotonic = 5;
+        emit link.BytesRead("\x02"
+                            "A\x03");
+        emit link.BytesRead("late");
+        run.Stop("stopped");
+        QCOMPARE(replies.size(), 2);
+        QCOMPARE(replies.at(0).at(0).toLongLong(), 1); // the send's reply
+        QCOMPARE(replies.at(1).at(0).toLongLong(), 0); // no send's
+        QCOMPARE(replies.at(1).at(1).toByteArray(), "late");
+    }
+
+    void aCommandTheLinkRefusesEndsTheRepeat()
+    {
+        HeldLink link;
+        CheckChoice checks;
+        MovedClock clock;
+        RepeatPlan plan;
+        plan.commands = QStringList{"S"};
+        plan.sends = 5;
+        RepeatRun run(plan, link, checks, clock);
+        QString why;
+        QVERIFY(run.Prepare(why));
+        QSignalSpy finished(&run, &RepeatRun::Finished);
+        run.Start();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().at(0).toString(),
+                 "Repeat stopped after 0 of 5: a command could not be sent; 0 sent, 0 answered, 0 "
+                 "without a reply within 1000 ms, 0 failed their check value, 0 not matched, 0 "
+                 "skipped; no answer to time");
+    }
+
     void gatheredInBurstsOrFrames()
     {
         CheckChoice checks;
@@ -139,13 +241,19 @@ private slots:
         QVERIFY(gatherer.Add("X\x03\x02"
                              "C\x03"));
         QCOMPARE(gatherer.frames(), 3);
-        QCOMPARE(gatherer.Check().verdict, "bad");
+        QCOMPARE(gatherer.Check().verdict, "bad X"); // the first failed frame's
+        QVERIFY(gatherer.Add("\x02X2\x03"));
+        QCOMPARE(gatherer.Check().verdict, "bad X");
         QCOMPARE(gatherer.Take(), "\x02"
                                   "AB\x03\x02X\x03\x02"
-                                  "C\x03");
-        QVERIFY(gatherer.Add("\x02"
-                             "D\x03") &&
-                gatherer.Check().verdict == "good");
+                                  "C\x03\x02X2\x03");
+        // The next reply's check is its own, whether or not it has a frame yet.
+        QVERIFY(!gatherer.Add("\x02"
+                              "D") &&
+                !gatherer.Check().failed);
+        QVERIFY(gatherer.Add("\x03\x02"
+                             "E\x03"));
+        QCOMPARE(gatherer.Check().verdict, "good D"); // none failed: the first frame's
     }
 };
 

@@ -35,14 +35,16 @@ constexpr int kLogEveryMs = 250;
 LineMarks PieceMarks(const ReadPiece& piece)
 {
     LineMarks marks;
-    marks.details = piece.tooltip();
-    if (piece.isFrame()) {
-        marks.aside = piece.summary();
-        if (piece.failed())
-            marks.aside +=
-                QStringLiteral("  ") + QString::fromLatin1(piece.message.check.Describe());
-        marks.flagged = piece.failed();
+    if (!piece.isFrame()) {
+        marks.details = piece.tooltip();
+        return marks;
     }
+    // Decoded again when hovered: most frames never are.
+    marks.laterDetails = piece.tooltipLater();
+    marks.aside = piece.summary();
+    if (piece.failed())
+        marks.aside += QStringLiteral("  ") + QString::fromLatin1(piece.message.check.Describe());
+    marks.flagged = piece.failed();
     return marks;
 }
 

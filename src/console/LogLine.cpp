@@ -113,7 +113,8 @@ qsizetype LogLine::footprint() const
     if (const Extras* more = extras())
         bytes += qsizetype(sizeof(Extras)) + 6 * kBlock +
                  2 * (more->typed.capacity() + more->verdict.capacity() + more->note.capacity() +
-                      more->marks.aside.capacity() + more->marks.details.capacity());
+                      more->marks.aside.capacity() + more->marks.details.capacity()) +
+                 (more->marks.laterDetails ? kBlock * 3 : 0); // what makes them, held apart
     return bytes;
 }
 
@@ -137,6 +138,16 @@ QString LogLine::summary() const
             text += QStringLiteral(", ") + more->note;
     }
     return text;
+}
+
+QString LogLine::details() const
+{
+    const Extras* more = extras();
+    if (!more || !more->marks.laterDetails)
+        return more ? more->marks.details : QString();
+    const QString later = more->marks.laterDetails();
+    const QString& given = more->marks.details;
+    return given.isEmpty() || later.isEmpty() ? given + later : given + u'\n' + later;
 }
 
 QString LogLine::tooltip() const

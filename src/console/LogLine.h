@@ -59,7 +59,7 @@ public:
     // What an addition marked the line with: the text shown after it, the tooltip's further
     // lines, and whether it is drawn red; empty, empty and false for most lines.
     QString aside() const { return extras() ? extras()->marks.aside : QString(); }
-    QString details() const { return extras() ? extras()->marks.details : QString(); }
+    QString details() const;
     bool flagged() const { return extras() && extras()->marks.flagged; }
     // The tooltip: the summary, then the details.
     QString tooltip() const;

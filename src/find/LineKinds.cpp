@@ -21,10 +21,12 @@ std::span<const LineKind> LineKinds()
          [](const LogLine& line) { return line.kind() == Kind::Status; }},
         {QStringLiteral("failed check values"),
          [](const LogLine& line) { return line.checkFailed(); }},
-        // Bytes that the protocol read by cuts into no frame say so in their tooltip.
+        // Bytes that the protocol read by cuts into no frame say so in their tooltip; a frame's
+        // line has its summary beside it, and its tooltip is not made to be looked at.
         {QStringLiteral("not a frame"),
          [](const LogLine& line) {
-             return line.kind() == Kind::Input && line.details().startsWith(kNotAFrameOf);
+             return line.kind() == Kind::Input && line.aside().isEmpty() &&
+                    line.details().startsWith(kNotAFrameOf);
          }},
     };
     return kinds;

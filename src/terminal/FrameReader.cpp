@@ -110,6 +110,8 @@ ReadPiece FrameReader::Sent(const QByteArray& bytes, qint64 atMs)
     }
     piece.kind = cut.front().kind;
     piece.message = m_decoder.Decode(View(bytes), direction);
+    piece.protocol = m_description;
+    piece.direction = direction;
     piece.gapMs = m_anyFrame ? atMs - m_previousFrameEnd : -1;
     m_previousFrameEnd = atMs;
     m_anyFrame = true;
@@ -205,6 +207,8 @@ void FrameReader::HandOnFrame(const CutPiece& cut)
     piece.kind = cut.kind;
     piece.bytes = QByteArray(cut.bytes.data(), qsizetype(cut.bytes.size()));
     piece.message = m_decoder.Decode(cut.bytes, m_direction);
+    piece.protocol = m_description;
+    piece.direction = m_direction;
     piece.answerMs = AnswerMs(cut.firstMs);
     piece.gapMs = m_anyFrame ? cut.firstMs - m_previousFrameEnd : -1;
     piece.firstAt = At(cut.firstMs);

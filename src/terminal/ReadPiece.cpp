@@ -1,5 +1,7 @@
 #include "terminal/ReadPiece.h"
 
+#include "protocol/MessageDecoder.h"
+
 QString ReadPiece::tooltip() const
 {
     if (!isFrame())
@@ -10,6 +12,20 @@ QString ReadPiece::tooltip() const
             .append(std::to_string(gapMs))
             .append(" ms after the previous frame");
     return QString::fromStdString(text);
+}
+
+std::function<QString()> ReadPiece::tooltipLater() const
+{
+    if (!isFrame() || !protocol)
+        return [text = tooltip()] { return text; };
+    return [protocol = protocol, bytes = bytes, direction = direction, gapMs = gapMs] {
+        ReadPiece again;
+        again.kind = Kind::Frame;
+        again.message = MessageDecoder(protocol).Decode(
+            std::string_view(bytes.constData(), std::size_t(bytes.size())), direction);
+        again.gapMs = gapMs;
+        return again.tooltip();
+    };
 }
 
 QStringList ReadPiece::tooltipLines() const

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 // A piece of a line's traffic cut by a protocol: a frame (its check value right or failed),
 // decoded, or bytes that no frame takes. The window shows each as a line of its own and the
 // shell prints each on a line of its own.
@@ -30,6 +33,9 @@ struct ReadPiece {
     // Bytes that no frame takes, going on from the piece before, which held as many as a piece
     // holds.
     bool continued = false;
+    // A frame's protocol and the way it went, to decode it again.
+    std::shared_ptr<const Description> protocol;
+    Direction direction = Direction::Unknown;
 
     bool isFrame() const { return kind != Kind::NotAFrame; }
     bool failed() const { return kind == Kind::FailedFrame; }
@@ -41,6 +47,9 @@ struct ReadPiece {
     // that no frame takes, the one line that says so. As one text, and as its lines.
     QString tooltip() const;
     QStringList tooltipLines() const;
+    // The tooltip, made when called: a frame's keeps its bytes and decodes them again, for a
+    // line that may never be hovered.
+    std::function<QString()> tooltipLater() const;
 };
 
 // A frame's own check value as a reply line shows it; nothing for bytes no frame takes, or a

@@ -133,6 +133,11 @@ private slots:
         QVERIFY(pieces.all.at(1).tooltipLines().contains("crc16-osdp 0807 expected 0806"));
         QCOMPARE(pieces.all.at(1).tabbedSummary(),
                  QStringLiteral("\tosdp_ACK  PD 01  SQN 0  crc16-osdp 0807, expected 0806"));
+        // A tooltip made later, from the frame decoded again, is the same: a command's (decoded
+        // the other way), a reply's, a failed one's, and that of bytes no frame takes.
+        for (const ReadPiece& piece :
+             {poll, pieces.all.at(0), pieces.all.at(1), reader.Sent(Of("0160"), 1030)})
+            QCOMPARE(piece.tooltipLater()(), piece.tooltip());
         QCOMPARE(reader.session().Next(1), 1);
         // A link closed: the sequence starts afresh.
         reader.Flush();

@@ -121,6 +121,7 @@ private slots:
         QCOMPARE(tally.Figures(1000), "0 sent, 0 answered, 0 without a reply within 1000 ms, 0 "
                                       "failed their check value, 0 not matched, 0 skipped; no "
                                       "answer to time");
+        QCOMPARE(tally.Percentile(50), -1);
         for (qint64 ms = 20; ms >= 1; --ms)
             tally.Record(O::Answered, ms);
         tally.Record(O::BadCheck, 41);
@@ -140,6 +141,10 @@ private slots:
         tally.ClockJumped(-1'200'000);
         QVERIFY(tally.Figures(500).endsWith("; the clock jumped 2 times, by 2400 s in all"));
         QCOMPARE(tally.failed(), 3);
+        RepeatTally once;
+        once.Record(O::Answered, 7);
+        QVERIFY2(once.Figures(500).endsWith("answer 7 / 7 / 7 / 7 ms (min / median / p95 / max)"),
+                 qPrintable(once.Figures(500)));
     }
 
     void clockJumps()
@@ -155,6 +160,8 @@ private slots:
         QCOMPARE(clock.TakeJump(), 0);
         clock.wall -= 5000; // the time set back
         QCOMPARE(clock.TakeJump(), -5000);
+        clock.wall += RepeatClock::kJumpMs; // as far as counts
+        QCOMPARE(clock.TakeJump(), RepeatClock::kJumpMs);
     }
 
     void aCheckWhoseCommandCannotGoEndsAsAFailedLink()
@@ -173,6 +180,27 @@ private slots:
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), 2);
         QCOMPARE(output.noted, QStringList{"AB"}); // nothing waited for, nothing more sent
+    }
+
+    void aCheckWhosePeerClosesEndsAsAFailedLink()
+    {
+        QTemporaryFile script;
+        QVERIFY(script.open());
+        script.write("send AB\nexpect OK within 60000\n");
+        script.close();
+        CheckRunOptions options;
+        options.script = script.fileName();
+        HeldLink link;
+        link.takes = true;
+        NotedOutput output;
+        CheckRun run(options, link, output);
+        QSignalSpy finished(&run, &CheckRun::Finished);
+        run.Start();
+        QTRY_COMPARE(link.sent, 1);
+        emit link.PeerClosed(false);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toInt(), 2);
+        QCOMPARE(output.noted.last(), "The peer closed the connection before the check ended");
     }
 
     void whatCameAfterTheReplyIsGivenWhenStopped()

@@ -62,6 +62,8 @@ private slots:
             << "field ADDR u8 hex\nfield CMD u8 hex code\ndata\ncheck sum8\n"
                "message status reply 'S' idle\nfield N u8\ngroup ITEM N\nfield V s16le\n"
                "-1 = none\nend group\nsummary {ITEM} items: {V#}\n";
+        QTest::newRow("a check value from the first field")
+            << "start 02\nfield ADDR u8\ndata\nend 03\ncheck bcc from ADDR\n";
     }
 
     void accepted()

@@ -1,6 +1,7 @@
-// The settle wait's processor cost and overshoot, the event log's cost for a million lines and
-// for saving them, Show Bytes on a 16 MiB reply, and hovering a 16 MiB reply whose check value
-// was checked when it came. Run headless with QT_QPA_PLATFORM=offscreen.
+// The settle wait's processor cost and overshoot, the event log's cost for a million lines, for
+// saving them and for a line every 10 ms coming into them, Show Bytes on a 16 MiB reply, and
+// hovering a 16 MiB reply whose check value was checked when it came. Run headless with
+// QT_QPA_PLATFORM=offscreen.
 #include "checks/CheckCatalogue.h"
 #include "console/EventLog.h"
 #include "links/SettleDelay.h"
@@ -18,6 +19,7 @@
 #include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -99,6 +101,21 @@ int main(int argc, char* argv[])
     std::printf("save_log_1m_lines_stall_ms: %.1f ms\n", stall.longestMs());
     std::printf("save_log_1m_lines_file_mb: %.1f MB\n",
                 QFileInfo(dir.filePath(QStringLiteral("bench.log"))).size() / 1e6);
+
+    // A line every 10 ms for 3 s coming into the log that holds those lines: the view lays out
+    // every row again for each batch.
+    stall.start();
+    QTimer every10Ms;
+    int added = 0;
+    QObject::connect(&every10Ms, &QTimer::timeout, [&] {
+        log.AddLine(QStringLiteral("[Input]------<02>AB<03> %1").arg(added));
+        if (++added == 300)
+            every10Ms.stop();
+    });
+    every10Ms.start(10);
+    WaitFor([&] { return added == 300; });
+    WaitFor([&] { return log.model()->rowCount() == log.count(); });
+    std::printf("log_1m_lines_live_stall_ms: %.1f ms\n", stall.longestMs());
     log.Clear();
 
     // Show Bytes on a 16 MiB reply of random bytes, until its window has been drawn.

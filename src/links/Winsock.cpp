@@ -167,6 +167,11 @@ void Winsock::connectionUp()
     // Each read from the system takes what it holds for the socket, on the window's thread:
     // held to a megabyte, a peer that floods costs the window a few milliseconds a read.
     m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
+    // A command goes out when it is sent. Held back by the system while the last one is still
+    // unacknowledged, as after a command the controller did not answer, it would wait for the
+    // peer's delayed acknowledgement (some 40 ms), and a repeat every 10 ms would count the
+    // replies of the commands held back as missing and hand them to a later send.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void Winsock::Close()

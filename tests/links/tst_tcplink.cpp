@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -106,6 +107,21 @@ private slots:
         char bytes[8];
         QCOMPARE(::recv(int(peer->socketDescriptor()), bytes, sizeof bytes, 0), 3);
         QCOMPARE(QByteArray(bytes, 3), "AB\x02");
+        // Nor does the system hold a command back until the last one is acknowledged: the link's
+        // end of the connection, found by its port, sends without delay.
+        int delayed = -1;
+        for (int fd = 3; fd < 1024 && delayed < 0; ++fd) {
+            sockaddr_in self{};
+            socklen_t size = sizeof self;
+            int on = 0;
+            socklen_t onSize = sizeof on;
+            if (fd != int(peer->socketDescriptor()) &&
+                ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &size) == 0 &&
+                self.sin_family == AF_INET && ntohs(self.sin_port) == peer->peerPort() &&
+                ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &onSize) == 0)
+                delayed = on ? 0 : 1;
+        }
+        QCOMPARE(delayed, 0);
     }
 
     void aResetToldFromAClose()

@@ -1,5 +1,7 @@
 // A repeat in the window, every 10 ms for 1,000 sends over loopback TCP, against a peer on a
-// thread of its own that answers each command with 64 bytes:
+// thread of its own that answers each command with 64 bytes, their last an XOR check value, but
+// leaves every tenth unanswered and spoils every seventh's check value; the verdict's counts must
+// be what the peer did:
 //   repeat_10ms_jitter_p50_ms, _p99_ms  how far from the plan each command reached the peer (the
 //                            first arrival, then one every 10 ms), median and 99th percentile;
 //   repeat_10ms_skipped      the slots the repeat skipped;
@@ -15,7 +17,10 @@
 
 #include "app/RepeatControl.h"
 #include "app/TerminalWindow.h"
+#include "checks/CheckCatalogue.h"
 #include "console/EventLog.h"
+#include "console/TerminalController.h"
+#include "terminal/CheckChoice.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -34,7 +39,7 @@ namespace
 
 constexpr int kSends = 1000;
 constexpr int kEveryMs = 10;
-const char kCommand[] = "<02>S<03>"; // three bytes
+const char kCommand[] = "AB"; // three bytes with its check value
 
 // Runs the event loop until done() holds, looking every 20 ms, or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs)
@@ -53,12 +58,21 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-// Reads the commands until the connection is shut, noting when each one came, and answers each
-// with 64 bytes.
+// Which commands the peer leaves unanswered, and which replies it spoils, numbered from 1.
+bool Unanswered(size_t n)
+{
+    return n % 10 == 0;
+}
+bool Spoiled(size_t n)
+{
+    return n % 7 == 0 && !Unanswered(n);
+}
+
+// Reads the commands until the connection is shut, noting when each one came, and answers them.
 std::vector<Clock::time_point> Answer(int fd)
 {
     std::vector<Clock::time_point> came;
-    const std::string reply(64, 'R');
+    std::string reply(64, 'R'); // 63 of them XOR to the last
     char buffer[256];
     size_t bytes = 0;
     for (;;) {
@@ -66,8 +80,12 @@ std::vector<Clock::time_point> Answer(int fd)
         if (n <= 0)
             break;
         const auto now = Clock::now();
-        for (bytes += size_t(n); came.size() < bytes / 3; came.push_back(now))
-            WriteAll(fd, reply.data(), reply.size());
+        for (bytes += size_t(n); came.size() < bytes / 3;) {
+            came.push_back(now);
+            reply.back() = char(Spoiled(came.size()) ? 'R' ^ 1 : 'R');
+            if (!Unanswered(came.size()))
+                WriteAll(fd, reply.data(), reply.size());
+        }
     }
     return came;
 }
@@ -106,6 +124,7 @@ int main(int argc, char* argv[])
         came = Answer(fd);
     });
 
+    window.controller().checkChoice().choose(FindCheck("xor"));
     window.SetCommandText(QString::fromLatin1(kCommand));
     RepeatPlan plan;
     plan.everyMs = kEveryMs;
@@ -133,8 +152,20 @@ int main(int argc, char* argv[])
 
     const QRegularExpressionMatch skipped =
         QRegularExpression(QStringLiteral(", (\\d+) skipped")).match(verdict());
+    size_t unanswered = 0, spoiled = 0;
+    for (size_t n = 1; n <= came.size(); ++n) {
+        unanswered += Unanswered(n);
+        spoiled += Spoiled(n);
+    }
+    const QString counts = QStringLiteral("%1 answered, %2 without a reply within %3 ms, %4 failed "
+                                          "their check value, 0 not matched")
+                               .arg(came.size() - unanswered - spoiled)
+                               .arg(unanswered)
+                               .arg(kEveryMs)
+                               .arg(spoiled);
     if (!verdict().startsWith(QStringLiteral("Repeat done: ")) || !skipped.hasMatch() ||
-        came.size() + skipped.captured(1).toULongLong() != size_t(kSends)) {
+        came.size() + skipped.captured(1).toULongLong() != size_t(kSends) ||
+        !verdict().contains(counts)) {
         std::fprintf(stderr, "the repeat did not do its work (%zu commands came): %s\n%s\n",
                      came.size(), qPrintable(verdict()),
                      qPrintable(log.lines().mid(log.count() - 5).join(QLatin1Char('\n'))));

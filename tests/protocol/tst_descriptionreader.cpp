@@ -1,6 +1,7 @@
 // Protocol descriptions read: the built-ins, and descriptions refused whole with the line of
 // their first mistake and what it is.
 #include "protocol/DescriptionReader.h"
+#include "protocol/DescriptionWords.h"
 
 #include "support/ProtocolBytes.h"
 
@@ -64,6 +65,32 @@ private slots:
                "-1 = none\nend group\nsummary {ITEM} items: {V#}\n";
         QTest::newRow("a check value from the first field")
             << "start 02\nfield ADDR u8\ndata\nend 03\ncheck bcc from ADDR\n";
+    }
+
+    void ranges()
+    {
+        // Values and ranges as a message's codes and a condition list them; "" for refused.
+        const char* const cases[][3] = {{"7", "", "7-7"},
+                                        {"10,20", "", "10-10 20-20"},
+                                        {"1, 4-6", "", "1-1 4-6"},
+                                        {"-3--1", "", "-3--1"},
+                                        {"0A-0C,FF", "hex", "10-12 255-255"},
+                                        {"6-4", "", ""},
+                                        {"1,", "", ""},
+                                        {"0A", "", ""}};
+        for (const auto& [text, hex, expected] : cases) {
+            Ranges ranges;
+            std::string problem;
+            QString got;
+            if (ReadRanges(text, *hex != 0, ranges, problem)) {
+                for (const auto& [low, high] : ranges)
+                    got +=
+                        QStringLiteral("%1%2-%3").arg(got.isEmpty() ? "" : " ").arg(low).arg(high);
+            } else {
+                QVERIFY2(problem.find("is not a value") != std::string::npos, problem.c_str());
+            }
+            QCOMPARE(got, QString::fromLatin1(expected));
+        }
     }
 
     void accepted()

@@ -142,6 +142,8 @@ private slots:
             {"X:02 41 02 42 03 42", "N:42"});
         row("a good frame inside a failed frame", "stx-etx-bcc", "024102420341",
             {"N:02 41", "F:02 42 03 41"});
+        row("a good frame just after a failed one inside a failed frame", "stx-etx-bcc",
+            "02410202420341", {"N:02 41 02", "F:02 42 03 41"});
         row("an ETX with no frame", "stx-etx-bcc", "0341", {"N:03 41"});
         row("no end within the longest", "stx-etx-bcc",
             QByteArray("02" + QByteArray(1100, 'A').toHex() + "02410342").constData(),

@@ -118,6 +118,25 @@ private slots:
         }
     }
 
+    void aSequencePerTheFirstField()
+    {
+        const DescriptionReading reading =
+            ReadDescription("start 02\nfield ADDR u8\nfield CTRL u8\nbits 0-1 SEQ\ndata\nend 03\n"
+                            "check bcc from 1\nsequence SEQ first 0 then 1 to 3 per ADDR on send\n",
+                            "gate");
+        QVERIFY2(reading.ok(), reading.Describe("gate").c_str());
+        const auto gate = reading.description;
+        ProtocolSession session(gate);
+        MessageDecoder decoder(gate);
+        QList<std::int64_t> numbers;
+        for (const char address : {'\x01', '\x01', '\x02', '\x01'}) {
+            const Composed sent = ComposeCommand(*gate, session, std::string{address, 'A'});
+            QVERIFY2(sent.ok(), sent.refusal.c_str());
+            numbers << decoder.Decode(sent.bytes).Field("SEQ")->number.value_or(-1);
+        }
+        QCOMPARE(numbers, QList<std::int64_t>({0, 1, 0, 2})); // each address its own
+    }
+
     void reply()
     {
         // The stand-in answers with the command's sequence number and bit 7 of the address set.

@@ -32,6 +32,14 @@ public:
     mutable qsizetype separators = 0;
 };
 
+// Makes view a plain list view of the log's lines, drawn by the plain delegate.
+void ShowPlainly(QListView& view, EventLog& log)
+{
+    view.setModel(log.model());
+    view.setUniformItemSizes(true);
+    view.setItemDelegate(new QStyledItemDelegate(&view));
+}
+
 class TestEventLog : public QObject
 {
     Q_OBJECT
@@ -129,9 +137,7 @@ private slots:
               std::pair(-19, true)}) {
             EventLog log;
             QListView whole;
-            whole.setModel(log.model());
-            whole.setUniformItemSizes(true);
-            whole.setItemDelegate(new QStyledItemDelegate(&whole));
+            ShowPlainly(whole, log);
             QString reply;
             for (int i = 0; reply.size() < 5000; ++i)
                 reply += QStringLiteral("<02>%1AB<03><0D><0A>").arg(i);
@@ -165,9 +171,7 @@ private slots:
         // selected or not, red or not, in the view and in a window in the background.
         EventLog log;
         QListView plain;
-        plain.setModel(log.model());
-        plain.setUniformItemSizes(true);
-        plain.setItemDelegate(new QStyledItemDelegate(&plain));
+        ShowPlainly(plain, log);
         LineMarks red;
         red.flagged = true;
         log.AddLine("Connect Succeed");

@@ -81,6 +81,23 @@ public:
     QStringList noted;
 };
 
+// A check file's run on a held link, its output noted.
+struct HeldCheck {
+    explicit HeldCheck(const QByteArray& text)
+    {
+        written = script.open() && script.write(text) == text.size();
+        script.close();
+        options.script = script.fileName();
+        run = std::make_unique<CheckRun>(options, link, output);
+    }
+    QTemporaryFile script;
+    bool written = false;
+    CheckRunOptions options;
+    HeldLink link;
+    NotedOutput output;
+    std::unique_ptr<CheckRun> run; // made once the options name the file
+};
+
 } // namespace
 
 class tst_Repeat : public QObject
@@ -166,41 +183,28 @@ private slots:
 
     void aCheckWhoseCommandCannotGoEndsAsAFailedLink()
     {
-        QTemporaryFile script;
-        QVERIFY(script.open());
-        script.write("send AB\nexpect OK within 100\nsend CD\n");
-        script.close();
-        CheckRunOptions options;
-        options.script = script.fileName();
-        HeldLink link;
-        NotedOutput output;
-        CheckRun run(options, link, output);
-        QSignalSpy finished(&run, &CheckRun::Finished);
-        run.Start();
+        HeldCheck check("send AB\nexpect OK within 100\nsend CD\n");
+        QVERIFY(check.written);
+        QSignalSpy finished(check.run.get(), &CheckRun::Finished);
+        check.run->Start();
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), 2);
-        QCOMPARE(output.noted, QStringList{"AB"}); // nothing waited for, nothing more sent
+        QCOMPARE(check.output.noted, QStringList{"AB"}); // nothing waited for, nothing more sent
     }
 
     void aCheckWhosePeerClosesEndsAsAFailedLink()
     {
-        QTemporaryFile script;
-        QVERIFY(script.open());
-        script.write("send AB\nexpect OK within 60000\n");
-        script.close();
-        CheckRunOptions options;
-        options.script = script.fileName();
-        HeldLink link;
-        link.takes = true;
-        NotedOutput output;
-        CheckRun run(options, link, output);
-        QSignalSpy finished(&run, &CheckRun::Finished);
-        run.Start();
-        QTRY_COMPARE(link.sent, 1);
-        emit link.PeerClosed(false);
+        HeldCheck check("send AB\nexpect OK within 60000\n");
+        QVERIFY(check.written);
+        check.link.takes = true;
+        QSignalSpy finished(check.run.get(), &CheckRun::Finished);
+        check.run->Start();
+        QTRY_COMPARE(check.link.sent, 1);
+        emit check.link.PeerClosed(false);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), 2);
-        QCOMPARE(output.noted.last(), "The peer closed the connection before the check ended");
+        QCOMPARE(check.output.noted.last(),
+                 "The peer closed the connection before the check ended");
     }
 
     void whatCameAfterTheReplyIsGivenWhenStopped()

@@ -71,7 +71,8 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QVariant aside = index.data(AsideRole);
     // Where the aside goes: measured by the advances, as the whole line before it is cut.
     qint64 textWidth = -1;
-    if (SizedByAdvances(item, advances)) {
+    const bool byAdvances = SizedByAdvances(item, advances);
+    if (byAdvances) {
         if (aside.isValid())
             textWidth = Width(item.text, advances);
         CutToView(item, advances, margin);
@@ -88,7 +89,7 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     // three times (to place it, to see whether to elide it, to draw it), every row at every
     // paint, and a busy line repaints the log several times a second.
     const bool plain =
-        SizedByAdvances(item, advances) && !(item.state & QStyle::State_HasFocus) &&
+        byAdvances && !(item.state & QStyle::State_HasFocus) &&
         Width(item.text, advances) + advances.widest <= qint64(item.rect.width()) - 2 * margin;
     if (plain)
         paintPlain(painter, item, style, margin);

@@ -73,6 +73,13 @@ private slots:
                            "  CRC|5|04|1 CRC-16",    "  SCB|5|04|0",
                            "CODE|6|60|60 osdp_POLL", "crc16-osdp|7|BA 00|BA00 ok"}
             << 5 << QString("  SQN");
+        // With no mark nor start byte, the first byte is a field: read holding registers.
+        QTest::newRow("modbus request")
+            << "modbus-rtu" << QByteArray::fromHex("0103006B00037417")
+            << QStringList{"ADDRESS|0|01|1", "FUNCTION|1|03|3 read_holding_registers",
+                           "START|2|00 6B|107", "QUANTITY|4|00 03|3",
+                           "crc16-modbus|6|74 17|7417 ok"}
+            << 0 << QString("ADDRESS");
         // A stuffed byte counts as sent: the clock takes seven bytes.
         QTest::newRow("kestrel, stuffed")
             << "kestrel" << kStatus
@@ -100,14 +107,22 @@ private slots:
     {
         QFETCH(QString, protocol);
         QFETCH(QByteArray, frame);
-        const auto dump = Show(frame, protocol == "osdp" ? Builtin("osdp") : Kestrel());
+        const auto dump =
+            Show(frame, protocol == "kestrel" ? Kestrel() : Builtin(qPrintable(protocol)));
         FieldTable* table = dump->fields();
         QVERIFY(table && table->isVisible());
+        QStringList columns;
+        for (int column = 0; column < table->columnCount(); ++column)
+            columns << table->model()->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(columns.join('|'), "Field|Offset|Bytes|Value");
         QStringList rows;
         for (int row = 0; row < table->rowCount(); ++row)
             rows << Row(*table, row);
         QTEST(rows, "rows");
         QFETCH(int, clicked);
+        const QImage shown = dump->view()->viewport()->grab().toImage();
+        QVERIFY(shown.pixelColor(table->byteRect(clicked).topLeft() + QPoint(1, 1)) !=
+                dump->palette().base().color()); // its field's tint
         QTest::mouseClick(dump->view()->viewport(), Qt::LeftButton, {},
                           table->byteRect(clicked).center());
         QTEST(table->selectedItems().value(0)->text(), "field");
